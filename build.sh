@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# ./build.sh run   - install what is missing, build and start Quillon
+# ./build.sh test  - install what is missing, build and run every test
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
+    libsqlite3-dev
+    libgtest-dev
+    xvfb xauth
+)
+
+install_missing() {
+    local missing=()
+    for p in "${PACKAGES[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$p")
+        fi
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        echo "Installiere fehlende Pakete: ${missing[*]}"
+        local sudo=""
+        [ "$(id -u)" -ne 0 ] && sudo="sudo"
+        $sudo apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+    fi
+}
+
+configure_and_build() {
+    local werror=OFF
+    [ "${CI:-}" = "true" ] || [ "${QUILLON_WERROR:-}" = "1" ] && werror=ON
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_WERROR=$werror
+    cmake --build build -j "$(nproc)"
+}
+
+case "${1:-}" in
+run)
+    install_missing
+    configure_and_build
+    exec ./build/src/app/quillon
+    ;;
+test)
+    install_missing
+    configure_and_build
+    cd build
+    QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)"
+    ;;
+*)
+    echo "Aufruf: ./build.sh run | ./build.sh test" >&2
+    exit 2
+    ;;
+esac
