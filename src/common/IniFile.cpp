@@ -4,8 +4,8 @@
 #include "common/TextFile.h"
 
 #include <QFile>
-#include <climits>
 #include <QFileInfo>
+#include <climits>
 
 namespace {
 
@@ -41,7 +41,9 @@ QString valueOf(const QString& line) {
     return v;
 }
 
-bool same(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+bool same(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
 
 // Index range [begin, end) of the lines inside the first section of that name, the
 // header excluded; begin is -1 when the section is missing.
@@ -63,9 +65,13 @@ std::pair<int, int> sectionRange(const QStringList& lines, const QString& sectio
 
 IniFile::IniFile(QString path) : m_path(std::move(path)) {}
 
-bool IniFile::exists() const { return QFileInfo::exists(m_path); }
+bool IniFile::exists() const {
+    return QFileInfo::exists(m_path);
+}
 
-QStringList IniFile::load() const { return TextFile::readLines(m_path); }
+QStringList IniFile::load() const {
+    return TextFile::readLines(m_path);
+}
 
 bool IniFile::save(const QStringList& lines) const {
     if (!TextFile::writeLines(m_path, lines))

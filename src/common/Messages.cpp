@@ -5,6 +5,10 @@ SilentMessages g_silent;
 Messages* g_current = &g_silent;
 } // namespace
 
-Messages& Messages::instance() { return *g_current; }
+Messages& Messages::instance() {
+    return *g_current;
+}
 
-void Messages::install(Messages* messages) { g_current = messages ? messages : &g_silent; }
+void Messages::install(Messages* messages) {
+    g_current = messages ? messages : &g_silent;
+}

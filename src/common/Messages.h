@@ -11,7 +11,7 @@ public:
     virtual ~Messages() = default;
     virtual void information(const QString& text) = 0;
     virtual void error(const QString& text) = 0;
-    virtual bool question(const QString& text) = 0;              // Yes/No; true for Yes
+    virtual bool question(const QString& text) = 0;             // Yes/No; true for Yes
     virtual Answer questionYesNoAbort(const QString& text) = 0; // Yes/No/Abort
 
     // The facade the windows use. Until one is installed, a silent one answers No.

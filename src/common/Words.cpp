@@ -3,7 +3,8 @@
 namespace {
 
 // Calls visit(start, length) for each word until it returns false.
-template <typename Visit> void forEachWord(const QString& text, const QString& delimiters, Visit visit) {
+template <typename Visit>
+void forEachWord(const QString& text, const QString& delimiters, Visit visit) {
     const int n = int(text.size());
     int i = 0;
     while (i < n) {

@@ -13,7 +13,18 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 // Column types of an address table, named after the type words of the .pro files.
-enum class FieldType { String, Integer, Boolean, Float, Currency, Date, Time, AutoInc, Memo, Picture };
+enum class FieldType {
+    String,
+    Integer,
+    Boolean,
+    Float,
+    Currency,
+    Date,
+    Time,
+    AutoInc,
+    Memo,
+    Picture
+};
 
 // "ftString" -> FieldType::String ...; nullopt for an unknown word.
 std::optional<FieldType> fieldTypeFromName(const QString& typeName);
@@ -160,7 +171,8 @@ public:
     // satisfy where (may be empty). Runs in committed batches of batchSize records and
     // reports progress after each batch. Returns the number of records changed, -1 on
     // failure. The view is re-read afterwards, keeping the current record if possible.
-    qint64 updateRecords(const std::vector<qint64>& ids, const QList<QPair<QString, QVariant>>& values,
+    qint64 updateRecords(const std::vector<qint64>& ids,
+                         const QList<QPair<QString, QVariant>>& values,
                          const RecordCondition& where = {}, const ProgressFn& progress = {},
                          QString* error = nullptr);
     // Deletes the given records (those satisfying where) in committed batches.
@@ -184,8 +196,8 @@ public:
 Q_SIGNALS:
     void afterOpen();
     void afterPost();
-    void viewReset();               // view rebuilt: grids must re-read everything
-    void rowChanged(qint64 row);    // one row's values changed in place
+    void viewReset();            // view rebuilt: grids must re-read everything
+    void rowChanged(qint64 row); // one row's values changed in place
     void currentChanged(qint64 row);
 
 private:
@@ -208,8 +220,8 @@ private:
     bool m_eof = true;
     bool m_bof = true;
     State m_state = State::Inactive;
-    QVariantList m_current;  // values of the current record
-    QVariantList m_buffer;   // values being edited
+    QVariantList m_current; // values of the current record
+    QVariantList m_buffer;  // values being edited
     QString m_filterText;
     RecordCondition m_filterCondition;
     bool m_filtered = false;

@@ -23,7 +23,9 @@ int lockFd(int fd, short type) {
 
 } // namespace
 
-FileLock::~FileLock() { unlock(); }
+FileLock::~FileLock() {
+    unlock();
+}
 
 bool FileLock::tryLock(const QString& path) {
     unlock();

@@ -59,7 +59,9 @@ AddressTable* AppState::currentTable() const {
     return tables.front().get();
 }
 
-bool AppState::hasOpenTable() const { return currentTable() != nullptr; }
+bool AppState::hasOpenTable() const {
+    return currentTable() != nullptr;
+}
 
 QString AppState::definitionBaseName() const {
     const auto dot = definitionName.indexOf(QChar('.'));

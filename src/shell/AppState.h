@@ -58,7 +58,7 @@ public:
 
     // Catalogue: the lines of Buttons.ini, header included.
     QStringList catalogueLines;
-    bool reloadCatalogue();            // from folders.programFolder + "Buttons.ini"
+    bool reloadCatalogue();             // from folders.programFolder + "Buttons.ini"
     int catalogueDatabaseCount() const; // entry lines (header excluded)
     QString cataloguePath() const { return folders.programFolder + QStringLiteral("Buttons.ini"); }
 
@@ -70,8 +70,8 @@ public:
     QStringList proLines;
     QStringList filLines;
     QStringList cbLines;
-    bool webLinksEnabled = false;  // "Links zu Statistik und Bestell-Datenbank"
-    bool webFetchEnabled = false;  // "Bestellungen/Abbestellungen ... abholen"
+    bool webLinksEnabled = false; // "Links zu Statistik und Bestell-Datenbank"
+    bool webFetchEnabled = false; // "Bestellungen/Abbestellungen ... abholen"
     TrackingState tracking;
 
     AddressTable* currentTable() const; // nullptr when none is open

@@ -18,13 +18,15 @@ const char* kindName(ScriptedMessages::Kind k) {
 }
 } // namespace
 
-ScriptedMessages::ScriptedMessages() { Messages::install(this); }
+ScriptedMessages::ScriptedMessages() {
+    Messages::install(this);
+}
 
 ScriptedMessages::~ScriptedMessages() {
     Messages::install(nullptr);
     for (const auto& e : m_expected)
-        ADD_FAILURE() << "expected " << kindName(e.kind) << " box was not shown: "
-                      << e.text.toStdString();
+        ADD_FAILURE() << "expected " << kindName(e.kind)
+                      << " box was not shown: " << e.text.toStdString();
 }
 
 ScriptedMessages& ScriptedMessages::expectInformation(const QString& text) {
@@ -65,9 +67,13 @@ ScriptedMessages::Expected ScriptedMessages::take(Kind kind, const QString& text
     return e;
 }
 
-void ScriptedMessages::information(const QString& text) { take(Kind::Information, text); }
+void ScriptedMessages::information(const QString& text) {
+    take(Kind::Information, text);
+}
 
-void ScriptedMessages::error(const QString& text) { take(Kind::Error, text); }
+void ScriptedMessages::error(const QString& text) {
+    take(Kind::Error, text);
+}
 
 bool ScriptedMessages::question(const QString& text) {
     return take(Kind::Question, text).answer == Answer::Yes;

@@ -11,7 +11,7 @@ class ScriptedMessages : public Messages {
 public:
     enum class Kind { Information, Error, Question, QuestionYesNoAbort };
 
-    ScriptedMessages();  // installs itself
+    ScriptedMessages();           // installs itself
     ~ScriptedMessages() override; // uninstalls and fails when expected boxes did not show
 
     ScriptedMessages& expectInformation(const QString& text);

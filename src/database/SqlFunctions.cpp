@@ -1,0 +1,210 @@
+#include "database/SqlFunctions.h"
+
+#include "database/AddressTable.h"
+
+#include <QDate>
+#include <QTime>
+#include <cstring>
+#include <sqlite3.h>
+
+namespace {
+
+bool isAscii(const unsigned char* s, int n) {
+    for (int i = 0; i < n; ++i)
+        if (s[i] >= 0x80)
+            return false;
+    return true;
+}
+
+inline unsigned char lowerAscii(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
+}
+
+int compareNoCase(void*, int n1, const void* p1, int n2, const void* p2) {
+    const auto* a = static_cast<const unsigned char*>(p1);
+    const auto* b = static_cast<const unsigned char*>(p2);
+    if (isAscii(a, n1) && isAscii(b, n2)) {
+        const int n = n1 < n2 ? n1 : n2;
+        for (int i = 0; i < n; ++i) {
+            const unsigned char x = lowerAscii(a[i]);
+            const unsigned char y = lowerAscii(b[i]);
+            if (x != y)
+                return x < y ? -1 : 1;
+        }
+        return n1 == n2 ? 0 : (n1 < n2 ? -1 : 1);
+    }
+    const QString sa = QString::fromUtf8(reinterpret_cast<const char*>(a), n1);
+    const QString sb = QString::fromUtf8(reinterpret_cast<const char*>(b), n2);
+    const int r = sa.compare(sb, Qt::CaseInsensitive);
+    return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
+
+QString argText(sqlite3_value* v) {
+    const auto* t = sqlite3_value_text(v);
+    return t ? QString::fromUtf8(reinterpret_cast<const char*>(t), sqlite3_value_bytes(v))
+             : QString();
+}
+
+void prefixFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const auto* s = sqlite3_value_text(argv[0]);
+    const auto* p = sqlite3_value_text(argv[1]);
+    if (!p) {
+        sqlite3_result_int(ctx, 1);
+        return;
+    }
+    if (!s) {
+        sqlite3_result_int(ctx, sqlite3_value_bytes(argv[1]) == 0);
+        return;
+    }
+    const int ns = sqlite3_value_bytes(argv[0]);
+    const int np = sqlite3_value_bytes(argv[1]);
+    if (isAscii(s, ns) && isAscii(p, np)) {
+        if (np > ns) {
+            sqlite3_result_int(ctx, 0);
+            return;
+        }
+        for (int i = 0; i < np; ++i)
+            if (lowerAscii(s[i]) != lowerAscii(p[i])) {
+                sqlite3_result_int(ctx, 0);
+                return;
+            }
+        sqlite3_result_int(ctx, 1);
+        return;
+    }
+    sqlite3_result_int(ctx, argText(argv[0]).startsWith(argText(argv[1]), Qt::CaseInsensitive));
+}
+
+void containsFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const auto* s = sqlite3_value_text(argv[0]);
+    const auto* p = sqlite3_value_text(argv[1]);
+    if (!s || !p) {
+        sqlite3_result_int(ctx, p == nullptr || sqlite3_value_bytes(argv[1]) == 0);
+        return;
+    }
+    const int ns = sqlite3_value_bytes(argv[0]);
+    const int np = sqlite3_value_bytes(argv[1]);
+    if (isAscii(s, ns) && isAscii(p, np)) {
+        if (np == 0) {
+            sqlite3_result_int(ctx, 1);
+            return;
+        }
+        for (int i = 0; i + np <= ns; ++i) {
+            int k = 0;
+            while (k < np && lowerAscii(s[i + k]) == lowerAscii(p[k]))
+                ++k;
+            if (k == np) {
+                sqlite3_result_int(ctx, 1);
+                return;
+            }
+        }
+        sqlite3_result_int(ctx, 0);
+        return;
+    }
+    sqlite3_result_int(ctx, argText(argv[0]).contains(argText(argv[1]), Qt::CaseInsensitive));
+}
+
+FieldType typeFromCode(int code) {
+    return static_cast<FieldType>(code);
+}
+
+void displayFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    QVariant v;
+    switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_INTEGER:
+        v = qint64(sqlite3_value_int64(argv[0]));
+        break;
+    case SQLITE_FLOAT:
+        v = sqlite3_value_double(argv[0]);
+        break;
+    case SQLITE_NULL:
+        break;
+    default:
+        v = argText(argv[0]);
+    }
+    const QByteArray out =
+        SqlFunctions::displayText(v, typeFromCode(sqlite3_value_int(argv[1]))).toUtf8();
+    sqlite3_result_text(ctx, out.constData(), int(out.size()), SQLITE_TRANSIENT);
+}
+
+} // namespace
+
+namespace SqlFunctions {
+
+int typeCode(FieldType type) {
+    return static_cast<int>(type);
+}
+
+bool registerAll(sqlite3* db) {
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    return sqlite3_create_collation(db, collation, SQLITE_UTF8, nullptr, compareNoCase) ==
+               SQLITE_OK &&
+           sqlite3_create_function(db, prefixFunction, 2, flags, nullptr, prefixFn, nullptr,
+                                   nullptr) == SQLITE_OK &&
+           sqlite3_create_function(db, containsFunction, 2, flags, nullptr, containsFn, nullptr,
+                                   nullptr) == SQLITE_OK &&
+           sqlite3_create_function(db, displayFunction, 2, flags, nullptr, displayFn, nullptr,
+                                   nullptr) == SQLITE_OK;
+}
+
+QString dateToStorage(const QString& text) {
+    const QString t = text.trimmed();
+    for (const char* format : {"d.M.yyyy", "yyyy-MM-dd", "d.M.yy"}) {
+        QDate d = QDate::fromString(t, QString::fromLatin1(format));
+        if (d.isValid()) {
+            if (QLatin1String(format) == QLatin1String("d.M.yy") && d.year() < 1950)
+                d = d.addYears(100);
+            return d.toString(QStringLiteral("yyyy-MM-dd"));
+        }
+    }
+    // A stored date with a time part (yyyy-MM-ddTHH:mm:ss) keeps its date.
+    const QDateTime dt = QDateTime::fromString(t, Qt::ISODate);
+    if (dt.isValid())
+        return dt.date().toString(QStringLiteral("yyyy-MM-dd"));
+    return {};
+}
+
+QString timeToStorage(const QString& text) {
+    const QString t = text.trimmed();
+    for (const char* format : {"H:mm:ss", "H:mm", "HH:mm:ss"}) {
+        const QTime time = QTime::fromString(t, QString::fromLatin1(format));
+        if (time.isValid())
+            return time.toString(QStringLiteral("HH:mm:ss"));
+    }
+    return {};
+}
+
+QString displayText(const QVariant& stored, FieldType type) {
+    switch (type) {
+    case FieldType::Boolean:
+        return (stored.isValid() && !stored.isNull() && stored.toLongLong() != 0)
+                   ? QStringLiteral("True")
+                   : QStringLiteral("False");
+    case FieldType::Date: {
+        if (!stored.isValid() || stored.isNull())
+            return {};
+        const QDate d = QDate::fromString(stored.toString().left(10), QStringLiteral("yyyy-MM-dd"));
+        return d.isValid() ? d.toString(QStringLiteral("dd.MM.yyyy")) : stored.toString();
+    }
+    case FieldType::Time: {
+        if (!stored.isValid() || stored.isNull())
+            return {};
+        const QTime t = QTime::fromString(stored.toString(), QStringLiteral("HH:mm:ss"));
+        return t.isValid() ? t.toString(QStringLiteral("HH:mm:ss")) : stored.toString();
+    }
+    case FieldType::Float:
+    case FieldType::Currency: {
+        if (!stored.isValid() || stored.isNull())
+            return {};
+        QString s = type == FieldType::Currency ? QString::number(stored.toDouble(), 'f', 2)
+                                                : QString::number(stored.toDouble(), 'g', 15);
+        s.replace(QChar('.'), QChar(','));
+        return s;
+    }
+    default:
+        if (!stored.isValid() || stored.isNull())
+            return {};
+        return stored.toString();
+    }
+}
+
+} // namespace SqlFunctions
