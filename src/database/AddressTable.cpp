@@ -1282,6 +1282,85 @@ qint64 AddressTable::deleteRecords(const std::vector<qint64>& ids, const RecordC
     return changed;
 }
 
+qint64 AddressTable::appendRecords(const std::function<bool(QVariantList&)>& nextRow,
+                                   const ProgressFn& progress, QString* error, bool deferIndexes) {
+    if (!m_db)
+        return -1;
+    if (m_state != State::Browse)
+        post();
+    QStringList names;
+    QStringList marks;
+    QList<int> fields;
+    for (int i = 0; i < m_columns.size(); ++i) {
+        if (i == d->rowidColumn)
+            continue;
+        names << quoteIdent(m_columns[i].name);
+        marks << QStringLiteral("?");
+        fields << i;
+    }
+    QStringList indexSql;
+    if (deferIndexes) {
+        Statement list(m_db,
+                       QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type='index' "
+                                      "AND tbl_name=? AND sql IS NOT NULL"));
+        bindAll(list.get(), {kTable});
+        QStringList indexNames;
+        while (list.ok() && sqlite3_step(list.get()) == SQLITE_ROW) {
+            indexNames << columnValue(list.get(), 0).toString();
+            indexSql << columnValue(list.get(), 1).toString();
+        }
+        for (const QString& n : indexNames)
+            exec(m_db, QStringLiteral("DROP INDEX %1").arg(quoteIdent(n)));
+    }
+    Statement ins(m_db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                            .arg(kTable, names.join(QChar(',')), marks.join(QChar(','))));
+    bool ok = ins.ok();
+    qint64 added = 0;
+    QVariantList row;
+    bool more = ok;
+    const int batch = 20000;
+    while (ok && more) {
+        exec(m_db, QStringLiteral("BEGIN"));
+        int inBatch = 0;
+        while (inBatch < batch && (more = nextRow(row))) {
+            for (int k = 0; k < fields.size(); ++k) {
+                const int i = fields[k];
+                QVariant v = i < row.size() ? row[i] : QVariant();
+                if (v.typeId() == QMetaType::Bool)
+                    v = qint64(v.toBool() ? 1 : 0);
+                else if (v.typeId() == QMetaType::QDate)
+                    v = v.toDate().toString(QStringLiteral("yyyy-MM-dd"));
+                else if (v.typeId() == QMetaType::QString && v.toString().isEmpty())
+                    v = QVariant();
+                bindValue(ins.get(), k + 1, v);
+            }
+            if (sqlite3_step(ins.get()) != SQLITE_DONE) {
+                ok = false;
+                break;
+            }
+            sqlite3_reset(ins.get());
+            ++inBatch;
+        }
+        if (!ok) {
+            if (error)
+                *error = QStringLiteral("Die Datensätze können nicht gespeichert werden: ") +
+                         sqliteError(m_db);
+            exec(m_db, QStringLiteral("ROLLBACK"));
+            break;
+        }
+        exec(m_db, QStringLiteral("COMMIT"));
+        added += inBatch;
+        if (progress && inBatch > 0)
+            progress(added, added);
+    }
+    for (const QString& sql : indexSql)
+        if (!exec(m_db, sql, error))
+            ok = false;
+    rebuildView(currentId());
+    notifyReset();
+    return ok ? added : -1;
+}
+
 RecordCondition AddressTable::conditionAnyFieldContains(const QString& text) const {
     RecordCondition cond;
     QStringList parts;

@@ -180,6 +180,15 @@ public:
                          const ProgressFn& progress = {}, QString* error = nullptr);
     static constexpr int batchSize = 5000;
 
+    // Appends many records in committed batches. nextRow fills one value per field
+    // (text as QString, booleans as bool, dates as QDate; the auto-increment id is
+    // left null) and returns false when there are no more rows. With deferIndexes the
+    // secondary indexes are dropped first and built once at the end, which is far
+    // faster for large loads. Returns the number of records added, -1 on failure.
+    qint64 appendRecords(const std::function<bool(QVariantList&)>& nextRow,
+                         const ProgressFn& progress = {}, QString* error = nullptr,
+                         bool deferIndexes = false);
+
     // Conditions for set operations, values bound as parameters.
     RecordCondition conditionAnyFieldContains(const QString& text) const;
     RecordCondition conditionFieldBetween(const QString& field, qint64 low, qint64 high) const;

@@ -1,0 +1,180 @@
+#include "DataGenerator.h"
+
+#include "common/Messages.h"
+#include "database/AddressTable.h"
+#include "database/DatabaseDefinition.h"
+#include "shell/Startup.h"
+
+#include <QDate>
+#include <QDir>
+
+namespace {
+
+const char* kFirst[] = {
+    "Anna",     "Lena",       "Marie",  "Sophie", "Laura",   "Julia",    "Sarah",     "Katrin",
+    "Petra",    "Sabine",     "Monika", "Ursula", "Jürgen",  "Thomas",   "Michael",   "Andreas",
+    "Stefan",   "Frank",      "Klaus",  "Uwe",    "Jörg",    "Lukas",    "Jonas",     "Felix",
+    "Paul",     "Maximilian", "Björn",  "Sören",  "Günter",  "Helga",    "Bärbel",    "Dieter",
+    "Wolfgang", "Renate",     "Heike",  "Tobias", "Florian", "Matthias", "Christian", "Daniel"};
+const char* kLast[] = {
+    "Müller",   "Schmidt",  "Schneider", "Fischer",    "Weber",  "Meyer",   "Wagner",  "Becker",
+    "Schulz",   "Hoffmann", "Schäfer",   "Koch",       "Bauer",  "Richter", "Klein",   "Wolf",
+    "Schröder", "Neumann",  "Schwarz",   "Zimmermann", "Braun",  "Krüger",  "Hofmann", "Hartmann",
+    "Lange",    "Schmitt",  "Werner",    "Schmitz",    "Krause", "Meier",   "Meister", "Meißner",
+    "Lehmann",  "Köhler",   "Jäger",     "Groß",       "Weiß",   "Böhm",    "Öztürk",  "Yılmaz"};
+const char* kStreet[] = {"Hauptstraße",  "Schulstraße", "Gartenstraße", "Bahnhofstraße",
+                         "Dorfstraße",   "Bergstraße",  "Birkenweg",    "Lindenstraße",
+                         "Kirchstraße",  "Waldstraße",  "Ringstraße",   "Schillerstraße",
+                         "Goethestraße", "Am Markt",    "Mühlenweg",    "Rosenstraße"};
+struct Town {
+    const char* plz;
+    const char* name;
+};
+const Town kTowns[] = {{"10115", "Berlin"},
+                       {"20095", "Hamburg"},
+                       {"80331", "München"},
+                       {"50667", "Köln"},
+                       {"60311", "Frankfurt am Main"},
+                       {"70173", "Stuttgart"},
+                       {"40213", "Düsseldorf"},
+                       {"04109", "Leipzig"},
+                       {"44135", "Dortmund"},
+                       {"45127", "Essen"},
+                       {"28195", "Bremen"},
+                       {"01067", "Dresden"},
+                       {"30159", "Hannover"},
+                       {"90402", "Nürnberg"},
+                       {"47051", "Duisburg"},
+                       {"44787", "Bochum"},
+                       {"42103", "Wuppertal"},
+                       {"33602", "Bielefeld"},
+                       {"53111", "Bonn"},
+                       {"48143", "Münster"},
+                       {"76133", "Karlsruhe"},
+                       {"68159", "Mannheim"},
+                       {"86150", "Augsburg"},
+                       {"65183", "Wiesbaden"},
+                       {"41061", "Mönchengladbach"},
+                       {"38100", "Braunschweig"},
+                       {"24103", "Kiel"},
+                       {"09111", "Chemnitz"},
+                       {"06108", "Halle (Saale)"},
+                       {"39104", "Magdeburg"},
+                       {"79098", "Freiburg"},
+                       {"23552", "Lübeck"},
+                       {"99084", "Erfurt"},
+                       {"18055", "Rostock"}};
+const char* kDomains[] = {"web.de",     "gmx.de",    "t-online.de", "gmail.com",
+                          "freenet.de", "posteo.de", "mailbox.org", "firma-beispiel.de"};
+const char* kCategories[] = {"Kunde", "Interessent", "Lieferant", "Presse", "Partner", ""};
+
+template <typename T, size_t N> constexpr int count(const T (&)[N]) {
+    return int(N);
+}
+
+QString asciiLocal(const QString& s) {
+    QString out = s.toLower();
+    out.replace(QStringLiteral("ä"), QStringLiteral("ae"));
+    out.replace(QStringLiteral("ö"), QStringLiteral("oe"));
+    out.replace(QStringLiteral("ü"), QStringLiteral("ue"));
+    out.replace(QStringLiteral("ß"), QStringLiteral("ss"));
+    out.replace(QStringLiteral("ı"), QStringLiteral("i"));
+    return out;
+}
+
+} // namespace
+
+DataGenerator::DataGenerator(quint64 seed) : m_rng(seed) {}
+
+void DataGenerator::fill(const AddressTable& table, QVariantList& row) {
+    row = QVariantList(table.fieldCount());
+    ++m_count;
+    const bool female = pick(2) == 0;
+    const QString first = QString::fromUtf8(kFirst[pick(count(kFirst))]);
+    const QString last = QString::fromUtf8(kLast[pick(count(kLast))]);
+    const Town& town = kTowns[pick(count(kTowns))];
+    QString mail = asciiLocal(first) + QChar('.') + asciiLocal(last) +
+                   QString::number(m_count % 997) + QChar('@') +
+                   QString::fromLatin1(kDomains[pick(count(kDomains))]);
+    const int roll = pick(100);
+    if (roll < 3 && !m_recentMails.empty()) {
+        mail = m_recentMails[size_t(pick(int(m_recentMails.size())))]; // duplicate address
+        if (pick(2))
+            mail = mail.toUpper();
+    } else if (roll < 5) {
+        switch (pick(4)) { // broken address
+        case 0:
+            mail.replace(QChar('@'), QStringLiteral(".at."));
+            break;
+        case 1:
+            mail = mail.left(int(mail.indexOf(QChar('@'))) + 1);
+            break;
+        case 2:
+            mail.replace(QChar('@'), QStringLiteral("@@"));
+            break;
+        default:
+            mail.insert(2, QChar(' '));
+        }
+    } else {
+        if (m_recentMails.size() < 5000)
+            m_recentMails.push_back(mail);
+        else
+            m_recentMails[size_t(pick(5000))] = mail;
+    }
+    auto set = [&](const char* name, const QVariant& v) {
+        const int i = table.fieldIndex(QString::fromLatin1(name));
+        if (i >= 0)
+            row[i] = v;
+    };
+    set("Selected", false);
+    set("Invalid", false);
+    if (pick(4) == 0)
+        set("LetztesMail", QDate(2026, 1, 1).addDays(pick(340)));
+    set("Mail", mail);
+    set("Anrede", female ? QStringLiteral("Frau") : QStringLiteral("Herr"));
+    set("Betreff", QString());
+    set("Name", last);
+    set("Vorname", first);
+    if (pick(5) == 0)
+        set("Firma", last + QStringLiteral(" GmbH"));
+    set("Str", QString::fromUtf8(kStreet[pick(count(kStreet))]) + QChar(' ') +
+                   QString::number(1 + pick(120)));
+    set("PLZ", QString::fromLatin1(town.plz));
+    set("Ort", QString::fromUtf8(town.name));
+    set("Land", QStringLiteral("Deutschland"));
+    set("Tel", QStringLiteral("0%1 %2").arg(200 + pick(700)).arg(100000 + pick(899999)));
+    set("Kategorie", QString::fromUtf8(kCategories[pick(count(kCategories))]));
+}
+
+QString DataGenerator::makeProgramFolder(const QString& programFolder, qint64 n,
+                                         const std::function<void(qint64)>& progress) {
+    QDir().mkpath(programFolder);
+    Startup::layOutShippedFiles(programFolder);
+    const QString dataFolder = QDir(programFolder).filePath(QStringLiteral("Data")) + QChar('/');
+    SilentMessages messages;
+    QFile::remove(dataFolder + QStringLiteral("Database.DB"));
+    if (!CreateTableFromDefinition(dataFolder, QStringLiteral("Database"), messages))
+        return QStringLiteral("Tabelle konnte nicht angelegt werden");
+    AddressTable table;
+    QString error;
+    if (!table.open(dataFolder + QStringLiteral("Database.DB"), &error))
+        return error;
+    DataGenerator generator;
+    qint64 made = 0;
+    const qint64 added = table.appendRecords(
+        [&](QVariantList& row) {
+            if (made >= n)
+                return false;
+            ++made;
+            generator.fill(table, row);
+            return true;
+        },
+        [&](qint64 done, qint64) {
+            if (progress)
+                progress(done);
+        },
+        &error, true);
+    if (added != n)
+        return error.isEmpty() ? QStringLiteral("zu wenige Datensätze") : error;
+    return {};
+}
