@@ -1361,24 +1361,76 @@ qint64 AddressTable::appendRecords(const std::function<bool(QVariantList&)>& nex
     return ok ? added : -1;
 }
 
-RecordCondition AddressTable::conditionAnyFieldContains(const QString& text) const {
+RecordCondition AddressTable::conditionAnyFieldContains(const QString& text,
+                                                        TextMatch match) const {
+    const char* function = match == TextMatch::Fuzzy ? SqlFunctions::fuzzyFunction
+                           : match == TextMatch::ContainsCaseSensitive
+                               ? SqlFunctions::containsExactFunction
+                               : SqlFunctions::containsFunction;
     RecordCondition cond;
     QStringList parts;
     for (const ColumnDef& c : m_columns) {
-        if (isTextType(c.type))
-            parts << QStringLiteral("%1(%2, ?)")
-                         .arg(QString::fromLatin1(SqlFunctions::containsFunction),
-                              quoteIdent(c.name));
-        else
-            parts << QStringLiteral("%1(%2(%3, %4), ?)")
-                         .arg(QString::fromLatin1(SqlFunctions::containsFunction),
-                              QString::fromLatin1(SqlFunctions::displayFunction),
-                              quoteIdent(c.name))
-                         .arg(SqlFunctions::typeCode(c.type));
+        const QString value =
+            isTextType(c.type) && match != TextMatch::Fuzzy
+                ? quoteIdent(c.name)
+                : QStringLiteral("%1(%2, %3)")
+                      .arg(QString::fromLatin1(SqlFunctions::displayFunction), quoteIdent(c.name))
+                      .arg(SqlFunctions::typeCode(c.type));
+        parts << QStringLiteral("%1(%2, ?)").arg(QString::fromLatin1(function), value);
         cond.params << text;
     }
     cond.sql = parts.isEmpty() ? QStringLiteral("0") : parts.join(QStringLiteral(" OR "));
     return cond;
+}
+
+qint64 AddressTable::findInView(qint64 fromRow, bool forward,
+                                const RecordCondition& condition) const {
+    if (!m_db || m_view.empty())
+        return -1;
+    const qint64 n = qint64(m_view.size());
+    if (fromRow < 0 || fromRow >= n)
+        return -1;
+    const int batch = batchSize;
+    QString marks;
+    for (int i = 0; i < batch; ++i)
+        marks += i ? QStringLiteral(",?") : QStringLiteral("?");
+    auto sqlFor = [&](const QString& m) {
+        QString sql = QStringLiteral("SELECT rowid FROM %1 WHERE rowid IN (%2)").arg(kTable, m);
+        if (!condition.isEmpty())
+            sql += QStringLiteral(" AND (") + condition.sql + QChar(')');
+        return sql;
+    };
+    Statement full(m_db, sqlFor(marks));
+    if (!full.ok())
+        return -1;
+    qint64 pos = fromRow;
+    while (forward ? pos < n : pos >= 0) {
+        // The chunk covers rows [lo, hi) in view order.
+        const qint64 lo = forward ? pos : std::max<qint64>(0, pos - batch + 1);
+        const qint64 hi = forward ? std::min<qint64>(n, pos + batch) : pos + 1;
+        const int count = int(hi - lo);
+        sqlite3_stmt* stmt = full.get();
+        sqlite3_reset(stmt);
+        for (int i = 0; i < batch; ++i) // unused places repeat the last id
+            sqlite3_bind_int64(stmt, i + 1, m_view[size_t(lo + std::min(i, count - 1))]);
+        bindAll(stmt, condition.params, batch + 1);
+        QSet<qint64> hits;
+        while (sqlite3_step(stmt) == SQLITE_ROW)
+            hits.insert(sqlite3_column_int64(stmt, 0));
+        if (!hits.isEmpty()) {
+            if (forward) {
+                for (qint64 r = lo; r < hi; ++r)
+                    if (hits.contains(m_view[size_t(r)]))
+                        return r;
+            } else {
+                for (qint64 r = hi - 1; r >= lo; --r)
+                    if (hits.contains(m_view[size_t(r)]))
+                        return r;
+            }
+        }
+        pos = forward ? hi : lo - 1;
+    }
+    return -1;
 }
 
 RecordCondition AddressTable::conditionFieldBetween(const QString& field, qint64 low,

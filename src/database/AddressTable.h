@@ -190,7 +190,15 @@ public:
                          bool deferIndexes = false);
 
     // Conditions for set operations, values bound as parameters.
-    RecordCondition conditionAnyFieldContains(const QString& text) const;
+    enum class TextMatch { Contains, ContainsCaseSensitive, Fuzzy };
+    // Some field, in the text a user sees, contains text (or, for Fuzzy, has a word
+    // within 25% edit distance of it).
+    RecordCondition conditionAnyFieldContains(const QString& text,
+                                              TextMatch match = TextMatch::Contains) const;
+    // The first row of the view from fromRow on (inclusive), forwards or backwards,
+    // whose record satisfies the condition; -1 when none does. Reads the view in
+    // batches, so a search over a million records stays quick.
+    qint64 findInView(qint64 fromRow, bool forward, const RecordCondition& condition) const;
     RecordCondition conditionFieldBetween(const QString& field, qint64 low, qint64 high) const;
     RecordCondition conditionFromFilter(const QString& expression, QString* error = nullptr) const;
 

@@ -1,5 +1,6 @@
 #include "database/SqlFunctions.h"
 
+#include "common/Levenshtein.h"
 #include "database/AddressTable.h"
 
 #include <QDate>
@@ -103,6 +104,41 @@ void containsFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_int(ctx, argText(argv[0]).contains(argText(argv[1]), Qt::CaseInsensitive));
 }
 
+void containsExactFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const auto* p = sqlite3_value_text(argv[1]);
+    if (!p || sqlite3_value_bytes(argv[1]) == 0) {
+        sqlite3_result_int(ctx, 1);
+        return;
+    }
+    const auto* s = sqlite3_value_text(argv[0]);
+    if (!s) {
+        sqlite3_result_int(ctx, 0);
+        return;
+    }
+    const QByteArray hay(reinterpret_cast<const char*>(s), sqlite3_value_bytes(argv[0]));
+    const QByteArray needle(reinterpret_cast<const char*>(p), sqlite3_value_bytes(argv[1]));
+    sqlite3_result_int(ctx, hay.contains(needle));
+}
+
+void fuzzyFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const QString search = argText(argv[1]).toUpper();
+    const QString text = argText(argv[0]).toUpper();
+    // Words at every blank: two blanks in a row give an empty word.
+    qsizetype start = 0;
+    while (true) {
+        const qsizetype blank = text.indexOf(QChar(' '), start);
+        const qsizetype end = blank < 0 ? text.size() : blank;
+        if (LevenshteinPercent(search, text.mid(start, end - start)) < 25) {
+            sqlite3_result_int(ctx, 1);
+            return;
+        }
+        if (blank < 0)
+            break;
+        start = blank + 1;
+    }
+    sqlite3_result_int(ctx, 0);
+}
+
 FieldType typeFromCode(int code) {
     return static_cast<FieldType>(code);
 }
@@ -143,6 +179,10 @@ bool registerAll(sqlite3* db) {
            sqlite3_create_function(db, containsFunction, 2, flags, nullptr, containsFn, nullptr,
                                    nullptr) == SQLITE_OK &&
            sqlite3_create_function(db, displayFunction, 2, flags, nullptr, displayFn, nullptr,
+                                   nullptr) == SQLITE_OK &&
+           sqlite3_create_function(db, containsExactFunction, 2, flags, nullptr, containsExactFn,
+                                   nullptr, nullptr) == SQLITE_OK &&
+           sqlite3_create_function(db, fuzzyFunction, 2, flags, nullptr, fuzzyFn, nullptr,
                                    nullptr) == SQLITE_OK;
 }
 

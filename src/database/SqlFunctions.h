@@ -13,6 +13,11 @@ inline constexpr const char* collation = "QNOCASE";
 inline constexpr const char* prefixFunction = "qprefix";     // qprefix(text, prefix) -> 0/1
 inline constexpr const char* containsFunction = "qcontains"; // qcontains(text, part) -> 0/1
 inline constexpr const char* displayFunction = "qdisplay";   // qdisplay(value, typeCode) -> text
+// qcontainscs(text, part) -> 0/1, case respected
+inline constexpr const char* containsExactFunction = "qcontainscs";
+// qfuzzy(text, search) -> 1 when a blank-separated word of text is within 25% edit
+// distance of search (both upper-cased)
+inline constexpr const char* fuzzyFunction = "qfuzzy";
 
 bool registerAll(sqlite3* db);
 

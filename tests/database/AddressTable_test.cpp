@@ -378,3 +378,24 @@ TEST(AddressTableCreate, RefusesBadDefinitionsAndLeavesNoFile) {
     EXPECT_NE(error.indexOf("Fehlt"), -1);
     EXPECT_FALSE(QFile::exists(path));
 }
+
+TEST_F(AddressTableTest, FindInViewSearchesBothWaysInViewOrder) {
+    const int n = AddressTable::batchSize + 50;
+    for (int i = 0; i < n; ++i)
+        add(i == 3 || i == n - 2 ? QString("Maier %1").arg(i) : QString("N%1").arg(i),
+            QString("n%1@x.de").arg(i), i == 10 ? "Schmitt" : "Bonn");
+    const auto exact = table.conditionAnyFieldContains("maier");
+    EXPECT_EQ(table.findInView(0, true, exact), 3);
+    EXPECT_EQ(table.findInView(4, true, exact), n - 2);
+    EXPECT_EQ(table.findInView(n - 3, false, exact), 3);
+    EXPECT_EQ(table.findInView(n - 1, true, exact), -1);
+    EXPECT_EQ(table.findInView(0, true,
+                               table.conditionAnyFieldContains(
+                                   "maier", AddressTable::TextMatch::ContainsCaseSensitive)),
+              -1);
+    // Fuzzy: SCHMIDT against the word SCHMITT is 14%, a hit.
+    EXPECT_EQ(
+        table.findInView(
+            0, true, table.conditionAnyFieldContains("Schmidt", AddressTable::TextMatch::Fuzzy)),
+        10);
+}
