@@ -128,7 +128,11 @@ void fuzzyFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     while (true) {
         const qsizetype blank = text.indexOf(QChar(' '), start);
         const qsizetype end = blank < 0 ? text.size() : blank;
-        if (LevenshteinPercent(search, text.mid(start, end - start)) < 25) {
+        const qsizetype length = end - start;
+        // The distance is at least the difference in length: skip words that cannot hit.
+        const qsizetype gap = length > search.size() ? length - search.size() : search.size() - length;
+        const bool possible = length == 0 ? search.isEmpty() : gap * 100 / length < 25;
+        if (possible && LevenshteinPercent(search, text.mid(start, length)) < 25) {
             sqlite3_result_int(ctx, 1);
             return;
         }
