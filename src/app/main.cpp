@@ -1,6 +1,46 @@
+#include "common/FilePicker.h"
+#include "common/Messages.h"
+#include "platform/SingleInstance.h"
+#include "shell/Startup.h"
+#include "shell/forms/QtFilePicker.h"
+#include "shell/forms/QtMessages.h"
+#include "shell/forms/TMainForm.h"
+
 #include <QApplication>
 
+// Command-line arguments are ignored.
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(Startup::productName());
+    QApplication::setOrganizationName(QStringLiteral("NORVALE"));
+    QApplication::setApplicationVersion(Startup::productVersion());
+    QApplication::setApplicationDisplayName(Startup::productName());
+
+    QtMessages messages;
+    Messages::install(&messages);
+    QtFilePicker picker;
+    FilePicker::install(&picker);
+
+    // One instance per machine; the lock lives as long as this object.
+    SingleInstance instance;
+    if (!instance.acquire()) {
+        messages.information(QString::fromUtf8(
+            "Quillon ist bereits gestartet!\rBitte wechseln Sie in der Taskleiste zum Programm "
+            "\"Quillon\"\rApplication already running!"));
+        return 0;
+    }
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    int result = 0;
+    {
+        TMainForm mainForm;
+        QApplication::restoreOverrideCursor();
+        if (mainForm.startupAborted())
+            return 0;
+        mainForm.show();
+        result = app.exec();
+    }
+    Messages::install(nullptr);
+    FilePicker::install(nullptr);
+    return result;
 }

@@ -1,0 +1,176 @@
+#include "shell/Startup.h"
+
+#include "common/IniFile.h"
+#include "common/Messages.h"
+#include "platform/FileLock.h"
+#include "platform/UserFolders.h"
+#include "shell/AppState.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+// Resources of a static library must be registered by hand; outside any namespace.
+static void initShippedResources() {
+    Q_INIT_RESOURCE(shell);
+    Q_INIT_RESOURCE(database);
+}
+
+namespace Startup {
+
+namespace {
+
+const QString shippedRoot = QStringLiteral(":/shipped/");
+
+QString folderOf(const QString& path) {
+    return withTrailingSlash(QDir::cleanPath(path));
+}
+
+// Files that hold passwords are readable by their owner only.
+bool holdsPasswords(const QString& relativeName) {
+    return relativeName.compare(QStringLiteral("Quillon.ini"), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+QString productName() {
+    return QStringLiteral("Quillon");
+}
+
+QString productVersion() {
+    return QStringLiteral("0.1.0");
+}
+
+QString resolveProgramFolder(const QString& programFileFolder) {
+    const QString home = qEnvironmentVariable("QUILLON_HOME");
+    if (!home.isEmpty()) {
+        const QString abs = QFileInfo(home).absoluteFilePath();
+        QDir().mkpath(abs);
+        return folderOf(abs);
+    }
+    if (!programFileFolder.isEmpty()) {
+        const QDir dir(programFileFolder);
+        if (dir.exists(QStringLiteral("Buttons.ini")) || dir.exists(QStringLiteral("portable")))
+            return folderOf(dir.absolutePath());
+    }
+    // Never a build or installation folder by accident: the user's data lives apart.
+    return UserFolders::appDataFolder();
+}
+
+QStringList layOutShippedFiles(const QString& programFolder) {
+    initShippedResources();
+    QStringList failed;
+    const QString root = withTrailingSlash(programFolder);
+    QDirIterator it(shippedRoot, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString source = it.next();
+        const QString relative = source.mid(shippedRoot.size());
+        const QString target = root + relative;
+        if (QFileInfo::exists(target))
+            continue; // the user's file wins
+        if (!QDir().mkpath(QFileInfo(target).absolutePath()) || !QFile::copy(source, target)) {
+            failed.append(relative);
+            continue;
+        }
+        // A copy of a resource is read-only; the program changes these files later.
+        QFile::setPermissions(target, holdsPasswords(relative)
+                                          ? QFile::ReadOwner | QFile::WriteOwner
+                                          : QFile::ReadOwner | QFile::WriteOwner |
+                                                QFile::ReadGroup | QFile::ReadOther);
+    }
+    failed.sort(Qt::CaseInsensitive);
+    return failed;
+}
+
+QString configPath(const QString& programFolder) {
+    return withTrailingSlash(programFolder) + QStringLiteral("config.ini");
+}
+
+ShellConfig readShellConfig(const QString& programFolder) {
+    const IniFile ini(configPath(programFolder));
+    const QString section = QString::fromLatin1(configSection);
+    ShellConfig c;
+    c.checkDuplicatesOnInput =
+        ini.readBool(section, QString::fromLatin1(keyCheckdoublettes), c.checkDuplicatesOnInput);
+    c.transactionLogEnabled =
+        ini.readBool(section, QString::fromLatin1(keyTransActLog), c.transactionLogEnabled);
+    c.gridEditMode = ini.readBool(section, QString::fromLatin1(keyGridEdit), c.gridEditMode);
+    return c;
+}
+
+bool writeShellFlag(const QString& programFolder, const char* key, bool on) {
+    IniFile ini(configPath(programFolder));
+    return ini.writeBool(QString::fromLatin1(configSection), QString::fromLatin1(key), on);
+}
+
+QStringList engineLockFileNames() {
+    return {QStringLiteral("Pdoxusrs.net"), QStringLiteral("Paradox.lck"),
+            QStringLiteral("Pdoxusrs.lck")};
+}
+
+QString databaseInUseMessage() {
+    return QStringLiteral("Datenbank ist in Benutzung durch einen anderen Benutzer!\r\rBitte "
+                          "warten Sie bis der andere Benutzer die Datenbank wieder geschlossen "
+                          "hat!");
+}
+
+namespace {
+// Paths of the lock files present in the data folder, matched without regard to case.
+QStringList presentLockFiles(const QString& dataFolder) {
+    QStringList found;
+    const QDir dir(dataFolder);
+    if (!dir.exists())
+        return found;
+    const QStringList names = engineLockFileNames();
+    const auto entries = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& entry : entries)
+        for (const QString& name : names)
+            if (entry.compare(name, Qt::CaseInsensitive) == 0)
+                found.append(dir.filePath(entry));
+    return found;
+}
+} // namespace
+
+bool clearStaleLockFiles(const QString& dataFolder, Messages& messages) {
+    for (const QString& path : presentLockFiles(dataFolder))
+        FileLock::removeIfStale(path);
+    if (presentLockFiles(dataFolder).isEmpty())
+        return true;
+    messages.information(databaseInUseMessage());
+    return false;
+}
+
+void refreshUserTemplates(const QString& templatesFolder, const QString& userTemplatesFolder) {
+    if (userTemplatesFolder.isEmpty() || !QDir().mkpath(userTemplatesFolder))
+        return;
+    const QDir source(templatesFolder);
+    if (!source.exists())
+        return;
+    const QDir target(userTemplatesFolder);
+    const auto files = source.entryInfoList(QDir::Files | QDir::Hidden, QDir::Name);
+    for (const QFileInfo& info : files) {
+        if (info.fileName().startsWith(QChar('.')))
+            continue;
+        QFile in(info.absoluteFilePath());
+        if (!in.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray bytes = in.readAll();
+        // Written through a temporary file, so a failed copy keeps the user's file.
+        QSaveFile out(target.filePath(info.fileName()));
+        if (out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size())
+            out.commit();
+    }
+}
+
+bool checkActivation(const QString& programFolder, Messages& messages) {
+    const QString ini = withTrailingSlash(programFolder) + QStringLiteral("Quillon.ini");
+    if (!QFileInfo::exists(ini))
+        messages.error(QStringLiteral("Inifile ") + ini + QStringLiteral(" not found!"));
+    return ReadRequiredString(ini, QStringLiteral("FIRSTSETTINGS"),
+                              QStringLiteral("FirstSettingsDone"), QString(),
+                              messages) == QStringLiteral("Done");
+}
+
+} // namespace Startup
