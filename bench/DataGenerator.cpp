@@ -10,12 +10,13 @@
 
 namespace {
 
-const char* kFirst[] = {
-    "Anna",     "Lena",       "Marie",  "Sophie", "Laura",   "Julia",    "Sarah",     "Katrin",
-    "Petra",    "Sabine",     "Monika", "Ursula", "Jürgen",  "Thomas",   "Michael",   "Andreas",
-    "Stefan",   "Frank",      "Klaus",  "Uwe",    "Jörg",    "Lukas",    "Jonas",     "Felix",
-    "Paul",     "Maximilian", "Björn",  "Sören",  "Günter",  "Helga",    "Bärbel",    "Dieter",
-    "Wolfgang", "Renate",     "Heike",  "Tobias", "Florian", "Matthias", "Christian", "Daniel"};
+const char* kFemale[] = {"Anna",   "Lena",  "Marie",  "Sophie", "Laura",  "Julia", "Sarah",
+                         "Katrin", "Petra", "Sabine", "Monika", "Ursula", "Helga", "Bärbel",
+                         "Renate", "Heike", "Jana",   "Gülay",  "Lea",    "Zoë"};
+const char* kMale[] = {"Jürgen",   "Thomas",     "Michael", "Andreas",  "Stefan",    "Frank",
+                       "Klaus",    "Uwe",        "Jörg",    "Lukas",    "Jonas",     "Felix",
+                       "Paul",     "Maximilian", "Björn",   "Sören",    "Günter",    "Dieter",
+                       "Wolfgang", "Tobias",     "Florian", "Matthias", "Christian", "Daniel"};
 const char* kLast[] = {
     "Müller",   "Schmidt",  "Schneider", "Fischer",    "Weber",  "Meyer",   "Wagner",  "Becker",
     "Schulz",   "Hoffmann", "Schäfer",   "Koch",       "Bauer",  "Richter", "Klein",   "Wolf",
@@ -79,6 +80,7 @@ QString asciiLocal(const QString& s) {
     out.replace(QStringLiteral("ü"), QStringLiteral("ue"));
     out.replace(QStringLiteral("ß"), QStringLiteral("ss"));
     out.replace(QStringLiteral("ı"), QStringLiteral("i"));
+    out.replace(QStringLiteral("ë"), QStringLiteral("e"));
     return out;
 }
 
@@ -90,7 +92,8 @@ void DataGenerator::fill(const AddressTable& table, QVariantList& row) {
     row = QVariantList(table.fieldCount());
     ++m_count;
     const bool female = pick(2) == 0;
-    const QString first = QString::fromUtf8(kFirst[pick(count(kFirst))]);
+    const QString first =
+        QString::fromUtf8(female ? kFemale[pick(count(kFemale))] : kMale[pick(count(kMale))]);
     const QString last = QString::fromUtf8(kLast[pick(count(kLast))]);
     const Town& town = kTowns[pick(count(kTowns))];
     QString mail = asciiLocal(first) + QChar('.') + asciiLocal(last) +
