@@ -1,5 +1,7 @@
 #include "database/AddressTable.h"
 
+#include "common/Levenshtein.h"
+
 #include "database/FilterExpression.h"
 #include "database/SqlFunctions.h"
 #include "platform/FileLock.h"
@@ -1363,21 +1365,52 @@ qint64 AddressTable::appendRecords(const std::function<bool(QVariantList&)>& nex
 
 RecordCondition AddressTable::conditionAnyFieldContains(const QString& text,
                                                         TextMatch match) const {
-    const char* function = match == TextMatch::Fuzzy ? SqlFunctions::fuzzyFunction
-                           : match == TextMatch::ContainsCaseSensitive
-                               ? SqlFunctions::containsExactFunction
-                               : SqlFunctions::containsFunction;
+    const QString function = QString::fromLatin1(
+        match == TextMatch::Fuzzy                   ? SqlFunctions::fuzzyFunction
+        : match == TextMatch::ContainsCaseSensitive ? SqlFunctions::containsExactFunction
+                                                    : SqlFunctions::containsFunction);
+    // The same test in C++, for the fixed texts a boolean shows.
+    auto matchesShown = [&](const QString& shown) {
+        switch (match) {
+        case TextMatch::Fuzzy:
+            return LevenshteinPercent(text.toUpper(), shown.toUpper()) < 25;
+        case TextMatch::ContainsCaseSensitive:
+            return shown.contains(text);
+        default:
+            return shown.contains(text, Qt::CaseInsensitive);
+        }
+    };
+    // Numbers, dates and times show only these characters; a text with any other
+    // character can never be contained in them.
+    static const QString numericShape = QStringLiteral("0123456789.,:-+ ");
+    const bool numericText =
+        std::all_of(text.begin(), text.end(), [](QChar ch) { return numericShape.contains(ch); });
     RecordCondition cond;
     QStringList parts;
     for (const ColumnDef& c : m_columns) {
-        const QString value =
-            isTextType(c.type) && match != TextMatch::Fuzzy
-                ? quoteIdent(c.name)
-                : QStringLiteral("%1(%2, %3)")
-                      .arg(QString::fromLatin1(SqlFunctions::displayFunction), quoteIdent(c.name))
-                      .arg(SqlFunctions::typeCode(c.type));
-        parts << QStringLiteral("%1(%2, ?)").arg(QString::fromLatin1(function), value);
-        cond.params << text;
+        const QString col = quoteIdent(c.name);
+        if (isTextType(c.type)) {
+            parts << QStringLiteral("%1(%2, ?)").arg(function, col);
+            cond.params << text;
+        } else if (c.type == FieldType::Boolean) {
+            const bool onTrue = matchesShown(QStringLiteral("True"));
+            const bool onFalse = matchesShown(QStringLiteral("False"));
+            if (onTrue && onFalse)
+                parts << QStringLiteral("1");
+            else if (onTrue)
+                parts << QStringLiteral("COALESCE(%1,0)<>0").arg(col);
+            else if (onFalse)
+                parts << QStringLiteral("COALESCE(%1,0)=0").arg(col);
+        } else if (match == TextMatch::Fuzzy || numericText) {
+            const QString shown =
+                (c.type == FieldType::Integer || c.type == FieldType::AutoInc)
+                    ? QStringLiteral("CAST(%1 AS TEXT)").arg(col)
+                    : QStringLiteral("%1(%2, %3)")
+                          .arg(QString::fromLatin1(SqlFunctions::displayFunction), col)
+                          .arg(SqlFunctions::typeCode(c.type));
+            parts << QStringLiteral("%1(%2, ?)").arg(function, shown);
+            cond.params << text;
+        }
     }
     cond.sql = parts.isEmpty() ? QStringLiteral("0") : parts.join(QStringLiteral(" OR "));
     return cond;

@@ -12,8 +12,8 @@ QString nextIn(const QStringList& cycle, const QString& current) {
 } // namespace
 
 const QStringList& FilterBuilder::operators() {
-    static const QStringList list = {QStringLiteral("="), QStringLiteral("<>"),
-                                     QStringLiteral("<"), QStringLiteral(">")};
+    static const QStringList list = {QStringLiteral("="), QStringLiteral("<>"), QStringLiteral("<"),
+                                     QStringLiteral(">")};
     return list;
 }
 

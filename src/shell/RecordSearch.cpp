@@ -33,8 +33,8 @@ bool RecordSearch::fieldMatches(const QString& fieldText, const Options& options
         if (search.isEmpty())
             return false;
         // The same comparison the engine's condition uses, so label and hit agree.
-        return fieldText.contains(search, options.caseSensitive ? Qt::CaseSensitive
-                                                                : Qt::CaseInsensitive);
+        return fieldText.contains(search,
+                                  options.caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive);
     }
     const QString upperSearch = search.toUpper();
     // Words at every blank: two blanks in a row give an empty word, an empty text is
@@ -80,10 +80,10 @@ SearchResult RecordSearch::step(AddressTable& table, const Options& options) {
     qint64 hitRow = -1;
     const qint64 startRow = table.recNo();
     if (searchable && startRow >= 0) {
-        const AddressTable::TextMatch match =
-            options.fuzzy           ? AddressTable::TextMatch::Fuzzy
-            : options.caseSensitive ? AddressTable::TextMatch::ContainsCaseSensitive
-                                    : AddressTable::TextMatch::Contains;
+        const AddressTable::TextMatch match = options.fuzzy ? AddressTable::TextMatch::Fuzzy
+                                              : options.caseSensitive
+                                                  ? AddressTable::TextMatch::ContainsCaseSensitive
+                                                  : AddressTable::TextMatch::Contains;
         // With the start flag (backwards) or end flag (forwards) already set, only the
         // current record is left to examine.
         const bool atBoundary = options.backwards ? table.bof() : table.eof();

@@ -1,7 +1,9 @@
 #include "shell/forms/AddressGridModel.h"
 
+#include "common/Messages.h"
 #include "database/AddressTable.h"
 
+#include <QBrush>
 #include <QDate>
 #include <climits>
 
@@ -19,7 +21,88 @@ void AddressGridModel::setTable(AddressTable* table) {
                                  &AddressGridModel::onRowChanged)
                       << connect(table, &QObject::destroyed, this, &AddressGridModel::reset);
     }
-    reset();
+    beginResetModel();
+    defaultColumns();
+    m_pages.clear();
+    m_recent.clear();
+    m_rows =
+        (m_table && m_table->isOpen()) ? int(qMin<qint64>(m_table->recordCount(), INT_MAX)) : 0;
+    endResetModel();
+}
+
+void AddressGridModel::defaultColumns() {
+    m_gridColumns.clear();
+    if (!m_table || !m_table->isOpen())
+        return;
+    for (int i = 0; i < m_table->fieldCount(); ++i) {
+        GridColumn c;
+        c.field = i;
+        c.title = m_table->fieldName(i);
+        m_gridColumns.append(c);
+    }
+}
+
+void AddressGridModel::setColumns(const QList<GridColumn>& columns) {
+    beginResetModel();
+    m_gridColumns.clear();
+    for (const GridColumn& c : columns)
+        if (m_table && c.field >= 0 && c.field < m_table->fieldCount())
+            m_gridColumns.append(c);
+    endResetModel();
+}
+
+int AddressGridModel::fieldAt(int column) const {
+    if (!m_table || column < 0 || column >= m_gridColumns.size())
+        return -1;
+    return m_gridColumns[column].field;
+}
+
+QString AddressGridModel::fieldNameAt(int column) const {
+    const int field = fieldAt(column);
+    return field < 0 ? QString() : m_table->fieldName(field);
+}
+
+int AddressGridModel::columnOfField(const QString& fieldName) const {
+    for (int i = 0; i < m_gridColumns.size(); ++i)
+        if (fieldNameAt(i).compare(fieldName, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+void AddressGridModel::setMarkedTitle(int column) {
+    for (int i = 0; i < m_gridColumns.size(); ++i)
+        m_gridColumns[i].marked = i == column;
+    if (!m_gridColumns.isEmpty())
+        Q_EMIT headerDataChanged(Qt::Horizontal, 0, int(m_gridColumns.size()) - 1);
+}
+
+void AddressGridModel::resetTitles() {
+    for (GridColumn& c : m_gridColumns) {
+        c.marked = false;
+        c.titleFont.setBold(false);
+    }
+    if (!m_gridColumns.isEmpty())
+        Q_EMIT headerDataChanged(Qt::Horizontal, 0, int(m_gridColumns.size()) - 1);
+}
+
+bool AddressGridModel::isTitleMarked(int column) const {
+    return column >= 0 && column < m_gridColumns.size() && m_gridColumns[column].marked;
+}
+
+void AddressGridModel::setPictureFields(const QStringList& fieldNames) {
+    m_pictureFields.clear();
+    for (const QString& f : fieldNames)
+        m_pictureFields.insert(f.toLower());
+    if (!m_gridColumns.isEmpty() && m_rows > 0)
+        Q_EMIT dataChanged(index(0, 0), index(m_rows - 1, int(m_gridColumns.size()) - 1));
+}
+
+bool AddressGridModel::isPictureColumn(int column) const {
+    return m_pictureFields.contains(fieldNameAt(column).toLower());
+}
+
+void AddressGridModel::setEditable(bool on) {
+    m_editable = on;
 }
 
 void AddressGridModel::reset() {
@@ -28,7 +111,8 @@ void AddressGridModel::reset() {
     m_recent.clear();
     const bool open = m_table && m_table->isOpen();
     m_rows = open ? int(qMin<qint64>(m_table->recordCount(), INT_MAX)) : 0;
-    m_columns = open ? m_table->fieldCount() : 0;
+    if (!open)
+        m_gridColumns.clear();
     endResetModel();
 }
 
@@ -44,7 +128,7 @@ void AddressGridModel::onRowChanged(qint64 row) {
             ++m_rowsRead;
         }
     }
-    Q_EMIT dataChanged(index(r, 0), index(r, qMax(0, m_columns - 1)));
+    Q_EMIT dataChanged(index(r, 0), index(r, qMax(0, int(m_gridColumns.size()) - 1)));
 }
 
 const QVariantList* AddressGridModel::rowAt(int row) const {
@@ -76,33 +160,72 @@ int AddressGridModel::rowCount(const QModelIndex& parent) const {
 }
 
 int AddressGridModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : m_columns;
+    return parent.isValid() ? 0 : int(m_gridColumns.size());
 }
 
 QVariant AddressGridModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
         return {};
+    const int field = fieldAt(index.column());
     const QVariantList* values = rowAt(index.row());
-    if (!values || index.column() >= values->size())
+    if (field < 0 || !values || field >= values->size())
         return {};
-    const QVariant& v = values->at(index.column());
-    if (m_table->fieldType(index.column()) == FieldType::Boolean && role == Qt::DisplayRole)
+    const QVariant& v = values->at(field);
+    if (m_table->fieldType(field) == FieldType::Boolean)
         return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
     return v;
 }
 
+bool AddressGridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    const int field = fieldAt(index.column());
+    if (!m_editable || role != Qt::EditRole || field < 0 || !index.isValid())
+        return false;
+    AddressTable* table = m_table;
+    if (data(index, Qt::EditRole).toString() == value.toString())
+        return false; // nothing changed: no post
+    if (table->recNo() != index.row() && !table->moveTo(index.row()))
+        return false;
+    QString error;
+    table->edit();
+    if (!table->setString(field, value.toString(), &error) || !table->post(&error)) {
+        // The stored value stays; the grid shows it again.
+        table->cancel();
+        Messages::instance().error(error);
+        Q_EMIT dataChanged(index, index);
+        return false;
+    }
+    return true;
+}
+
 QVariant AddressGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (role != Qt::DisplayRole)
-        return {};
     if (orientation == Qt::Vertical)
-        return QString(); // the row indicator carries no number
-    if (!m_table || section < 0 || section >= m_columns)
+        return role == Qt::DisplayRole ? QVariant(QString()) : QVariant(); // row indicator only
+    if (section < 0 || section >= m_gridColumns.size())
         return {};
-    return m_table->fieldName(section);
+    const GridColumn& c = m_gridColumns[section];
+    switch (role) {
+    case Qt::DisplayRole:
+        return c.title;
+    case Qt::FontRole:
+        if (c.marked) {
+            QFont f = c.customFont ? c.titleFont : m_defaultTitleFont;
+            f.setBold(true);
+            return f;
+        }
+        return c.customFont ? QVariant(c.titleFont) : QVariant();
+    case Qt::ForegroundRole:
+        return QBrush(c.marked ? QColor(Qt::red) : QColor(Qt::black));
+    default:
+        return {};
+    }
 }
 
 Qt::ItemFlags AddressGridModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    const int field = fieldAt(index.column());
+    if (m_editable && field >= 0 && m_table->fieldType(field) != FieldType::AutoInc)
+        f |= Qt::ItemIsEditable;
+    return f;
 }

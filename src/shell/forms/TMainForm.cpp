@@ -3,12 +3,21 @@
 #include "common/Messages.h"
 #include "database/AddressTable.h"
 #include "database/Catalogue.h"
+#include "database/DatabaseDefinition.h"
 #include "database/forms/DatabaseDialogs.h"
 #include "platform/UserFolders.h"
+#include "shell/GridSetup.h"
+#include "shell/Marking.h"
 #include "shell/Startup.h"
 #include "shell/StatusCountText.h"
 #include "shell/WindowPlacement.h"
+#include "shell/forms/AddressGridDelegate.h"
 #include "shell/forms/AddressGridModel.h"
+#include "shell/forms/TDeleteColumnForm.h"
+#include "shell/forms/TDoIDForm.h"
+#include "shell/forms/TFilter2Form.h"
+#include "shell/forms/TFilterForm.h"
+#include "shell/forms/TKRT_DB_SearchForm.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -21,6 +30,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -33,6 +43,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 namespace {
 
@@ -122,10 +133,20 @@ std::vector<MenuDef> mainMenu() {
 // Entries whose function exists; every other entry is shown disabled until it does.
 // The two web entries follow the open database's web settings instead.
 const char* const workingEntries[] = {
+    "SerienEmailschreiben1",
     "Beenden1",
+    "NewRec",
+    "EditRec",
+    "DeleteRec",
+    "Suchen1",
+    "Filter1",
     "BearbeitenimGrid1",
     "OutlookmitderselektiertenEmailstarten1",
     "TransactionlogwrdendesMailversandes1",
+    "MarkierenvonIDbisID1",
+    "MarkierenallerDatenstzemitbestimmtenWortlaut1",
+    "AlleInvalidzurcksetzen1",
+    "Spalteninhaltlschensetzen1",
     "NachdoppeltenEmailadressenprfen1",
     "DatenbankWartung1",
     "Datenbankffnen2",
@@ -177,6 +198,30 @@ QToolButton* toolButton(QWidget* parent, const char* name, const QString& text, 
     return b;
 }
 
+// Busy cursor for the lifetime of the object.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+bool isFlagField(const QString& name) {
+    return name.compare(QStringLiteral("Selected"), Qt::CaseInsensitive) == 0 ||
+           name.compare(QStringLiteral("Invalid"), Qt::CaseInsensitive) == 0;
+}
+
+// Width of a column without a saved one: from the declared text size, never narrower
+// than the title.
+int defaultColumnWidth(const ColumnDef& column, const QString& title, const QFont& cellFont,
+                       const QFont& titleFont) {
+    const int chars = column.type == FieldType::Date ? 10 : qBound(4, column.size, 40);
+    return qMax(QFontMetrics(cellFont).averageCharWidth() * chars,
+                QFontMetrics(titleFont).horizontalAdvance(title)) +
+           16;
+}
+
 QString programName() {
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 }
@@ -206,10 +251,22 @@ TMainForm::~TMainForm() {
     m_model->setTable(nullptr);
     delete m_databaseDialogs;
     m_databaseDialogs = nullptr;
+    delete m_searchForm;
+    delete m_filterForm;
+    delete m_editForm;
+    delete m_columnForm;
+    m_searchForm = nullptr;
+    m_filterForm = nullptr;
+    m_editForm = nullptr;
+    m_columnForm = nullptr;
 }
 
 QAction* TMainForm::action(const char* objectName) const {
     return findChild<QAction*>(QString::fromLatin1(objectName));
+}
+
+QToolButton* TMainForm::tool(const char* objectName) const {
+    return findChild<QToolButton*>(QString::fromLatin1(objectName));
 }
 
 void TMainForm::buildMenu() {
@@ -274,9 +331,11 @@ void TMainForm::buildControls() {
     mainToolsLayout->addWidget(toolButton(mainTools, "ToolButton1", u("Text markieren"),
                                           u("Alle Datensätze mit bestimmten Text markieren"),
                                           icon("edit-select-all", QStyle::SP_DialogApplyButton)));
-    mainToolsLayout->addWidget(toolButton(mainTools, "FilterBtn", u("Filter an/aus"),
-                                          u("Gewählten Filter einschalten (F9)"),
-                                          icon("view-refresh", QStyle::SP_BrowserReload)));
+    m_filterOffIcon = icon("view-filter", QStyle::SP_BrowserReload);
+    m_filterOnIcon = icon("process-stop", QStyle::SP_BrowserStop);
+    m_filterButton = toolButton(mainTools, "FilterBtn", u("Filter an/aus"),
+                                u("Gewählten Filter einschalten (F9)"), m_filterOffIcon);
+    mainToolsLayout->addWidget(m_filterButton);
     barLayout->addWidget(mainTools);
 
     auto* toolBar2 = new QWidget(controlBar);
@@ -320,10 +379,6 @@ void TMainForm::buildControls() {
     barLayout->addWidget(last);
     connect(first, &QToolButton::clicked, this, &TMainForm::moveToFirst);
     connect(last, &QToolButton::clicked, this, &TMainForm::moveToLast);
-    for (auto* b : controlBar->findChildren<QToolButton*>()) {
-        if (b != first && b != last)
-            b->setEnabled(false);
-    }
     m_viewMode->setEnabled(false);
     layout->addWidget(controlBar);
 
@@ -358,6 +413,15 @@ void TMainForm::buildControls() {
     m_grid->verticalHeader()->setFixedWidth(14);
     m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     m_grid->horizontalHeader()->setHighlightSections(true);
+    m_grid->horizontalHeader()->setSectionsMovable(true);
+    m_grid->horizontalHeader()->setSectionsClickable(true);
+    m_delegate = new AddressGridDelegate(m_model, m_grid);
+    m_grid->setItemDelegate(m_delegate);
+    m_grid->installEventFilter(this);
+    m_grid->viewport()->installEventFilter(this);
+    connect(m_grid, &QTableView::doubleClicked, this, &TMainForm::onGridDoubleClicked);
+    connect(m_grid->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            &TMainForm::onTitleClicked);
     m_grid->setContextMenuPolicy(Qt::CustomContextMenu);
     m_gridPopup = new QMenu(m_grid);
     m_gridPopup->setObjectName(QStringLiteral("DBGridPopupMenu"));
@@ -398,6 +462,8 @@ void TMainForm::buildControls() {
         bottomLayout->addWidget(b);
     }
     m_openModeButton = bottom->findChild<QPushButton*>(QStringLiteral("OpenModeBitBtn"));
+    for (const char* name : {"NewBitBtn", "MailBitBtn", "ImportBitBtn"})
+        bottom->findChild<QPushButton*>(QLatin1String(name))->setEnabled(true);
     m_openModeButton->setEnabled(true);
     m_openModeButton->setVisible(false);
     bottomLayout->addStretch();
@@ -405,6 +471,14 @@ void TMainForm::buildControls() {
 
     setCentralWidget(central);
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+
+    m_idRangeForm = new TDoIDForm(this);
+    m_markByTextForm = new TFilter2Form(this);
+    m_searchForm = new TKRT_DB_SearchForm(m_state, this);
+    m_filterForm = new TFilterForm(m_state, this);
+    m_editForm = new TEdForm(m_state, this);
+    m_columnForm = new TDeleteColumnForm(m_state, this);
+    m_columnForm->setStatusSink(progress());
 }
 
 void TMainForm::connectActions() {
@@ -429,6 +503,91 @@ void TMainForm::connectActions() {
             &TMainForm::setTransactionLog);
     connect(action("BearbeitenimGrid1"), &QAction::toggled, this, &TMainForm::setGridEditMode);
 
+    // Serial e-mail.
+    connect(action("SerienEmailschreiben1"), &QAction::triggered, this,
+            &TMainForm::startSerialMail);
+    connect(findChild<QPushButton*>(QStringLiteral("MailBitBtn")), &QPushButton::clicked, this,
+            &TMainForm::startSerialMail);
+    connect(tool("ToolButton3"), &QToolButton::clicked, this, &TMainForm::startSerialMail);
+
+    // Marking.
+    connect(tool("SelectAllTB"), &QToolButton::clicked, this, &TMainForm::markAll);
+    connect(tool("UnselectAllTB"), &QToolButton::clicked, this, &TMainForm::unmarkAll);
+    connect(action("MarkierenvonIDbisID1"), &QAction::triggered, this, &TMainForm::markIdRange);
+    connect(action("MarkierenallerDatenstzemitbestimmtenWortlaut1"), &QAction::triggered, this,
+            &TMainForm::markByText);
+    connect(tool("ToolButton1"), &QToolButton::clicked, this, &TMainForm::markByText);
+    connect(action("AlleInvalidzurcksetzen1"), &QAction::triggered, this, &TMainForm::resetInvalid);
+    connect(m_markByTextForm, &TFilter2Form::markRequested, this, [this](const QString& text) {
+        AddressTable* table = m_state.currentTable();
+        // An empty text is contained in every field; it marks nothing.
+        if (!table || text.isEmpty())
+            return;
+        {
+            const BusyCursor busy;
+            Marking::markByText(table, text, progress());
+        }
+        refreshStatusCount();
+        syncGridToTable(-1);
+    });
+    connect(m_markByTextForm, &TFilter2Form::unmarkAllRequested, this, &TMainForm::unmarkAll);
+    connect(m_markByTextForm, &TFilter2Form::textEdited, this, [this] {
+        if (AddressTable* table = m_state.currentTable()) {
+            table->first();
+            syncGridToTable(-1);
+        }
+    });
+
+    // View modes and filter.
+    connect(m_viewMode, &QComboBox::activated, this, &TMainForm::onViewModeChosen);
+    connect(m_filterButton, &QToolButton::clicked, this, &TMainForm::toggleFilter);
+
+    // Search, filter dialog, record editor and column content.
+    connect(action("Suchen1"), &QAction::triggered, this, &TMainForm::openSearchDialog);
+    connect(findChild<QPushButton*>(QStringLiteral("ImportBitBtn")), &QPushButton::clicked, this,
+            &TMainForm::openSearchDialog);
+    connect(tool("SearchTB"), &QToolButton::clicked, this, [this] {
+        if (!requireTable())
+            return;
+        moveToFirst();
+        openSearchDialog();
+        refreshStatusCount();
+    });
+    connect(action("Filter1"), &QAction::triggered, this, &TMainForm::openFilterDialog);
+    connect(tool("ToolButton2"), &QToolButton::clicked, this, [this] {
+        openFilterDialog();
+        refreshStatusCount();
+    });
+    connect(action("Spalteninhaltlschensetzen1"), &QAction::triggered, this,
+            &TMainForm::openColumnDialog);
+    connect(m_searchForm, &TKRT_DB_SearchForm::searched, this, [this] { syncGridToTable(-1); });
+    connect(m_searchForm, &TKRT_DB_SearchForm::editRequested, this, [this] {
+        openRecordEditor(TEdForm::Mode::Edit);
+        m_searchForm->resetResults();
+    });
+    connect(m_searchForm, &TKRT_DB_SearchForm::deleteRequested, this, [this] {
+        openRecordEditor(TEdForm::Mode::Delete);
+        m_searchForm->resetResults();
+    });
+    connect(m_filterForm, &TFilterForm::filterSwitched, this, &TMainForm::onFilterSwitched);
+    connect(m_columnForm, &TDeleteColumnForm::columnContentSet, this, [this] {
+        filterChangedElsewhere();
+        refreshStatusCount();
+        syncGridToTable(-1);
+    });
+    const std::pair<const char*, TEdForm::Mode> editors[] = {{"NewRec", TEdForm::Mode::New},
+                                                             {"EditRec", TEdForm::Mode::Edit},
+                                                             {"DeleteRec", TEdForm::Mode::Delete}};
+    const char* const editorButtons[] = {"NewBitBtn", "EditBitBtn", "DeleteBitBtn"};
+    for (int i = 0; i < 3; ++i) {
+        const TEdForm::Mode mode = editors[i].second;
+        connect(action(editors[i].first), &QAction::triggered, this,
+                [this, mode] { openRecordEditor(mode); });
+        connect(findChild<QPushButton*>(QLatin1String(editorButtons[i])), &QPushButton::clicked,
+                this, [this, mode] { openRecordEditor(mode); });
+    }
+
+    connect(&m_state, &AppState::databaseAboutToClose, this, &TMainForm::saveGridLayout);
     connect(&m_state, &AppState::databaseOpened, this, &TMainForm::onDatabaseOpened);
     connect(&m_state, &AppState::databaseClosed, this, &TMainForm::onDatabaseClosed);
     connect(&m_state, &AppState::catalogueChanged, this, &TMainForm::updateMultiDatabaseControls);
@@ -477,10 +636,12 @@ void TMainForm::runStartup() {
     gridFont.setStyleHint(QFont::SansSerif);
     m_grid->setFont(gridFont);
     m_grid->horizontalHeader()->setFont(gridFont);
+    m_model->setDefaultTitleFont(gridFont);
 
     m_state.reloadCatalogue();
     m_trueBitmap = QPixmap(m_state.folders.imagesFolder + QStringLiteral("True.bmp"));
     m_falseBitmap = QPixmap(m_state.folders.imagesFolder + QStringLiteral("False.bmp"));
+    m_delegate->setBitmaps(m_trueBitmap, m_falseBitmap);
 
     updateMultiDatabaseControls();
 
@@ -570,19 +731,11 @@ void TMainForm::onDatabaseOpened() {
             << connect(table, &AddressTable::afterPost, this, &TMainForm::refreshStatusCount)
             << connect(table, &AddressTable::viewReset, this, [this]() { syncGridToTable(-1); })
             << connect(table, &AddressTable::currentChanged, this, &TMainForm::syncGridToTable);
-        QHeaderView* header = m_grid->horizontalHeader();
-        // Widths from the declared text sizes, never narrower than the title.
-        const QFontMetrics metrics(m_grid->font());
-        for (int i = 0; i < table->fieldCount(); ++i) {
-            const ColumnDef& column = table->columns().at(i);
-            const int chars = column.type == FieldType::Date ? 10 : qBound(4, column.size, 40);
-            header->resizeSection(
-                i, qMax(metrics.averageCharWidth() * chars,
-                        QFontMetrics(header->font()).horizontalAdvance(column.name)) +
-                       16);
-        }
+        loadGridLayout();
         syncGridToTable(-1);
     }
+    fillViewModes();
+    showFilterButtonState(false);
     m_databaseLabel->setText(u("Geöffnete Datenbank: ") + m_state.displayName);
     action("Links1")->setEnabled(m_state.webLinksEnabled);
     action("NeueEintrageabholen1")->setEnabled(m_state.webFetchEnabled);
@@ -595,6 +748,8 @@ void TMainForm::onDatabaseClosed() {
         disconnect(c);
     m_tableConnections.clear();
     m_model->setTable(nullptr);
+    fillViewModes();
+    showFilterButtonState(false);
     refreshStatusCount();
 }
 
@@ -624,6 +779,16 @@ bool TMainForm::requireTable() {
 
 void TMainForm::refreshStatusCount() {
     m_statusPanel->setText(StatusCountText(m_state));
+    updateRecordButtons();
+}
+
+// Editing and deleting need a record.
+void TMainForm::updateRecordButtons() {
+    const AddressTable* table = m_state.currentTable();
+    const bool records = table && table->recordCount() > 0;
+    for (const char* name : {"EditBitBtn", "DeleteBitBtn"})
+        if (auto* b = findChild<QPushButton*>(QLatin1String(name)))
+            b->setEnabled(records);
 }
 
 void TMainForm::setProgressText(const QString& text) {
@@ -653,6 +818,11 @@ void TMainForm::setTransactionLog(bool on) {
 
 void TMainForm::setGridEditMode(bool on) {
     m_state.gridEditMode = on;
+    m_model->setEditable(on);
+    m_grid->setEditTriggers(on ? QAbstractItemView::EditKeyPressed |
+                                     QAbstractItemView::AnyKeyPressed |
+                                     QAbstractItemView::SelectedClicked
+                               : QAbstractItemView::NoEditTriggers);
     QPalette palette = m_grid->palette();
     palette.setColor(QPalette::Text, on ? QColor(Qt::blue) : QColor(Qt::black));
     m_grid->setPalette(palette);
@@ -759,4 +929,401 @@ bool TMainForm::shutdown() {
         m_state.notifyAboutToClose();
     m_shutDown = true;
     return true;
+}
+
+// ---------------------------------------------------------------------------
+// Grid layout
+
+void TMainForm::loadGridLayout() {
+    AddressTable* table = m_state.currentTable();
+    if (!table)
+        return;
+    QStringList fieldNames;
+    for (const ColumnDef& c : table->columns())
+        fieldNames << c.name;
+    const GridLayout layout =
+        GridSetup::openingLayout(GridSetup::layoutPath(m_state), fieldNames, m_state.proLines);
+    QList<GridColumn> columns;
+    for (const GridColumnLayout& c : layout.columns) {
+        GridColumn column;
+        column.field = table->fieldIndex(c.field);
+        column.title = c.title;
+        if (!c.fontFamily.isEmpty()) {
+            column.titleFont = QFont(c.fontFamily, c.fontPointSize);
+            column.titleFont.setBold(c.fontBold);
+            column.customFont = true;
+        }
+        columns << column;
+    }
+    m_model->setColumns(columns);
+    m_model->setPictureFields(GridSetup::booleanFields(m_state.proLines));
+
+    // The header keeps moved sections across a reset of the same column count: put every
+    // section back in the layout's order before sizing them.
+    QHeaderView* header = m_grid->horizontalHeader();
+    for (int i = 0; i < header->count(); ++i)
+        if (header->visualIndex(i) != i)
+            header->moveSection(header->visualIndex(i), i);
+    for (int i = 0; i < layout.columns.size() && i < header->count(); ++i) {
+        const GridColumnLayout& c = layout.columns[i];
+        const int field = table->fieldIndex(c.field);
+        const QFont titleFont = columns[i].customFont ? columns[i].titleFont : header->font();
+        header->resizeSection(i, c.width > 0
+                                     ? c.width
+                                     : defaultColumnWidth(table->columns().at(field), c.title,
+                                                          m_grid->font(), titleFont));
+    }
+}
+
+void TMainForm::saveGridLayout() {
+    const QString path = GridSetup::layoutPath(m_state);
+    if (path.isEmpty() || m_model->columnCount() == 0)
+        return;
+    m_model->resetTitles();
+    QHeaderView* header = m_grid->horizontalHeader();
+    GridLayout layout;
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int logical = header->logicalIndex(visual);
+        const GridColumn& column = m_model->gridColumns().at(logical);
+        const QFont font = column.customFont ? column.titleFont : header->font();
+        GridColumnLayout c;
+        c.field = m_model->fieldNameAt(logical);
+        c.title = column.title;
+        c.fontFamily = font.family();
+        c.fontPointSize = qMax(1, font.pointSize());
+        c.fontBold = font.bold();
+        c.width = header->sectionSize(logical);
+        layout.columns << c;
+    }
+    QString error;
+    if (!layout.save(path, &error))
+        Messages::instance().error(u("Das Spaltenlayout konnte nicht gespeichert werden:\r") +
+                                   error);
+}
+
+// ---------------------------------------------------------------------------
+// Grid input
+
+void TMainForm::onGridDoubleClicked(const QModelIndex& index) {
+    if (!index.isValid() || !m_state.hasOpenTable())
+        return;
+    if (invertFlag(index))
+        return;
+    openRecordEditor(TEdForm::Mode::Edit);
+}
+
+// Inverts Selected or Invalid of the record in this row and posts; false for any other
+// column.
+bool TMainForm::invertFlag(const QModelIndex& index) {
+    AddressTable* table = m_state.currentTable();
+    const QString field = m_model->fieldNameAt(index.column());
+    if (!table || !isFlagField(field))
+        return false;
+    if (table->recNo() != index.row() && !table->moveTo(index.row()))
+        return true;
+    table->edit();
+    table->setBool(field, !table->asBool(field));
+    QString error;
+    if (!table->post(&error)) {
+        table->cancel();
+        Messages::instance().error(error);
+    }
+    syncGridToTable(-1);
+    return true;
+}
+
+// A click on a sortable title sorts by its index; a second click on the same (red)
+// title returns to primary-key order. Sorting is allowed in every view mode: the engine
+// orders a filtered view like any other.
+void TMainForm::onTitleClicked(int section) {
+    AddressTable* table = m_state.currentTable();
+    if (!table)
+        return;
+    m_grid->clearSelection();
+    const QString indexName =
+        GridSetup::sortIndexForField(m_state.proLines, m_model->fieldNameAt(section));
+    if (indexName.isEmpty())
+        return;
+    QString error;
+    bool ok;
+    if (m_model->isTitleMarked(section)) {
+        m_model->resetTitles();
+        ok = table->setIndexName(QString(), &error);
+    } else {
+        m_model->resetTitles();
+        m_model->setMarkedTitle(section);
+        ok = table->setIndexName(indexName, &error);
+    }
+    if (!ok) {
+        m_model->resetTitles();
+        Messages::instance().error(error);
+    }
+    syncGridToTable(-1);
+}
+
+void TMainForm::deleteCurrentRow() {
+    AddressTable* table = m_state.currentTable();
+    if (!table || table->recordCount() == 0)
+        return;
+    if (!Messages::instance().question(u("Datensatz löschen?")))
+        return;
+    QString error;
+    if (!table->deleteRecord(&error))
+        Messages::instance().error(error);
+    refreshStatusCount();
+    syncGridToTable(-1);
+}
+
+void TMainForm::wheelOneRecordPerNotch(int angleDelta) {
+    m_wheelRemainder += angleDelta;
+    while (qAbs(m_wheelRemainder) >= 120) {
+        const bool up = m_wheelRemainder > 0;
+        m_wheelRemainder += up ? -120 : 120;
+        QKeyEvent press(QEvent::KeyPress, up ? Qt::Key_Up : Qt::Key_Down, Qt::NoModifier);
+        QApplication::sendEvent(m_grid, &press);
+    }
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_grid && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+        if (key->key() == Qt::Key_Space && mods == Qt::NoModifier && !m_state.gridEditMode) {
+            onGridDoubleClicked(m_grid->currentIndex());
+            return true;
+        }
+        if (key->key() == Qt::Key_F && mods == Qt::ControlModifier) {
+            openSearchDialog();
+            return true;
+        }
+        if (key->key() == Qt::Key_F9 && mods == Qt::NoModifier) {
+            toggleFilter();
+            return true;
+        }
+        // Rows are deleted only where cells may be changed at all: in grid edit mode.
+        if (key->key() == Qt::Key_Delete && mods == Qt::ControlModifier) {
+            if (m_state.gridEditMode)
+                deleteCurrentRow();
+            return true;
+        }
+    }
+    if (watched == m_grid->viewport() && event->type() == QEvent::Wheel &&
+        !QApplication::activeModalWidget() && !QApplication::activePopupWidget()) {
+        wheelOneRecordPerNotch(static_cast<QWheelEvent*>(event)->angleDelta().y());
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------
+// View modes and filter
+
+void TMainForm::fillViewModes() {
+    const QSignalBlocker block(m_viewMode);
+    m_viewMode->clear();
+    if (!m_state.hasOpenTable()) {
+        m_viewMode->setEnabled(false);
+        return;
+    }
+    for (const ViewFilter& mode : parseViewFilters(m_state.filLines))
+        m_viewMode->addItem(mode.caption, mode.expression);
+    m_viewMode->setCurrentIndex(0);
+    m_viewMode->setEnabled(m_viewMode->count() > 0);
+}
+
+void TMainForm::onViewModeChosen(int entry) {
+    if (!requireTable() || entry < 0)
+        return;
+    if (applyFilter(m_viewMode->itemData(entry).toString()))
+        showFilterButtonState(false); // FilterBtn's expression is no longer in force
+    refreshStatusCount();
+}
+
+bool TMainForm::applyFilter(const QString& expression) {
+    AddressTable* table = m_state.currentTable();
+    QString error;
+    if (!table->setFilter(expression, &error)) {
+        Messages::instance().error(error);
+        return false;
+    }
+    table->setFiltered(true);
+    syncGridToTable(-1);
+    return true;
+}
+
+void TMainForm::showFilterButtonState(bool on) {
+    m_filterOn = on;
+    m_filterButton->setIcon(on ? m_filterOnIcon : m_filterOffIcon);
+    m_filterButton->setToolTip(on ? u("Gewählten Filter ausschalten (F9)")
+                                  : u("Gewählten Filter einschalten (F9)"));
+}
+
+// The filter was cleared or replaced by a command that is not a view mode: the box
+// shows its first entry again (without applying it) and FilterBtn shows "off".
+void TMainForm::filterChangedElsewhere() {
+    {
+        const QSignalBlocker block(m_viewMode);
+        if (m_viewMode->count() > 0)
+            m_viewMode->setCurrentIndex(0);
+    }
+    showFilterButtonState(false);
+}
+
+void TMainForm::toggleFilter() {
+    if (!requireTable())
+        return;
+    if (m_filterForm->expression().trimmed().isEmpty()) {
+        Messages::instance().information(u("Achtung Sie haben noch keinen Filter eigestellt! "
+                                           "Öffnen Sie zuerst die Filtereinstellungen."));
+        return;
+    }
+    // The filter dialog switches the table's filter and reports back through
+    // filterSwitched, the same way as its own "Filter an" and "Filter aus".
+    if (!m_filterOn)
+        m_filterForm->applyFilter();
+    else
+        m_filterForm->clearFilter();
+    refreshStatusCount();
+}
+
+// The filter dialog's expression was switched on or off.
+void TMainForm::onFilterSwitched(bool on) {
+    {
+        const QSignalBlocker block(m_viewMode);
+        if (m_viewMode->count() > 0)
+            m_viewMode->setCurrentIndex(0);
+    }
+    showFilterButtonState(on);
+    refreshStatusCount();
+    syncGridToTable(-1);
+}
+
+// ---------------------------------------------------------------------------
+// Marking
+
+std::function<void(const QString&)> TMainForm::progress() {
+    return [this](const QString& text) {
+        setProgressText(text);
+        statusBar()->repaint();
+    };
+}
+
+void TMainForm::markAll() {
+    AddressTable* table = m_state.currentTable();
+    if (!table)
+        return;
+    {
+        const BusyCursor busy;
+        Marking::markAll(table, progress());
+    }
+    refreshStatusCount();
+    syncGridToTable(-1);
+}
+
+void TMainForm::unmarkAll() {
+    AddressTable* table = m_state.currentTable();
+    if (!table || !Messages::instance().question(u("Alle markierten Datensätze unmarkieren?")))
+        return;
+    {
+        const BusyCursor busy;
+        Marking::unmarkAll(table, progress());
+    }
+    filterChangedElsewhere();
+    refreshStatusCount();
+    syncGridToTable(-1);
+}
+
+void TMainForm::markIdRange() {
+    if (!requireTable() || m_idRangeForm->exec() != QDialog::Accepted)
+        return;
+    qint64 low = 0;
+    qint64 high = 0;
+    QString error;
+    if (!Marking::parseIdRange(m_idRangeForm->startText(), m_idRangeForm->endText(), &low, &high,
+                               &error)) {
+        Messages::instance().information(error);
+        return;
+    }
+    AddressTable* table = m_state.currentTable();
+    if (!table)
+        return;
+    {
+        const BusyCursor busy;
+        Marking::markIdRange(table, low, high, progress());
+    }
+    filterChangedElsewhere();
+    refreshStatusCount();
+    syncGridToTable(-1);
+}
+
+void TMainForm::markByText() {
+    if (!requireTable())
+        return;
+    moveToFirst();
+    m_markByTextForm->exec();
+    refreshStatusCount();
+    m_grid->setFocus();
+}
+
+void TMainForm::resetInvalid() {
+    AddressTable* table = m_state.currentTable();
+    if (!table || !Messages::instance().question(
+                      u("Alle als \"Invaild\" markierten Datensätze als gültig zurücksetzen?")))
+        return;
+    {
+        const BusyCursor busy;
+        Marking::resetInvalid(table, progress());
+    }
+    filterChangedElsewhere();
+    refreshStatusCount();
+    syncGridToTable(-1);
+}
+
+// Counts the marked records of the whole table without touching the user's view: the
+// filter, the view mode and the current record all stay as they are.
+void TMainForm::startSerialMail() {
+    if (!requireTable())
+        return;
+    qint64 marked = 0;
+    {
+        const BusyCursor busy;
+        marked = Marking::countMarked(m_state.currentTable());
+    }
+    m_state.markedCountForSend = marked;
+    if (marked == 0) {
+        Messages::instance().information(
+            u("Keine Datensätze zum versenden markiert! \rKlicken Sie doppelt auf die Spalte "
+              "\"Selected\" um Datensätze zu markieren!"));
+        return;
+    }
+    // The composition wizards take over from here once they exist.
+}
+
+// ---------------------------------------------------------------------------
+// Dialogs of search, filter, record editing and column content
+
+void TMainForm::openSearchDialog() {
+    m_searchForm->execute();
+    refreshStatusCount();
+    syncGridToTable(-1);
+    m_grid->setFocus();
+}
+
+void TMainForm::openFilterDialog() {
+    m_filterForm->execute();
+    refreshStatusCount();
+    syncGridToTable(-1);
+}
+
+void TMainForm::openRecordEditor(TEdForm::Mode mode) {
+    m_editForm->execFor(mode);
+    refreshStatusCount();
+    syncGridToTable(-1);
+    m_grid->setFocus();
+}
+
+void TMainForm::openColumnDialog() {
+    m_columnForm->execute();
+    refreshStatusCount();
+    syncGridToTable(-1);
 }

@@ -1,11 +1,20 @@
 #pragma once
 #include "shell/AppState.h"
+#include "shell/forms/TEdForm.h"
 
+#include <QIcon>
 #include <QMainWindow>
 #include <QPixmap>
+#include <functional>
 
+class AddressGridDelegate;
 class AddressGridModel;
 class DatabaseDialogs;
+class TDeleteColumnForm;
+class TDoIDForm;
+class TFilter2Form;
+class TFilterForm;
+class TKRT_DB_SearchForm;
 class QAction;
 class QComboBox;
 class QLabel;
@@ -39,9 +48,28 @@ public:
     const QPixmap& trueBitmap() const { return m_trueBitmap; }
     const QPixmap& falseBitmap() const { return m_falseBitmap; }
 
+    // Marking commands, each through the engine's batched set operations.
+    void markAll();
+    void unmarkAll();
+    void markIdRange();
+    void markByText();
+    void resetInvalid();
+    // "Serien-E-Mail schreiben": counts the marked records for the send run.
+    void startSerialMail();
+    // FilterBtn: the filter dialog's expression on or off.
+    void toggleFilter();
+    bool filterButtonOn() const { return m_filterOn; }
+    TDoIDForm* idRangeForm() const { return m_idRangeForm; }
+    TFilter2Form* markByTextForm() const { return m_markByTextForm; }
+    TKRT_DB_SearchForm* searchForm() const { return m_searchForm; }
+    TFilterForm* filterForm() const { return m_filterForm; }
+    TEdForm* recordEditor() const { return m_editForm; }
+    TDeleteColumnForm* columnForm() const { return m_columnForm; }
+
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildMenu();
@@ -67,6 +95,31 @@ private:
     void moveToFirst();
     void moveToLast();
     QAction* action(const char* objectName) const;
+    QToolButton* tool(const char* objectName) const;
+
+    // Grid.
+    void loadGridLayout();
+    void saveGridLayout();
+    void onGridDoubleClicked(const QModelIndex& index);
+    bool invertFlag(const QModelIndex& index);
+    void onTitleClicked(int section);
+    void deleteCurrentRow();
+    void wheelOneRecordPerNotch(int angleDelta);
+    // View modes and filter.
+    void fillViewModes();
+    void onViewModeChosen(int entry);
+    void showFilterButtonState(bool on);
+    void filterChangedElsewhere();
+    void onFilterSwitched(bool on);
+    bool applyFilter(const QString& expression);
+    // Progress text for the engine's record loops.
+    std::function<void(const QString&)> progress();
+    // Dialogs of the search, filter, record editor and column content functions.
+    void openSearchDialog();
+    void openFilterDialog();
+    void openRecordEditor(TEdForm::Mode mode);
+    void updateRecordButtons();
+    void openColumnDialog();
 
     AppState m_state;
     bool m_startupAborted = false;
@@ -86,6 +139,18 @@ private:
     QComboBox* m_viewMode = nullptr;
     QPushButton* m_openModeButton = nullptr;
     QMenu* m_gridPopup = nullptr;
+    AddressGridDelegate* m_delegate = nullptr;
+    QToolButton* m_filterButton = nullptr;
+    QIcon m_filterOffIcon;
+    QIcon m_filterOnIcon;
+    bool m_filterOn = false;
+    int m_wheelRemainder = 0;
+    TDoIDForm* m_idRangeForm = nullptr;
+    TFilter2Form* m_markByTextForm = nullptr;
+    TKRT_DB_SearchForm* m_searchForm = nullptr;
+    TFilterForm* m_filterForm = nullptr;
+    TEdForm* m_editForm = nullptr;
+    TDeleteColumnForm* m_columnForm = nullptr;
     QPixmap m_trueBitmap;
     QPixmap m_falseBitmap;
     QList<QMetaObject::Connection> m_tableConnections;

@@ -1,0 +1,77 @@
+#include "shell/GridSetup.h"
+
+#include "support/TempProgramFolder.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QStringList proLines = {
+    QStringLiteral("FELDNAME | TYP | PFLICHT | GROESSE | INDEXNAME | INDEXFELDER | PRIMAER | "
+                   "SORTIERBAR | ANZEIGENAME"),
+    QStringLiteral("ID | ftAutoInc | False | 0 | ID | ID | ixPrimary | FALSE | ID"),
+    QStringLiteral("Selected | ftBoolean | False | 0 |  |  |  | FALSE | Markiert"),
+    QStringLiteral("Mail | ftString | False | 80 | Mail | Mail |  | true | E-Mail"),
+    // Sortable, but without an index: nothing to sort by.
+    QStringLiteral("Name | ftString | False | 60 |  |  |  | TRUE | Nachname"),
+    // An index, but not sortable.
+    QStringLiteral("Ort | ftString | False | 60 | OrtIdx | Ort |  | FALSE | Ort"),
+    QStringLiteral("Aktiv | ftBoolean | False | 0 |  |  |  | FALSE | Aktiv"),
+};
+
+} // namespace
+
+TEST(GridSetup, SortIndexAndPictureColumnsFollowTheDefinitionLines) {
+    EXPECT_EQ(GridSetup::sortIndexForField(proLines, QStringLiteral("mail")),
+              QStringLiteral("Mail"));
+    EXPECT_EQ(GridSetup::sortIndexForField(proLines, QStringLiteral("Name")), QString());
+    EXPECT_EQ(GridSetup::sortIndexForField(proLines, QStringLiteral("Ort")), QString());
+    EXPECT_EQ(GridSetup::sortIndexForField(proLines, QStringLiteral("ID")), QString());
+    EXPECT_EQ(GridSetup::sortIndexForField(proLines, QStringLiteral("Unbekannt")), QString());
+    EXPECT_EQ(GridSetup::booleanFields(proLines),
+              QStringList({QStringLiteral("Selected"), QStringLiteral("Aktiv")}));
+}
+
+TEST(GridSetup, OpeningLayoutTakesOnlyFilesOverHundredBytesAndAppliesCaptions) {
+    TempProgramFolder dir;
+    const QStringList fields = {QStringLiteral("ID"), QStringLiteral("Selected"),
+                                QStringLiteral("Mail"), QStringLiteral("Name")};
+    const QString path = dir.file(QStringLiteral("Database.grd"));
+
+    // No file: every field, captions as titles, widths left to the grid.
+    bool fromFile = true;
+    GridLayout layout = GridSetup::openingLayout(path, fields, proLines, &fromFile);
+    EXPECT_FALSE(fromFile);
+    ASSERT_EQ(layout.columns.size(), 4);
+    EXPECT_EQ(layout.columns[2].title, QStringLiteral("E-Mail"));
+    EXPECT_EQ(layout.columns[3].title, QStringLiteral("Nachname"));
+    EXPECT_EQ(layout.columns[0].width, 0);
+
+    // A saved layout in its own order; a title that is already a caption stays, a missing
+    // field is appended.
+    GridLayout saved;
+    saved.columns = {
+        {QStringLiteral("Name"), QStringLiteral("Name"), QStringLiteral("Sans"), 9, false, 140},
+        {QStringLiteral("Mail"), QStringLiteral("Adresse"), QStringLiteral("Sans"), 8, false, 220},
+        {QStringLiteral("ID"), QStringLiteral("ID"), QStringLiteral("Sans"), 8, false, 30}};
+    ASSERT_TRUE(saved.save(path));
+    layout = GridSetup::openingLayout(path, fields, proLines, &fromFile);
+    EXPECT_TRUE(fromFile);
+    ASSERT_EQ(layout.columns.size(), 4);
+    EXPECT_EQ(layout.columns[0].field, QStringLiteral("Name"));
+    EXPECT_EQ(layout.columns[0].title, QStringLiteral("Nachname"));
+    EXPECT_EQ(layout.columns[0].width, 140);
+    EXPECT_EQ(layout.columns[1].title, QStringLiteral("Adresse"));
+    EXPECT_EQ(layout.columns[3].field, QStringLiteral("Selected"));
+    EXPECT_EQ(layout.columns[3].width, 0);
+
+    // A file of 100 bytes is ignored.
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(100, 'x'));
+    f.close();
+    layout = GridSetup::openingLayout(path, fields, proLines, &fromFile);
+    EXPECT_FALSE(fromFile);
+    EXPECT_EQ(layout.columns[0].field, QStringLiteral("ID"));
+}
