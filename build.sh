@@ -9,6 +9,8 @@ PACKAGES=(
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
     libsqlite3-dev
     libgtest-dev
+    libcurl4-openssl-dev libgmime-3.0-dev
+    python3-aiosmtpd dovecot-pop3d openssl
     xvfb xauth
 )
 

@@ -6,8 +6,14 @@
 #include "DataGenerator.h"
 
 #include "common/Messages.h"
+#include "common/TextFile.h"
+#include "compose/Merge.h"
+#include "compose/SalutationFormula.h"
 #include "database/AddressTable.h"
 #include "database/Catalogue.h"
+#include "hygiene/AddressCheck.h"
+#include "hygiene/BulkDeletion.h"
+#include "hygiene/Duplicates.h"
 #include "shell/AppState.h"
 #include "shell/forms/AddressGridModel.h"
 
@@ -20,8 +26,10 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <memory>
 #include <random>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -181,11 +189,235 @@ void benchFilterPrefix(qint64 n) {
     figure("filter_prefix_records", double(count), "records");
 }
 
+// The hygiene benchmarks change or delete records: they work on a copy of the data
+// set so the shared one stays as generated.
+QString scratchCopy(qint64 n) {
+    const QString source = ensureDataSet(n);
+    const QString target = QDir::tempPath() + QStringLiteral("/quillon-bench-hygiene/");
+    QDir(target).removeRecursively();
+    QDir().mkpath(target + QStringLiteral("Data"));
+    for (const QString& name : QDir(source).entryList(QDir::Files))
+        QFile::copy(source + name, target + name);
+    for (const QString& name : QDir(source + QStringLiteral("Data")).entryList(QDir::Files))
+        QFile::copy(source + QStringLiteral("Data/") + name,
+                    target + QStringLiteral("Data/") + name);
+    ::sync(); // the copy's writes must not fall into the measured time
+    return target;
+}
+
+void openScratch(Opened& o, qint64 n) {
+    o.state.folders =
+        WorkingFolders::fromProgramFolder(scratchCopy(n), QString(), QDir::tempPath());
+    o.state.folders.systemTempFolder = o.state.folders.programFolder + QStringLiteral("systemp/");
+    o.state.reloadCatalogue();
+    if (!OpenDatabase(o.state, QStringLiteral("Database.ini"), o.messages) ||
+        !o.state.currentTable()) {
+        std::fprintf(stderr, "Datenbank kann nicht geöffnet werden\n");
+        std::exit(1);
+    }
+    o.table = o.state.currentTable();
+}
+
+void removeScratch() {
+    QDir(QDir::tempPath() + QStringLiteral("/quillon-bench-hygiene/")).removeRecursively();
+}
+
+// Processor time of this process in seconds: on the shared machine the wall-clock
+// figure includes waiting for other processes, this one does not.
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+class YesMessages : public SilentMessages {
+public:
+    bool question(const QString&) override { return true; }
+};
+
+void benchAddressCheck(qint64 n) {
+    {
+        Opened o;
+        openScratch(o, n);
+        qint64 invalid = 0;
+        const double cpu = cpuSeconds();
+        const double s =
+            seconds([&] { invalid = AddressCheck::markInvalidAddresses(o.table, Feedback{}); });
+        figure("address_check_both_passes", s, "s");
+        figure("address_check_cpu", cpuSeconds() - cpu, "s");
+        figure("address_check_invalid", double(invalid), "records");
+    }
+    removeScratch();
+}
+
+void benchDuplicates(qint64 n) {
+    {
+        Opened o;
+        openScratch(o, n);
+        QElapsedTimer t;
+        double detect = 0;
+        double detectCpu = 0;
+        const double cpu = cpuSeconds();
+        t.start();
+        const qint64 values = Duplicates::run(
+            o.state, Duplicates::Tool::Mail, QString(),
+            [&] {
+                detect = double(t.nsecsElapsed()) / 1e9;
+                detectCpu = cpuSeconds() - cpu;
+                t.restart();
+                return Duplicates::Choice{true, Duplicates::Action::Delete,
+                                          Duplicates::KeepRule::Oldest};
+            },
+            o.messages, Feedback{});
+        const double remove = double(t.nsecsElapsed()) / 1e9;
+        figure("duplicates_detect", detect, "s");
+        figure("duplicates_delete_oldest", remove, "s");
+        figure("duplicates_detect_cpu", detectCpu, "s");
+        figure("duplicates_delete_cpu", cpuSeconds() - cpu - detectCpu, "s");
+        figure("duplicate_values", double(values), "values");
+        figure("records_left", double(o.table->tableIds().size()), "records");
+    }
+    removeScratch();
+}
+
+void benchDeleteMarked(qint64 n) {
+    {
+        Opened o;
+        openScratch(o, n);
+        std::vector<qint64> half;
+        for (qint64 id : o.table->tableIds())
+            if (id % 2 == 0)
+                half.push_back(id);
+        o.table->updateRecords(o.table->tableIds(), {{"Selected", false}});
+        o.table->updateRecords(half, {{"Selected", true}});
+        qint64 deleted = 0;
+        const double cpu = cpuSeconds();
+        const double s = seconds([&] {
+            deleted = BulkDeletion::deleteByFlag(o.table, QStringLiteral("Selected"), Feedback{});
+        });
+        figure("delete_marked_half", s, "s");
+        figure("delete_marked_half_cpu", cpuSeconds() - cpu, "s");
+        figure("deleted_records", double(deleted), "records");
+    }
+    removeScratch();
+}
+
+void benchEmptyDatabase(qint64 n) {
+    {
+        Opened o;
+        openScratch(o, n);
+        YesMessages yes;
+        const double s = seconds([&] { BulkDeletion::emptyDatabase(o.state, yes, Feedback{}); });
+        figure("empty_database", s, "s");
+        figure("records_after_emptying", double(o.state.currentTable()->recordCount()), "records");
+    }
+    removeScratch();
+}
+
+// Merges a prepared template with every record of the generated table, walking the
+// table through the engine and passing each Anrede through the shipped salutation
+// formula. Reports the whole walk and the part spent merging.
+struct MergeFigures {
+    double total = 0;
+    double merging = 0;
+    qint64 records = 0;
+    qint64 characters = 0;
+};
+
+template <typename Merger>
+MergeFigures mergeOverTable(qint64 n, qint64 records, const Merger& mergeOne) {
+    Opened o;
+    openDataSet(o, n);
+    const QString formulaPath = QDir::tempPath() + QStringLiteral("/quillon-bench-Grussformel.txt");
+    TextFile::writeLines(formulaPath, {QStringLiteral("Herr|Sehr geehrter Herr"),
+                                       QStringLiteral("Frau|Sehr geehrte Frau"),
+                                       QStringLiteral("Herren|Sehr geehrte Herren"),
+                                       QStringLiteral("Herr Dr.|Sehr geehrter Herr Dr."),
+                                       QStringLiteral("Frau Dr.|Sehr geehrte Frau Dr."),
+                                       QStringLiteral("Familie|Liebe Familie"),
+                                       QStringLiteral("Firma|Sehr geehrte Damen und Herren"),
+                                       QStringLiteral("{LEER}|Sehr geehrte Damen und Herren")});
+    SalutationFormula formula(formulaPath);
+    MergeRecordReader reader(MergeColumns::forTable(*o.table), &formula);
+    MergeFigures f;
+    QElapsedTimer lap;
+    f.total = seconds([&] {
+        const qint64 rows = o.table->recordCount();
+        for (qint64 i = 0; i < records; ++i) {
+            const QVariantList row = o.table->rowValues(i % rows);
+            lap.start();
+            const MergeRecord record = reader.read(row);
+            f.characters += mergeOne(reader.columns(), record);
+            f.merging += double(lap.nsecsElapsed()) / 1e9;
+        }
+    });
+    f.records = records;
+    QFile::remove(formulaPath);
+    return f;
+}
+
+// A 2 KB text mail with ten placeholders (two in the subject), merged for n records.
+void benchTextMerge(qint64 n) {
+    QStringList lines = {QStringLiteral("$ANREDE $NAME,"), QString(),
+                         QStringLiteral("wir freuen uns, Ihnen heute, am $DATUM, unser neues "
+                                        "Herbstprogramm vorzustellen.")};
+    const QString filler = QStringLiteral("Unser Angebot gilt für alle Kunden in Deutschland, "
+                                          "Österreich und der Schweiz; ");
+    while (lines.join(QStringLiteral("\r\n")).size() < 1750)
+        lines << filler;
+    lines << QStringLiteral("Ihre Anschrift: $STRASSE, $PLZ $ORT ($LAND)")
+          << QStringLiteral("Ihre Adresse: $MAIL") << QString()
+          << QStringLiteral("Mit freundlichen Grüßen") << QStringLiteral("Ihr Team");
+    const QString subject = QStringLiteral("Herbstprogramm für $VORNAME $NAME");
+    std::unique_ptr<TextMailMerge> mail;
+    const MergeFigures f = mergeOverTable(n, n, [&](const MergeColumns& c, const MergeRecord& r) {
+        if (!mail)
+            mail = std::make_unique<TextMailMerge>(subject, lines, c);
+        const TextMailMerge::Result merged = mail->merge(r);
+        return qint64(merged.subject.size() + merged.lines.size());
+    });
+    figure("text_merge_template_chars", double(subject.size() + lines.join("\r\n").size()),
+           "chars");
+    figure("text_merge_total", f.total, "s");
+    figure("text_merge_merging", f.merging, "s");
+    figure("text_merge_records", double(f.records), "records");
+}
+
+// A 50 KB HTML body with placeholders, merged for n records (table walked as often as
+// needed).
+void benchHtmlMerge(qint64 n) {
+    QString body = QStringLiteral("<html><head><meta charset=\"utf-8\"><title>Newsletter</title>"
+                                  "</head><body><p>$ANREDE $NAME,</p><p>heute, am $DATUM ...</p>");
+    const QString block = QStringLiteral(
+        "<div class=\"artikel\"><h2>Neu im Programm</h2><p>Unsere Angebote für Kunden in "
+        "Deutschland, Österreich und der Schweiz: <a href=\"https://www.example.de/\">mehr "
+        "erfahren</a> &ndash; Preise ab 19,90&nbsp;&euro;.</p></div>\r\n");
+    while (body.size() < 50 * 1024 - 300)
+        body += block;
+    body += QStringLiteral("<p>Ihre Anschrift: $STRASSE, $PLZ $ORT, $LAND &ndash; $MAIL</p>"
+                           "<p>Für $VORNAME $NAME von $FIRMA</p></body></html>");
+    std::unique_ptr<MergeText> prepared;
+    const MergeFigures f = mergeOverTable(
+        std::min<qint64>(n, 100000), n, [&](const MergeColumns& c, const MergeRecord& r) {
+            if (!prepared)
+                prepared = std::make_unique<MergeText>(body, MergeText::Mode::Html, c);
+            return qint64(prepared->merge(r).size());
+        });
+    figure("html_merge_body_chars", double(body.size()), "chars");
+    figure("html_merge_total", f.total, "s");
+    figure("html_merge_merging", f.merging, "s");
+    figure("html_merge_records", double(f.records), "records");
+}
+
 const std::map<std::string, std::function<void(qint64)>>& benchmarks() {
     static const std::map<std::string, std::function<void(qint64)>> all = {
-        {"create_fill", benchCreateFill},   {"open_grid", benchOpenGrid},
-        {"count_marked", benchCountMarked}, {"mark_all", benchMarkAll},
-        {"page_read", benchPageRead},       {"filter_prefix", benchFilterPrefix},
+        {"create_fill", benchCreateFill},     {"open_grid", benchOpenGrid},
+        {"count_marked", benchCountMarked},   {"mark_all", benchMarkAll},
+        {"page_read", benchPageRead},         {"filter_prefix", benchFilterPrefix},
+        {"address_check", benchAddressCheck}, {"duplicates", benchDuplicates},
+        {"delete_marked", benchDeleteMarked}, {"empty_database", benchEmptyDatabase},
+        {"text_merge", benchTextMerge},       {"html_merge", benchHtmlMerge},
     };
     return all;
 }

@@ -1,6 +1,8 @@
 #include "common/FilePicker.h"
 #include "common/Messages.h"
+#include "platform/DocumentOpener.h"
 #include "platform/SingleInstance.h"
+#include "settings/forms/DesktopDocumentOpener.h"
 #include "shell/Startup.h"
 #include "shell/forms/QtFilePicker.h"
 #include "shell/forms/QtMessages.h"
@@ -20,6 +22,8 @@ int main(int argc, char** argv) {
     Messages::install(&messages);
     QtFilePicker picker;
     FilePicker::install(&picker);
+    DesktopDocumentOpener opener;
+    DocumentOpener::install(&opener);
 
     // One instance per machine; the lock lives as long as this object.
     SingleInstance instance;
@@ -42,5 +46,6 @@ int main(int argc, char** argv) {
     }
     Messages::install(nullptr);
     FilePicker::install(nullptr);
+    DocumentOpener::install(nullptr);
     return result;
 }

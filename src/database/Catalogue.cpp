@@ -1,11 +1,11 @@
 #include "database/Catalogue.h"
 
-#include "common/IniFile.h"
 #include "common/Messages.h"
 #include "common/TextFile.h"
 #include "common/Words.h"
 #include "database/AddressTable.h"
 #include "database/DatabaseDefinition.h"
+#include "database/WebSettings.h"
 #include "shell/AppState.h"
 
 #include <QDir>
@@ -52,20 +52,20 @@ void forgetOpenDatabase(AppState& state) {
     state.displayName.clear();
     state.webLinksEnabled = false;
     state.webFetchEnabled = false;
+    state.tracking = TrackingState{};
 }
 
-void readWebFlags(AppState& state, const QString& definitionName) {
-    const QString webPath = resolveDataFile(state.folders.dataFolder,
-                                            baseNameOf(definitionName) + QStringLiteral(".web"));
-    state.webLinksEnabled = false;
-    state.webFetchEnabled = false;
-    if (webPath.isEmpty())
+// Web menu entries and the tracking state follow the database's web settings file.
+void readWebSettings(AppState& state, const QString& definitionName) {
+    const WebSettings web(state.folders.dataFolder, definitionName);
+    state.tracking = web.tracking();
+    if (!web.exists()) {
+        state.webLinksEnabled = false;
+        state.webFetchEnabled = false;
         return;
-    const IniFile web(webPath);
-    const QString onlinePath =
-        web.readString(QStringLiteral("SETTINGS"), QStringLiteral("OnlinePath"));
-    const QString statsUrl = web.readString(QStringLiteral("SETTINGS"), QStringLiteral("StatsURL"));
-    state.webLinksEnabled = !onlinePath.isEmpty() || !statsUrl.isEmpty();
+    }
+    const QString onlinePath = web.onlinePath();
+    state.webLinksEnabled = !onlinePath.isEmpty() || !web.statsUrl().isEmpty();
     state.webFetchEnabled = !onlinePath.isEmpty();
 }
 
@@ -491,7 +491,7 @@ bool OpenDatabase(AppState& state, const QString& definitionName, Messages& mess
     }
 
     state.definitionName = name;
-    readWebFlags(state, name);
+    readWebSettings(state, name);
     state.displayName = catalogueDisplayName(state.catalogueLines, name);
     state.notifyOpened();
     return tableOpen;

@@ -24,18 +24,26 @@ inline unsigned char lowerAscii(unsigned char c) {
 int compareNoCase(void*, int n1, const void* p1, int n2, const void* p2) {
     const auto* a = static_cast<const unsigned char*>(p1);
     const auto* b = static_cast<const unsigned char*>(p2);
-    if (isAscii(a, n1) && isAscii(b, n2)) {
-        const int n = n1 < n2 ? n1 : n2;
-        for (int i = 0; i < n; ++i) {
-            const unsigned char x = lowerAscii(a[i]);
-            const unsigned char y = lowerAscii(b[i]);
-            if (x != y)
-                return x < y ? -1 : 1;
-        }
-        return n1 == n2 ? 0 : (n1 < n2 ? -1 : 1);
+    // One pass over the common ASCII prefix; the first non-ASCII byte hands the rest
+    // to Qt's Unicode comparison, which agrees with this on ASCII characters.
+    const int n = n1 < n2 ? n1 : n2;
+    int i = 0;
+    for (; i < n; ++i) {
+        const unsigned char x = a[i];
+        const unsigned char y = b[i];
+        if ((x | y) >= 0x80)
+            break;
+        if (x == y)
+            continue;
+        const unsigned char lx = lowerAscii(x);
+        const unsigned char ly = lowerAscii(y);
+        if (lx != ly)
+            return lx < ly ? -1 : 1;
     }
-    const QString sa = QString::fromUtf8(reinterpret_cast<const char*>(a), n1);
-    const QString sb = QString::fromUtf8(reinterpret_cast<const char*>(b), n2);
+    if (i == n)
+        return n1 == n2 ? 0 : (n1 < n2 ? -1 : 1);
+    const QString sa = QString::fromUtf8(reinterpret_cast<const char*>(a + i), n1 - i);
+    const QString sb = QString::fromUtf8(reinterpret_cast<const char*>(b + i), n2 - i);
     const int r = sa.compare(sb, Qt::CaseInsensitive);
     return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }
@@ -130,7 +138,8 @@ void fuzzyFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
         const qsizetype end = blank < 0 ? text.size() : blank;
         const qsizetype length = end - start;
         // The distance is at least the difference in length: skip words that cannot hit.
-        const qsizetype gap = length > search.size() ? length - search.size() : search.size() - length;
+        const qsizetype gap =
+            length > search.size() ? length - search.size() : search.size() - length;
         const bool possible = length == 0 ? search.isEmpty() : gap * 100 / length < 25;
         if (possible && LevenshteinPercent(search, text.mid(start, length)) < 25) {
             sqlite3_result_int(ctx, 1);

@@ -82,6 +82,14 @@ public:
     // Count of marked records kept for the send run.
     qint64 markedCountForSend = 0;
 
+    // Account values the composer and the preview use: the SSL switch and character
+    // set index of the settings loaded last, and the sender list saved last (the
+    // composer offers its lines, the first one selected).
+    bool sslActive = false;
+    int codeSetIndex = 0;
+    QStringList senderLines;
+    void notifySenderListChanged() { Q_EMIT senderListChanged(); }
+
     // Emitted by OpenDatabase/CloseDatabase so windows can save and load grid layouts
     // and refresh what they show.
     void notifyAboutToClose() { Q_EMIT databaseAboutToClose(); }
@@ -94,4 +102,5 @@ Q_SIGNALS:
     void databaseOpened();
     void databaseClosed();
     void catalogueChanged();
+    void senderListChanged();
 };

@@ -16,6 +16,7 @@
 static void initShippedResources() {
     Q_INIT_RESOURCE(shell);
     Q_INIT_RESOURCE(database);
+    Q_INIT_RESOURCE(settings);
 }
 
 namespace Startup {

@@ -342,7 +342,8 @@ TEST_F(CatalogueTest, OpenShowsLastRecordAndReadsWebSettings) {
     EXPECT_EQ(table->asString("Name"), "Zuletzt");
     EXPECT_TRUE(state.webLinksEnabled);
     EXPECT_FALSE(state.webFetchEnabled);
-    EXPECT_TRUE(state.tracking.statsAddress.isEmpty()); // belongs to the closed database
+    // Loaded from the opened database's file, never left from the closed one.
+    EXPECT_EQ(state.tracking.statsAddress, "http://example.com/stats/");
 
     web.writeString("SETTINGS", "OnlinePath", "http://example.com/kit/");
     web.writeString("SETTINGS", "StatsURL", "");

@@ -26,8 +26,6 @@ TFilter2Form::TFilter2Form(QWidget* parent) : QDialog(parent) {
     unmarkAll->setObjectName(QStringLiteral("BitBtn1"));
     m_deleteMarked = new QPushButton(QString::fromUtf8("markierte löschen"), this);
     m_deleteMarked->setObjectName(QStringLiteral("Button1"));
-    // The deletion of all marked records is not available yet.
-    m_deleteMarked->setEnabled(false);
     auto* abort = new QPushButton(QStringLiteral("Abbrechen"), this);
     abort->setObjectName(QStringLiteral("AbortButton"));
     for (QPushButton* b : {mark, unmarkAll, m_deleteMarked, abort}) {

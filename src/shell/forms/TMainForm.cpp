@@ -1,11 +1,15 @@
 #include "shell/forms/TMainForm.h"
 
 #include "common/Messages.h"
+#include "compose/Merge.h"
+#include "compose/forms/TGrussformelForm.h"
 #include "database/AddressTable.h"
 #include "database/Catalogue.h"
 #include "database/DatabaseDefinition.h"
 #include "database/forms/DatabaseDialogs.h"
+#include "hygiene/forms/HygieneActions.h"
 #include "platform/UserFolders.h"
+#include "settings/forms/TOptionsForm.h"
 #include "shell/GridSetup.h"
 #include "shell/Marking.h"
 #include "shell/Startup.h"
@@ -154,6 +158,15 @@ const char* const workingEntries[] = {
     "Datenbanklschen2",
     "Hilfedatei1",
     "Info1",
+    "EmailAdressenaufGltigkeitberprfen2",
+    "AllemarkiertenDatenstzelschen2",
+    "DoppelteEmailAdressenlschen1",
+    "SelektivesLschendoppelterDatenstze1",
+    "Datenbankkomplettleeren1",
+    "AlleinvalidenDatenstzelschen1",
+    "Options",
+    "Grussormel1",
+    "Platzhalter",
 };
 
 // Counts the boxes shown through the facade, so the activation check knows whether
@@ -479,6 +492,14 @@ void TMainForm::buildControls() {
     m_editForm = new TEdForm(m_state, this);
     m_columnForm = new TDeleteColumnForm(m_state, this);
     m_columnForm->setStatusSink(progress());
+    m_optionsForm = new TOptionsForm(m_state, this);
+    m_salutationForm = new TGrussformelForm(m_state, this);
+    m_hygiene = new HygieneActions(m_state, this);
+    m_hygiene->status = progress();
+    m_hygiene->countChanged = [this] {
+        refreshStatusCount();
+        syncGridToTable(-1);
+    };
 }
 
 void TMainForm::connectActions() {
@@ -531,6 +552,31 @@ void TMainForm::connectActions() {
         syncGridToTable(-1);
     });
     connect(m_markByTextForm, &TFilter2Form::unmarkAllRequested, this, &TMainForm::unmarkAll);
+    connect(m_markByTextForm, &TFilter2Form::deleteMarkedRequested, m_hygiene,
+            &HygieneActions::deleteAllMarked);
+
+    // Settings and merge.
+    connect(action("Options"), &QAction::triggered, m_optionsForm, &TOptionsForm::runModal);
+    connect(action("Grussormel1"), &QAction::triggered, m_salutationForm,
+            &TGrussformelForm::runModal);
+    connect(action("Platzhalter"), &QAction::triggered, this, [this] {
+        if (requireTable())
+            Messages::instance().information(Merge::placeholderMessage(m_state.proLines));
+    });
+
+    // Address hygiene.
+    connect(action("EmailAdressenaufGltigkeitberprfen2"), &QAction::triggered, m_hygiene,
+            &HygieneActions::checkAddresses);
+    connect(action("DoppelteEmailAdressenlschen1"), &QAction::triggered, m_hygiene,
+            &HygieneActions::deleteDuplicateMails);
+    connect(action("SelektivesLschendoppelterDatenstze1"), &QAction::triggered, m_hygiene,
+            &HygieneActions::selectiveDuplicates);
+    connect(action("AllemarkiertenDatenstzelschen2"), &QAction::triggered, m_hygiene,
+            &HygieneActions::deleteAllMarked);
+    connect(action("Datenbankkomplettleeren1"), &QAction::triggered, m_hygiene,
+            &HygieneActions::emptyDatabase);
+    connect(action("AlleinvalidenDatenstzelschen1"), &QAction::triggered, m_hygiene,
+            &HygieneActions::deleteAllInvalid);
     connect(m_markByTextForm, &TFilter2Form::textEdited, this, [this] {
         if (AddressTable* table = m_state.currentTable()) {
             table->first();

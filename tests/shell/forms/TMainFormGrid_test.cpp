@@ -293,7 +293,7 @@ TEST_F(MainGridTest, MarkingCommandsThroughTheirControlsAndDialogs) {
     whenDialogShows([this](QWidget* dialog) {
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Filter"));
-        EXPECT_FALSE(dialog->findChild<QPushButton*>(QStringLiteral("Button1"))->isEnabled());
+        EXPECT_TRUE(dialog->findChild<QPushButton*>(QStringLiteral("Button1"))->isEnabled());
         auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("Edit1"));
         table()->last();
         QTest::keyClicks(edit, QStringLiteral("MAIER"));
@@ -319,6 +319,20 @@ TEST_F(MainGridTest, MarkingCommandsThroughTheirControlsAndDialogs) {
     child<QAction>("MarkierenallerDatenstzemitbestimmtenWortlaut1")->trigger();
     EXPECT_EQ(idsWith("Selected"), QList<qint64>());
 
+    // "markierte löschen" deletes the marked records after its question.
+    table()->updateRecords(table()->tableIds(table()->conditionFieldBetween("ID", 9, 10)),
+                           {{QStringLiteral("Selected"), true}});
+    const qint64 before = table()->recordCount();
+    messages.expectQuestion(u("Wollen Sie wirklich alle markierten Datensätze löschen?"), true);
+    whenDialogShows([](QWidget* dialog) {
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("Button1")),
+                          Qt::LeftButton);
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    child<QAction>("MarkierenallerDatenstzemitbestimmtenWortlaut1")->trigger();
+    EXPECT_EQ(table()->recordCount(), before - 2);
+    EXPECT_TRUE(table()->tableIds(table()->conditionFieldBetween("ID", 9, 10)).empty());
+
     // Reset invalid asks with its own text and clears the filter.
     table()->edit();
     table()->setBool(QStringLiteral("Invalid"), true);
@@ -330,7 +344,7 @@ TEST_F(MainGridTest, MarkingCommandsThroughTheirControlsAndDialogs) {
     child<QAction>("AlleInvalidzurcksetzen1")->trigger();
     EXPECT_EQ(idsWith("Invalid"), QList<qint64>());
     EXPECT_FALSE(table()->filtered());
-    EXPECT_EQ(statusText(), u("10 Datensätze"));
+    EXPECT_EQ(statusText(), u("8 Datensätze"));
     EXPECT_TRUE(messages.allShown());
 }
 

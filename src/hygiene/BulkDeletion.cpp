@@ -1,0 +1,120 @@
+#include "hygiene/BulkDeletion.h"
+
+#include "common/Messages.h"
+#include "database/AddressTable.h"
+#include "database/BulkDelete.h"
+#include "database/Catalogue.h"
+#include "database/DatabaseDefinition.h"
+#include "shell/AppState.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace BulkDeletion {
+
+qint64 deleteByFlag(AddressTable* table, const QString& flagField, const Feedback& feedback,
+                    QString* error) {
+    if (!table || !table->isOpen())
+        return 0;
+    table->disableControls();
+    table->setFiltered(false);
+    table->first();
+    const std::vector<qint64> ids =
+        table->tableIds(table->conditionFromFilter(flagField + QStringLiteral("='True'")));
+    ProgressFn progress;
+    if (feedback.status)
+        progress = [&feedback](qint64 done, qint64) {
+            feedback.text(QStringLiteral("Delete: ") + QString::number(done));
+        };
+    QString failure;
+    const qint64 deleted = DeleteManyRecords(*table, ids, progress, &failure);
+    table->first();
+    table->enableControls();
+    feedback.clear();
+    feedback.refreshCount();
+    if (deleted < 0 && error)
+        *error = QStringLiteral("Die Datensätze konnten nicht gelöscht werden: ") + failure;
+    return deleted;
+}
+
+namespace {
+
+bool deleteFlagged(AppState& state, Messages& messages, const Feedback& feedback,
+                   const QString& question, const QString& flagField) {
+    if (!messages.question(question))
+        return false;
+    AddressTable* table = state.currentTable();
+    if (!table) {
+        messages.information(QStringLiteral("Zuerst Datenbank öffnen!"));
+        return false;
+    }
+    QString error;
+    qint64 deleted;
+    {
+        BusyScope busy(feedback);
+        deleted = deleteByFlag(table, flagField, feedback, &error);
+    }
+    if (deleted < 0) {
+        messages.error(error);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool deleteAllMarked(AppState& state, Messages& messages, const Feedback& feedback) {
+    return deleteFlagged(state, messages, feedback,
+                         QStringLiteral("Wollen Sie wirklich alle markierten Datensätze löschen?"),
+                         QStringLiteral("Selected"));
+}
+
+bool deleteAllInvalid(AppState& state, Messages& messages, const Feedback& feedback) {
+    return deleteFlagged(state, messages, feedback,
+                         QStringLiteral("Wollen Sie wirklich alle invaliden Datensätze löschen?"),
+                         QStringLiteral("Invalid"));
+}
+
+bool emptyDatabase(AppState& state, Messages& messages, const Feedback& feedback) {
+    if (!state.hasOpenTable()) {
+        messages.information(QStringLiteral("Zuerst Datenbank öffnen!"));
+        return false;
+    }
+    if (!messages.question(
+            QStringLiteral("Datenbank komplett leeren? Alle Datensätze gehen dabei verloren!")))
+        return false;
+    if (!messages.question(
+            QStringLiteral("Wollen Sie wirklich alle Datensätze in dieser Datenbank löschen?")))
+        return false;
+
+    BusyScope busy(feedback);
+    const QString tablePath = state.currentTablePath;
+    // The database is reopened under the definition it was opened with; its grid
+    // layout carries the definition's base name (the main window saves it there
+    // while the database closes, so it is removed afterwards).
+    const QString definitionName = state.definitionName;
+    const QString dataFolder = state.folders.dataFolder;
+    const QString layoutName = state.definitionBaseName() + QStringLiteral(".grd");
+
+    CloseDatabase(state);
+
+    bool removed = true;
+    if (!tablePath.isEmpty()) {
+        for (const char* suffix : {"-wal", "-shm", "-journal"})
+            QFile::remove(tablePath + QLatin1String(suffix));
+        removed = QFile::remove(tablePath) || !QFile::exists(tablePath);
+    }
+    const QString layoutPath = resolveDataFile(dataFolder, layoutName);
+    if (!layoutPath.isEmpty())
+        QFile::remove(layoutPath);
+    if (!removed)
+        messages.error(QStringLiteral("Die Tabellendatei \"%1\" kann nicht gelöscht werden. Die "
+                                      "Datenbank wurde nicht geleert.")
+                           .arg(QDir::toNativeSeparators(tablePath)));
+
+    const bool reopened = OpenDatabase(state, definitionName, messages);
+    feedback.refreshCount();
+    return removed && reopened;
+}
+
+} // namespace BulkDeletion

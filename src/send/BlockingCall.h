@@ -1,0 +1,25 @@
+#pragma once
+#include <QString>
+#include <functional>
+
+class QTemporaryFile;
+
+// Network calls (SMTP, POP3, HTTP) block for as long as the server takes. They run on a
+// worker thread while the calling thread keeps its event loop turning, so a window
+// keeps painting and its "Abbrechen" button is heard. The caller sees an ordinary
+// blocking call. Without an application object the work simply runs in place.
+namespace BlockingCall {
+
+// Runs the work on a worker thread and returns when it has finished. The work must not
+// touch objects of the calling thread except through queued calls.
+void run(const std::function<void()>& work);
+
+// Initialises libcurl once for the process; safe to call from any thread.
+void ensureCurl();
+
+// Writes the system's certificate authorities followed by the extra one (a PEM file)
+// into the open temporary file, so a private server's authority is added to the trusted
+// ones rather than put in their place. False when the extra file cannot be read.
+bool writeCaBundle(const QString& extraCaFile, QTemporaryFile* bundle);
+
+} // namespace BlockingCall

@@ -1,0 +1,552 @@
+#include "send/SmtpMail.h"
+
+#include "send/BlockingCall.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <curl/curl.h>
+
+namespace {
+
+CURL* handle(void* p) {
+    return static_cast<CURL*>(p);
+}
+
+bool isSafeHost(const QString& host) {
+    if (host.isEmpty())
+        return false;
+    for (const QChar c : host)
+        if (!(c.isLetterOrNumber() || c == QChar('.') || c == QChar('-') || c == QChar('_') ||
+              c == QChar(':') || c == QChar('[') || c == QChar(']')))
+            return false;
+    return true;
+}
+
+QString hostForUrl(const QString& host) {
+    // An IPv6 literal needs its brackets in a URL.
+    return host.contains(QChar(':')) && !host.startsWith(QChar('['))
+               ? QChar('[') + host + QChar(']')
+               : host;
+}
+
+// Every line handed to SMTP must end with CR LF; a finished file may have bare LFs.
+QByteArray withCrLf(const QByteArray& in) {
+    QByteArray out;
+    out.reserve(in.size() + in.size() / 40);
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        const char c = in[i];
+        if (c == '\n' && (i == 0 || in[i - 1] != '\r'))
+            out.append('\r');
+        out.append(c);
+    }
+    if (!out.endsWith("\r\n"))
+        out.append("\r\n");
+    return out;
+}
+
+QString germanDescription(CURLcode code) {
+    switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return QStringLiteral("Der Servername kann nicht aufgelöst werden");
+    case CURLE_COULDNT_CONNECT:
+        return QStringLiteral("Der Server nimmt keine Verbindung an");
+    case CURLE_OPERATION_TIMEDOUT:
+        return QStringLiteral("Der Server antwortet nicht");
+    case CURLE_USE_SSL_FAILED:
+        return QStringLiteral("Der Server bietet keine verschlüsselte Verbindung (STARTTLS) an");
+    case CURLE_PEER_FAILED_VERIFICATION:
+        return QStringLiteral("Das Zertifikat des Servers ist nicht vertrauenswürdig");
+    case CURLE_SSL_CONNECT_ERROR:
+        return QStringLiteral("Die verschlüsselte Verbindung kann nicht aufgebaut werden");
+    case CURLE_SSL_CACERT_BADFILE:
+        return QStringLiteral("Die Zertifikatsdatei kann nicht gelesen werden");
+    case CURLE_GOT_NOTHING:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+        return QStringLiteral("Die Verbindung zum Server ist abgebrochen");
+    case CURLE_WEIRD_SERVER_REPLY:
+        return QStringLiteral("Der Server antwortet nicht wie ein SMTP-Server");
+    default:
+        return QStringLiteral("Die Verbindung zum Server ist gestört");
+    }
+}
+
+// Failures before the server could answer the message's commands.
+bool isConnectionFailure(CURLcode code) {
+    switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_USE_SSL_FAILED:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_GOT_NOTHING:
+    case CURLE_RECV_ERROR:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A server that wants TLS first answers 530 as well; that is no login matter.
+bool wantsTls(const QByteArray& reply) {
+    return reply.toUpper().contains("TLS");
+}
+
+bool isAuthenticationReply(long code, const QByteArray& reply) {
+    const QByteArray upper = reply.toUpper();
+    if (wantsTls(reply))
+        return false;
+    return code == 530 || upper.contains("AUTHENTICATION REQUIRED") ||
+           upper.contains("MUST BE AUTHENTICATED") || upper.contains("NOT AUTHENTICATED");
+}
+
+} // namespace
+
+// The state of one perform, shared by the worker thread and its callbacks.
+struct SmtpMail::Transfer {
+    SmtpMail* mail = nullptr;
+    QByteArray data;
+    qsizetype position = 0;
+    qsizetype lastReported = 0;
+    QFile* protocol = nullptr;
+    bool inAuth = false;
+    bool connected = false;  // a new connection was made during this transfer
+    QByteArray lastReply;    // the last complete server reply
+    QByteArray pendingReply; // lines of a multi-line reply so far
+
+    void protocolLine(const QByteArray& line) {
+        if (protocol)
+            protocol->write(line + "\r\n");
+    }
+
+    void serverLines(const QByteArray& text) {
+        for (QByteArray line : text.split('\n')) {
+            line = line.trimmed();
+            if (line.isEmpty())
+                continue;
+            protocolLine("S: " + line);
+            pendingReply += pendingReply.isEmpty() ? line : " " + line;
+            // "250-..." continues a reply, "250 ..." ends it.
+            if (line.size() < 4 || line[3] != '-') {
+                // A refusal is what the failure is about; the "221 Bye" after it is not.
+                if (pendingReply.left(3).toInt() >= 400 || lastReply.left(3).toInt() < 400)
+                    lastReply = pendingReply;
+                pendingReply.clear();
+                if (!line.startsWith("334"))
+                    inAuth = false;
+            }
+        }
+    }
+
+    // Login data never reaches the protocol: the AUTH command keeps only its mechanism,
+    // and every answer to the server's "334" challenges is masked.
+    void clientLines(const QByteArray& text) {
+        for (QByteArray line : text.split('\n')) {
+            line = line.trimmed();
+            if (line.isEmpty())
+                continue;
+            if (line.toUpper().startsWith("AUTH ")) {
+                const QList<QByteArray> words = line.split(' ');
+                protocolLine("C: AUTH " + words.value(1) + (words.size() > 2 ? " ****" : ""));
+                inAuth = true;
+            } else if (inAuth) {
+                protocolLine("C: ****");
+            } else {
+                protocolLine("C: " + line);
+            }
+        }
+    }
+};
+
+namespace {
+
+int debugCallback(CURL*, curl_infotype type, char* data, size_t size, void* user) {
+    auto* t = static_cast<SmtpMail::Transfer*>(user);
+    const QByteArray text(data, qsizetype(size));
+    switch (type) {
+    case CURLINFO_TEXT:
+        if (text.startsWith("Connected to ")) {
+            t->connected = true;
+            SmtpMail* mail = t->mail;
+            QMetaObject::invokeMethod(
+                mail, [mail] { Q_EMIT mail->OnConnected(); }, Qt::QueuedConnection);
+        }
+        t->protocolLine("* " + text.trimmed());
+        break;
+    case CURLINFO_HEADER_IN:
+        t->serverLines(text);
+        break;
+    case CURLINFO_HEADER_OUT:
+        t->clientLines(text);
+        break;
+    default:
+        break; // the message itself is not logged
+    }
+    return 0;
+}
+
+size_t readCallback(char* buffer, size_t size, size_t count, void* user) {
+    auto* t = static_cast<SmtpMail::Transfer*>(user);
+    const qsizetype n = std::min<qsizetype>(qsizetype(size * count), t->data.size() - t->position);
+    memcpy(buffer, t->data.constData() + t->position, size_t(n));
+    t->position += n;
+    if (t->position - t->lastReported >= 64 * 1024 || t->position == t->data.size() ||
+        t->lastReported == 0) {
+        t->lastReported = t->position;
+        SmtpMail* mail = t->mail;
+        const qint64 sent = t->position, total = t->data.size();
+        QMetaObject::invokeMethod(
+            mail, [mail, sent, total] { Q_EMIT mail->OnSending(sent, total); },
+            Qt::QueuedConnection);
+    }
+    return size_t(n);
+}
+
+int progressCallback(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* abort = static_cast<std::atomic<bool>*>(user);
+    return abort->load() ? 1 : 0;
+}
+
+} // namespace
+
+SmtpMail::SmtpMail(QObject* parent) : QObject(parent), m_idle(std::make_unique<Transfer>()) {
+    BlockingCall::ensureCurl();
+    m_idle->mail = this;
+}
+
+SmtpMail::~SmtpMail() {
+    if (m_curl) {
+        // The QUIT of an open connection must not hold up the caller for long.
+        curl_easy_setopt(handle(m_curl), CURLOPT_SERVER_RESPONSE_TIMEOUT, 2L);
+        curl_easy_cleanup(handle(m_curl));
+    }
+}
+
+void SmtpMail::ClearRecipients() {
+    m_recipients.clear();
+}
+
+void SmtpMail::AddRecipient(const QString& name, const QString& address, int) {
+    m_recipients.append({name, address.trimmed()});
+}
+
+void SmtpMail::AddAttachment(const QString& path) {
+    if (!path.trimmed().isEmpty())
+        m_attachments.append(path);
+}
+
+void SmtpMail::ClearAttachments() {
+    m_attachments.clear();
+}
+
+bool SmtpMail::ImportMailFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_lastError = QStringLiteral("Die Datei ") + path +
+                      QStringLiteral(" kann nicht gelesen werden: ") + file.errorString();
+        m_imported.clear();
+        return false;
+    }
+    m_imported = file.readAll();
+    return true;
+}
+
+int SmtpMail::SslInit() {
+    m_caBundle.clear();
+    m_caBundleFile.reset();
+    if (CaFile.trimmed().isEmpty())
+        return Ok;
+    m_caBundleFile = std::make_unique<QTemporaryFile>();
+    if (!BlockingCall::writeCaBundle(CaFile.trimmed(), m_caBundleFile.get())) {
+        m_caBundleFile.reset();
+        fail(ConnectionError, QStringLiteral("Error with connecting server ") + ServerAddr +
+                                  QStringLiteral(": Die Zertifikatsdatei ") + CaFile +
+                                  QStringLiteral(" kann nicht gelesen werden"));
+        return ConnectionError;
+    }
+    m_caBundle = m_caBundleFile->fileName();
+    return Ok;
+}
+
+void SmtpMail::SslStart() {
+    m_ssl = true;
+}
+
+void SmtpMail::fail(int code, const QString& text) {
+    Q_UNUSED(code);
+    m_lastError = text;
+}
+
+void SmtpMail::writeProtocol(const QByteArray& lines) {
+    if (LogFileName.isEmpty())
+        return;
+    QFile file(LogFileName);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
+        file.write(lines);
+}
+
+void SmtpMail::LogError(const QString& text) {
+    writeProtocol("! " + MimeMessage::headerSafe(text).toUtf8() + "\r\n");
+}
+
+bool SmtpMail::isConnected() const {
+    return m_connected;
+}
+
+void SmtpMail::Release() {
+    closeConnection();
+    m_ssl = false;
+}
+
+void SmtpMail::closeConnection() {
+    if (m_curl) {
+        void* curl = m_curl;
+        m_curl = nullptr;
+        BlockingCall::run([curl] { curl_easy_cleanup(handle(curl)); });
+    }
+    if (m_connected) {
+        m_connected = false;
+        Q_EMIT OnClosed();
+    }
+    m_connectionKey.clear();
+}
+
+void SmtpMail::Initialise() {
+    Release();
+    ServerAddr.clear();
+    ServerPort = 25;
+    UserName.clear();
+    Password.clear();
+    AuthMode = 0;
+    LogFileName.clear();
+    CaFile.clear();
+    FromAddr.clear();
+    From.clear();
+    Subject.clear();
+    BodyText.clear();
+    Priority = 3;
+    XMailer.clear();
+    BodyFormat = 0;
+    HtmlRunOption = 0;
+    CodeSet = 0;
+    m_recipients.clear();
+    m_attachments.clear();
+    m_imported.clear();
+    raw_Content.clear();
+    m_lastError.clear();
+    m_caBundle.clear();
+    m_caBundleFile.reset();
+    m_aborted = false;
+}
+
+bool SmtpMail::buildMessage(QByteArray* out, QString* error) const {
+    if (BodyFormat == 1 && !raw_Content.isEmpty()) {
+        *out = withCrLf(raw_Content);
+        return true;
+    }
+    MimeMessage message;
+    message.setSender(From, FromAddr);
+    for (const auto& r : m_recipients)
+        message.addToRecipient(r.name, r.address);
+    message.setSubjectText(Subject);
+    static const QByteArray charsets[] = {"iso-8859-1", "windows-1252", "utf-7", "utf-8"};
+    message.setCharsetName(charsets[CodeSet >= 0 && CodeSet <= 3 ? CodeSet : 0]);
+    if (BodyFormat == 1)
+        message.setHtmlText(BodyText);
+    else
+        message.setPlainText(BodyText);
+    message.setPriority(Priority);
+    if (!XMailer.isEmpty())
+        message.setMailerName(XMailer);
+    for (const QString& path : m_attachments)
+        message.attachFile(path);
+    return message.toBytes(out, error);
+}
+
+int SmtpMail::SendMail() {
+    if (m_busy) {
+        m_lastError = QStringLiteral("Es wird bereits eine Nachricht gesendet.");
+        return Busy;
+    }
+    m_aborted = false;
+    m_abortRequested = false;
+
+    const QString host = ServerAddr.trimmed();
+    const QString where = host + QChar(':') + QString::number(ServerPort);
+    if (!isSafeHost(host) || ServerPort < 1 || ServerPort > 65535) {
+        fail(ConnectionError, QStringLiteral("Error with connecting server ") +
+                                  MimeMessage::headerSafe(where) +
+                                  QStringLiteral(": Servername oder Port ist ungültig"));
+        return ConnectionError;
+    }
+    if (!MimeMessage::isUsableAddress(FromAddr.trimmed())) {
+        fail(MessageError, QStringLiteral("Die Absenderadresse \"") +
+                               MimeMessage::headerSafe(FromAddr) +
+                               QStringLiteral("\" ist ungültig."));
+        return MessageError;
+    }
+    if (m_recipients.isEmpty()) {
+        fail(MessageError, QStringLiteral("Die Nachricht hat keinen Empfänger."));
+        return MessageError;
+    }
+    for (const auto& r : m_recipients)
+        if (!MimeMessage::isUsableAddress(r.address)) {
+            fail(MessageError, QStringLiteral("Die Empfängeradresse \"") +
+                                   MimeMessage::headerSafe(r.address) +
+                                   QStringLiteral("\" ist ungültig."));
+            return MessageError;
+        }
+
+    Transfer transfer;
+    transfer.mail = this;
+    QString buildError;
+    if (!buildMessage(&transfer.data, &buildError)) {
+        fail(MessageError, buildError);
+        return MessageError;
+    }
+
+    // A changed server, login or TLS choice needs a connection of its own.
+    const bool implicitTls = m_ssl && ServerPort == ImplicitTlsPort;
+    const QString key = QStringList{host,
+                                    QString::number(ServerPort),
+                                    UserName,
+                                    Password,
+                                    m_ssl ? QStringLiteral("tls") : QString(),
+                                    m_caBundle}
+                            .join(QChar(0));
+    if (m_curl && key != m_connectionKey)
+        closeConnection();
+    if (!m_curl) {
+        m_curl = curl_easy_init();
+        if (!m_curl) {
+            fail(ConnectionError, QStringLiteral("Error with connecting server ") + where +
+                                      QStringLiteral(": Die Verbindung kann nicht angelegt "
+                                                     "werden"));
+            return ConnectionError;
+        }
+        m_connectionKey = key;
+        CURL* c = handle(m_curl);
+        const QByteArray url = (implicitTls ? QByteArray("smtps://") : QByteArray("smtp://")) +
+                               hostForUrl(host).toUtf8() + ':' + QByteArray::number(ServerPort);
+        curl_easy_setopt(c, CURLOPT_URL, url.constData());
+        curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, 30L);
+        curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, 120L);
+        curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, 120L);
+        curl_easy_setopt(c, CURLOPT_UPLOAD, 1L);
+        curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
+        curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, debugCallback);
+        curl_easy_setopt(c, CURLOPT_DEBUGDATA, m_idle.get());
+        curl_easy_setopt(c, CURLOPT_READFUNCTION, readCallback);
+        curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, progressCallback);
+        curl_easy_setopt(c, CURLOPT_XFERINFODATA, &m_abortRequested);
+        curl_easy_setopt(c, CURLOPT_SSLVERSION, long(CURL_SSLVERSION_TLSv1_2));
+        curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
+        curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
+        if (m_ssl && !implicitTls)
+            curl_easy_setopt(c, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
+        if (m_ssl && !m_caBundle.isEmpty())
+            curl_easy_setopt(c, CURLOPT_CAINFO, QFile::encodeName(m_caBundle).constData());
+        if (!UserName.isEmpty()) {
+            curl_easy_setopt(c, CURLOPT_USERNAME, UserName.toUtf8().constData());
+            curl_easy_setopt(c, CURLOPT_PASSWORD, Password.toUtf8().constData());
+        }
+    }
+    CURL* c = handle(m_curl);
+    const QByteArray from = '<' + FromAddr.trimmed().toUtf8() + '>';
+    curl_easy_setopt(c, CURLOPT_MAIL_FROM, from.constData());
+    curl_slist* rcpt = nullptr;
+    for (const auto& r : m_recipients)
+        rcpt = curl_slist_append(rcpt, ('<' + r.address.toUtf8() + '>').constData());
+    curl_easy_setopt(c, CURLOPT_MAIL_RCPT, rcpt);
+    curl_easy_setopt(c, CURLOPT_READDATA, &transfer);
+    curl_easy_setopt(c, CURLOPT_DEBUGDATA, &transfer);
+    curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, curl_off_t(transfer.data.size()));
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorBuffer);
+
+    QFile protocol(LogFileName);
+    if (!LogFileName.isEmpty()) {
+        if (protocol.open(QIODevice::WriteOnly | QIODevice::Append))
+            transfer.protocol = &protocol;
+        else
+            Q_EMIT OnError(MessageError, QStringLiteral("Die Protokolldatei ") + LogFileName +
+                                             QStringLiteral(" kann nicht geschrieben werden: ") +
+                                             protocol.errorString());
+    }
+
+    m_busy = true;
+    CURLcode result = CURLE_OK;
+    const bool wasConnected = m_connected;
+    BlockingCall::run([&] { result = curl_easy_perform(c); });
+    // A kept connection that the server dropped while idle is tried once more on a fresh
+    // one, but only when nothing of the message went out, so nothing arrives twice.
+    if (result != CURLE_OK && result != CURLE_ABORTED_BY_CALLBACK && wasConnected &&
+        !transfer.connected && transfer.position == 0 && !m_abortRequested) {
+        transfer.protocolLine("* Verbindung neu aufbauen");
+        transfer.lastReply.clear();
+        curl_easy_setopt(c, CURLOPT_FRESH_CONNECT, 1L);
+        errorBuffer[0] = 0;
+        BlockingCall::run([&] { result = curl_easy_perform(c); });
+        curl_easy_setopt(c, CURLOPT_FRESH_CONNECT, 0L);
+    }
+    m_busy = false;
+    // The closing QUIT may come much later; its callbacks must not see this transfer.
+    curl_easy_setopt(c, CURLOPT_DEBUGDATA, m_idle.get());
+    curl_easy_setopt(c, CURLOPT_READDATA, m_idle.get());
+    curl_easy_setopt(c, CURLOPT_MAIL_RCPT, nullptr);
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, nullptr);
+    curl_slist_free_all(rcpt);
+
+    curl_socket_t socket = CURL_SOCKET_BAD;
+    curl_easy_getinfo(c, CURLINFO_ACTIVESOCKET, &socket);
+    if (transfer.connected)
+        m_connected = true;
+    if (socket == CURL_SOCKET_BAD && m_connected) {
+        m_connected = false;
+        Q_EMIT OnClosed();
+    }
+
+    if (result == CURLE_OK) {
+        m_lastError.clear();
+        return Ok;
+    }
+    const QString reply = QString::fromUtf8(transfer.lastReply);
+    const int replyCode = transfer.lastReply.left(3).toInt();
+    const QString detail = QString::fromUtf8(errorBuffer).trimmed();
+    int code = ConnectionError;
+    QString text;
+    if (result == CURLE_ABORTED_BY_CALLBACK && m_abortRequested) {
+        m_aborted = true;
+        code = Aborted;
+        text = QStringLiteral("Der Versand wurde abgebrochen.");
+    } else if (result == CURLE_LOGIN_DENIED ||
+               (replyCode >= 400 && isAuthenticationReply(replyCode, transfer.lastReply))) {
+        code = AuthenticationRequired;
+        text = QStringLiteral("Anmeldung am Server erforderlich (must be authenticated): ") +
+               (reply.isEmpty() ? detail : reply);
+    } else if (replyCode >= 400 && wantsTls(transfer.lastReply)) {
+        text = QStringLiteral("Error with connecting server ") + where +
+               QStringLiteral(": Der Server verlangt eine verschlüsselte Verbindung (SSL): ") +
+               reply;
+    } else if (replyCode >= 400 && replyCode != 421 && !isConnectionFailure(result)) {
+        // 421 means the server is closing the connection: a connection problem.
+        code = ServerRefused;
+        text = QStringLiteral("Der Server hat die Nachricht abgelehnt: ") + reply;
+    } else {
+        text = QStringLiteral("Error with connecting server ") + where + QStringLiteral(": ") +
+               germanDescription(result) + (detail.isEmpty() ? QString() : " (" + detail + ")");
+        if (!reply.isEmpty())
+            text += QStringLiteral(" Antwort des Servers: ") + reply;
+    }
+    transfer.protocolLine("! " + text.toUtf8());
+    fail(code, text);
+    return code;
+}

@@ -1,0 +1,134 @@
+#pragma once
+#include "send/MimeMessage.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <memory>
+
+// The SMTP sending component of the composer: the message's values are set on it, then
+// SendMail delivers one message. Values persist from one message to the next, and so
+// does the server connection: the messages of a run share one connection (and one
+// login) until the server closes it, Release is called or the object goes away.
+//
+// Login: when UserName is not empty the component logs in (AUTH PLAIN or LOGIN, as the
+// server offers). TLS: after SslInit and SslStart the connection is encrypted,
+// certificates verified against the system's authorities plus the optional CaFile;
+// port 465 speaks TLS from the first byte, any other port requires STARTTLS.
+//
+// Error texts (LastErrorDescription) fall into three classes the send run tells apart:
+// a failure to reach or talk to the server contains "Error with connecting server", a
+// refusal because a login is needed contains "must be authenticated", every other
+// failure carries the server's reply.
+//
+// SendMail runs the transfer on a worker thread and keeps the caller's event loop
+// turning; Abort ends a transfer in progress within about a second.
+class SmtpMail : public QObject {
+    Q_OBJECT
+public:
+    explicit SmtpMail(QObject* parent = nullptr);
+    ~SmtpMail() override;
+
+    // Server and login.
+    QString ServerAddr;
+    int ServerPort = 25;
+    QString UserName;
+    QString Password;
+    int AuthMode = 0; // 1 when the account authenticates; the login follows UserName
+    QString LogFileName;
+    QString CaFile;            // extra certificate authority (PEM) for a private server
+    int ImplicitTlsPort = 465; // the port that speaks TLS from the first byte
+
+    // The message.
+    QString FromAddr;
+    QString From;
+    QString Subject;
+    QString BodyText;
+    int Priority = 3; // 1 high, 3 normal, 5 low
+    QString XMailer;
+    int BodyFormat = 0; // 0 text, 1 HTML (or a finished message in raw_Content)
+    int HtmlRunOption = 0;
+    int CodeSet = 0; // 0 iso-8859-1, 1 windows-1252, 2 utf-7, 3 utf-8
+
+    void ClearRecipients();
+    void AddRecipient(const QString& name, const QString& address, int kind = 0);
+    const QList<MimeMessage::Address>& recipients() const { return m_recipients; }
+    // An attachment added once travels with every later message.
+    void AddAttachment(const QString& path);
+    void ClearAttachments();
+
+    // A finished MIME file: ImportMailFile reads it into Content; raw_Content set to
+    // anything but empty is sent unchanged (with BodyFormat 1) instead of a message
+    // built from the values above. Envelope sender and recipients still come from
+    // FromAddr and AddRecipient.
+    bool ImportMailFile(const QString& path);
+    const QByteArray& Content() const { return m_imported; }
+    QByteArray raw_Content;
+
+    // TLS for the following messages. SslInit prepares the certificate store (0 on
+    // success), SslStart switches encryption on.
+    int SslInit();
+    void SslStart();
+    bool sslStarted() const { return m_ssl; }
+
+    // Delivers the message: 0 on success, otherwise an error code with the text in
+    // LastErrorDescription.
+    int SendMail();
+    QString LastErrorDescription() const { return m_lastError; }
+    // Whether the last SendMail ended because Abort was called.
+    bool wasAborted() const { return m_aborted; }
+    // Writes an error text into the protocol file.
+    void LogError(const QString& text);
+
+    // Ends a transfer in progress (callable from the event loop during SendMail).
+    void Abort() { m_abortRequested = true; }
+    // Closes the connection (QUIT) and forgets TLS; the values stay.
+    void Release();
+    // Back to a fresh component: every value, recipient, attachment and the connection.
+    void Initialise();
+    bool isConnected() const;
+
+    // The message as it would be sent now (headers and body), for tests and "Sending.eml".
+    bool buildMessage(QByteArray* out, QString* error) const;
+
+    enum ErrorCode {
+        Ok = 0,
+        ConnectionError = 1,
+        AuthenticationRequired = 2,
+        ServerRefused = 3,
+        MessageError = 4,
+        Aborted = 5,
+        Busy = 6,
+    };
+
+Q_SIGNALS:
+    void OnConnected();
+    void OnClosed();
+    void OnSending(qint64 lSent, qint64 lTotal);
+    void OnError(int lError, const QString& ErrDescription);
+
+public:
+    struct Transfer; // one delivery, shared with the callbacks of libcurl
+
+private:
+    void closeConnection();
+    void fail(int code, const QString& text);
+    void writeProtocol(const QByteArray& lines);
+
+    QList<MimeMessage::Address> m_recipients;
+    QStringList m_attachments;
+    QByteArray m_imported;
+    bool m_ssl = false;
+    bool m_busy = false;
+    bool m_aborted = false;
+    std::atomic<bool> m_abortRequested{false};
+    QString m_lastError;
+    QString m_caBundle; // system authorities plus CaFile, when CaFile is set
+    std::unique_ptr<class QTemporaryFile> m_caBundleFile;
+    void* m_curl = nullptr;  // CURL*, kept so the connection stays open between messages
+    QString m_connectionKey; // server, port, login and TLS of the open connection
+    bool m_connected = false;
+    std::unique_ptr<Transfer> m_idle; // callback target between deliveries
+};

@@ -1,0 +1,28 @@
+#pragma once
+#include "support/SmtpTestServer.h"
+
+#include <QByteArray>
+#include <QString>
+#include <gtest/gtest.h>
+
+// Decodes quoted-printable text (soft line breaks included) back to its bytes.
+inline QByteArray decodeQuotedPrintable(const QByteArray& in) {
+    QByteArray out;
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        if (in[i] != '=') {
+            out.append(in[i]);
+            continue;
+        }
+        if (in.mid(i + 1, 2) == "\r\n") {
+            i += 2;
+            continue;
+        }
+        out.append(char(in.mid(i + 1, 2).toInt(nullptr, 16)));
+        i += 2;
+    }
+    return out;
+}
+
+// Fails the test at once when a test server could not start: a missing tool is a fault.
+#define ASSERT_SERVER_RUNS(server)                                                                 \
+    ASSERT_TRUE((server).error().isEmpty()) << (server).error().toStdString()

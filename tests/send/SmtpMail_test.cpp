@@ -1,0 +1,352 @@
+#include "send/SmtpMail.h"
+
+#include "SendTestSupport.h"
+#include "support/SmtpTestServer.h"
+#include "support/TempProgramFolder.h"
+#include "support/TestServers.h"
+
+#include <QFile>
+#include <QTimer>
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+void pointAt(SmtpMail& mail, const SmtpTestServer& server) {
+    mail.ServerAddr = server.host();
+    mail.ServerPort = server.port();
+}
+
+void setMessage(SmtpMail& mail, const QString& to) {
+    mail.FromAddr = QStringLiteral("info@firma.de");
+    mail.From = QStringLiteral("Firma Müller & Söhne");
+    mail.ClearRecipients();
+    mail.AddRecipient(to, to, 0);
+    mail.Subject = QStringLiteral("Grüße an Herrn Müller");
+    mail.BodyText = QStringLiteral("Sehr geehrter Herr Müller,\r\nviele Grüße.\r\n");
+    mail.XMailer = QStringLiteral("XMailer");
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+TEST(SmtpMail, DeliversMessagesOverOneConnectionWithHeadersAndCharset) {
+    SmtpTestServer server;
+    ASSERT_SERVER_RUNS(server);
+    SmtpMail mail;
+    int connected = 0, closed = 0, sending = 0;
+    QObject::connect(&mail, &SmtpMail::OnConnected, [&] { ++connected; });
+    QObject::connect(&mail, &SmtpMail::OnClosed, [&] { ++closed; });
+    QObject::connect(&mail, &SmtpMail::OnSending, [&](qint64, qint64) { ++sending; });
+    pointAt(mail, server);
+    mail.CodeSet = 3;
+    mail.Priority = 1;
+    setMessage(mail, QStringLiteral("a.mueller@example.org"));
+    ASSERT_EQ(mail.SendMail(), 0) << mail.LastErrorDescription().toStdString();
+    mail.CodeSet = 0;
+    mail.Priority = 5;
+    setMessage(mail, QStringLiteral("b.meier@example.org"));
+    ASSERT_EQ(mail.SendMail(), 0) << mail.LastErrorDescription().toStdString();
+    mail.Priority = 3;
+    setMessage(mail, QStringLiteral("c@example.org"));
+    ASSERT_EQ(mail.SendMail(), 0) << mail.LastErrorDescription().toStdString();
+
+    const auto got = server.received();
+    ASSERT_EQ(got.size(), 3);
+    // One connection carries the whole run.
+    EXPECT_EQ(got[0].connection, got[1].connection);
+    EXPECT_EQ(got[1].connection, got[2].connection);
+    EXPECT_EQ(connected, 1);
+    EXPECT_GE(sending, 3);
+    EXPECT_EQ(closed, 0);
+    mail.Release();
+    EXPECT_EQ(closed, 1);
+
+    EXPECT_EQ(got[0].mailFrom, QStringLiteral("info@firma.de"));
+    EXPECT_EQ(got[0].recipients, QStringList{QStringLiteral("a.mueller@example.org")});
+    EXPECT_EQ(got[1].recipients, QStringList{QStringLiteral("b.meier@example.org")});
+    for (const auto& r : got) {
+        for (const char* h : {"Date", "Message-Id", "MIME-Version", "To", "From", "Subject"})
+            EXPECT_FALSE(r.header(h).isEmpty()) << h;
+        EXPECT_EQ(r.header("X-Mailer"), QByteArray("XMailer"));
+        EXPECT_EQ(r.header("Content-Transfer-Encoding"), QByteArray("quoted-printable"));
+        EXPECT_FALSE(r.content.contains("\n\n")) << "bare line feeds";
+    }
+    EXPECT_TRUE(got[0].header("Message-Id").contains("@firma.de>"));
+    EXPECT_NE(got[0].header("Message-Id"), got[1].header("Message-Id"));
+
+    // utf-8: Müller is M C3 BC ller, in the body and in the encoded words.
+    EXPECT_TRUE(got[0].header("Content-Type").contains("charset=utf-8"));
+    EXPECT_TRUE(decodeQuotedPrintable(got[0].body()).contains("Herr M\xC3\xBCller,\r\n"));
+    EXPECT_TRUE(got[0].header("Subject").toLower().startsWith("=?utf-8?"));
+    EXPECT_TRUE(got[0].header("From").toLower().contains("=?utf-8?"));
+    EXPECT_TRUE(got[0].header("From").contains("<info@firma.de>"));
+    EXPECT_EQ(got[0].header("X-Priority"), QByteArray("1"));
+    EXPECT_EQ(got[0].header("X-MSMail-Priority"), QByteArray("High"));
+    // iso-8859-1: one byte FC.
+    EXPECT_TRUE(got[1].header("Content-Type").contains("charset=iso-8859-1"));
+    EXPECT_TRUE(decodeQuotedPrintable(got[1].body()).contains("Herr M\xFCller,\r\n"));
+    EXPECT_TRUE(got[1].header("Subject").toLower().startsWith("=?iso-8859-1?"));
+    EXPECT_EQ(got[1].header("X-Priority"), QByteArray("5"));
+    EXPECT_EQ(got[1].header("X-MSMail-Priority"), QByteArray("Low"));
+    // Normal priority sets no priority header.
+    EXPECT_TRUE(got[2].header("X-Priority").isEmpty());
+    EXPECT_TRUE(got[2].header("X-MSMail-Priority").isEmpty());
+}
+
+TEST(SmtpMail, AttachmentTravelsWithEveryMessage) {
+    SmtpTestServer server;
+    ASSERT_SERVER_RUNS(server);
+    TempProgramFolder folder;
+    const QString path = folder.file(QStringLiteral("Preisliste 2024.pdf"));
+    QByteArray bytes;
+    for (int i = 0; i < 3000; ++i)
+        bytes.append(char(i * 7));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    SmtpMail mail;
+    pointAt(mail, server);
+    mail.AddAttachment(path);
+    setMessage(mail, QStringLiteral("a@example.org"));
+    ASSERT_EQ(mail.SendMail(), 0) << mail.LastErrorDescription().toStdString();
+    setMessage(mail, QStringLiteral("b@example.org"));
+    ASSERT_EQ(mail.SendMail(), 0) << mail.LastErrorDescription().toStdString();
+
+    const auto got = server.received();
+    ASSERT_EQ(got.size(), 2);
+    for (const auto& r : got) {
+        EXPECT_TRUE(r.header("Content-Type").startsWith("multipart/mixed"));
+        const qsizetype at = r.content.indexOf("filename=\"Preisliste 2024.pdf\"");
+        ASSERT_GE(at, 0);
+        const qsizetype start = r.content.indexOf("\r\n\r\n", at) + 4;
+        const qsizetype end = r.content.indexOf("\r\n--", start);
+        EXPECT_EQ(QByteArray::fromBase64(r.content.mid(start, end - start)), bytes);
+    }
+
+    // An attachment that has vanished fails the message; nothing is sent.
+    QFile::remove(path);
+    EXPECT_EQ(mail.SendMail(), SmtpMail::MessageError);
+    EXPECT_TRUE(mail.LastErrorDescription().contains(QStringLiteral("Preisliste 2024.pdf")));
+    EXPECT_EQ(server.received().size(), 2);
+}
+
+TEST(SmtpMail, LineBreaksFromDataNeverReachAHeader) {
+    SmtpTestServer server;
+    ASSERT_SERVER_RUNS(server);
+    SmtpMail mail;
+    pointAt(mail, server);
+    setMessage(mail, QStringLiteral("a@example.org"));
+    mail.Subject = QStringLiteral("Angebot\r\nBcc: opfer@example.org");
+    mail.From = QStringLiteral("Firma\nX-Evil: 1");
+    ASSERT_EQ(mail.SendMail(), 0) << mail.LastErrorDescription().toStdString();
+    auto got = server.received();
+    ASSERT_EQ(got.size(), 1);
+    EXPECT_TRUE(got[0].header("Bcc").isEmpty());
+    EXPECT_TRUE(got[0].header("X-Evil").isEmpty());
+    EXPECT_EQ(got[0].recipients, QStringList{QStringLiteral("a@example.org")});
+
+    // An address with a line break or a bracket is refused before anything is sent.
+    for (const QString& bad : {QStringLiteral("a@example.org\r\nRCPT TO:<b@example.org>"),
+                               QStringLiteral("a@example.org>"), QStringLiteral("kein-at")}) {
+        setMessage(mail, bad);
+        EXPECT_EQ(mail.SendMail(), SmtpMail::MessageError) << bad.toStdString();
+        EXPECT_FALSE(mail.LastErrorDescription().contains(QStringLiteral("Error with connecting")));
+    }
+    EXPECT_EQ(server.received().size(), 1);
+}
+
+TEST(SmtpMail, LogsInWithPlainAndLoginAndKeepsPasswordsOutOfTheProtocol) {
+    for (const QString& mechanism : {QStringLiteral("PLAIN"), QStringLiteral("LOGIN")}) {
+        SmtpTestServer::Options options;
+        options.requireAuth = true;
+        options.mechanisms = {mechanism};
+        SmtpTestServer server(options);
+        ASSERT_SERVER_RUNS(server);
+        TempProgramFolder folder;
+        SmtpMail mail;
+        pointAt(mail, server);
+        mail.LogFileName = folder.file(QStringLiteral("Logfile.txt"));
+        mail.AuthMode = 1;
+        mail.UserName = options.user;
+        mail.Password = options.password;
+        setMessage(mail, QStringLiteral("a@example.org"));
+        ASSERT_EQ(mail.SendMail(), 0) << mail.LastErrorDescription().toStdString();
+        setMessage(mail, QStringLiteral("b@example.org"));
+        ASSERT_EQ(mail.SendMail(), 0) << mail.LastErrorDescription().toStdString();
+        const auto got = server.received();
+        ASSERT_EQ(got.size(), 2);
+        EXPECT_EQ(got[0].login, options.user);
+        EXPECT_EQ(got[0].connection, got[1].connection);
+
+        const QByteArray log = readFile(mail.LogFileName);
+        EXPECT_TRUE(log.contains("C: AUTH " + mechanism.toLatin1())) << log.constData();
+        EXPECT_TRUE(log.contains("C: MAIL FROM:<info@firma.de>"));
+        EXPECT_TRUE(log.contains("S: 250"));
+        const QByteArray password = options.password.toUtf8();
+        for (const QByteArray& secret :
+             {password, password.toBase64(),
+              ('\0' + options.user.toUtf8() + '\0' + password).toBase64(),
+              options.user.toUtf8().toBase64()})
+            EXPECT_FALSE(log.contains(secret)) << secret.constData();
+    }
+}
+
+TEST(SmtpMail, ErrorTextsFallIntoTheirClasses) {
+    SmtpTestServer::Options authOptions;
+    authOptions.requireAuth = true;
+    SmtpTestServer authServer(authOptions);
+    ASSERT_SERVER_RUNS(authServer);
+    SmtpMail mail;
+    pointAt(mail, authServer);
+    setMessage(mail, QStringLiteral("a@example.org"));
+    // No login where one is needed, and a wrong password.
+    EXPECT_EQ(mail.SendMail(), SmtpMail::AuthenticationRequired);
+    EXPECT_TRUE(mail.LastErrorDescription().contains(QStringLiteral("must be authenticated")));
+    EXPECT_TRUE(mail.LastErrorDescription().contains(QStringLiteral("530")));
+    mail.UserName = authOptions.user;
+    mail.Password = QStringLiteral("falsch");
+    EXPECT_EQ(mail.SendMail(), SmtpMail::AuthenticationRequired);
+    EXPECT_TRUE(mail.LastErrorDescription().contains(QStringLiteral("must be authenticated")));
+    EXPECT_TRUE(authServer.received().isEmpty());
+
+    // Any other refusal carries the server's reply and neither marker.
+    SmtpTestServer::Options refuseOptions;
+    refuseOptions.refuseRecipients = true;
+    SmtpTestServer refusing(refuseOptions);
+    ASSERT_SERVER_RUNS(refusing);
+    SmtpMail second;
+    pointAt(second, refusing);
+    setMessage(second, QStringLiteral("a@example.org"));
+    EXPECT_EQ(second.SendMail(), SmtpMail::ServerRefused);
+    const QString refused = second.LastErrorDescription();
+    EXPECT_TRUE(refused.contains(QStringLiteral("550 5.7.1 Recipient refused by policy")))
+        << refused.toStdString();
+    EXPECT_FALSE(refused.toUpper().contains(QStringLiteral("ERROR WITH CONNECTING SERVER")));
+    EXPECT_FALSE(refused.toUpper().contains(QStringLiteral("MUST BE AUTHENTICATED")));
+    // The connection still serves the next message after a refusal.
+    setMessage(second, QStringLiteral("b@example.org"));
+    EXPECT_EQ(second.SendMail(), SmtpMail::ServerRefused);
+
+    // Nobody listening, and a server name that cannot be used.
+    SmtpMail third;
+    third.ServerAddr = QStringLiteral("127.0.0.1");
+    third.ServerPort = TestServers::freePort(); // nobody listens there
+    setMessage(third, QStringLiteral("a@example.org"));
+    EXPECT_EQ(third.SendMail(), SmtpMail::ConnectionError);
+    EXPECT_TRUE(
+        third.LastErrorDescription().contains(QStringLiteral("Error with connecting server")));
+    third.ServerAddr = QStringLiteral("host/../x");
+    EXPECT_EQ(third.SendMail(), SmtpMail::ConnectionError);
+    EXPECT_TRUE(
+        third.LastErrorDescription().contains(QStringLiteral("Error with connecting server")));
+}
+
+TEST(SmtpMail, TlsByStartTlsAndFromTheFirstByteWithVerifiedCertificates) {
+    for (const auto tls : {SmtpTestServer::Tls::StartTls, SmtpTestServer::Tls::Implicit}) {
+        SmtpTestServer::Options options;
+        options.tls = tls;
+        options.requireAuth = true;
+        SmtpTestServer server(options);
+        ASSERT_SERVER_RUNS(server);
+        SmtpMail mail;
+        pointAt(mail, server);
+        if (tls == SmtpTestServer::Tls::Implicit)
+            mail.ImplicitTlsPort = server.port();
+        mail.UserName = options.user;
+        mail.Password = options.password;
+        setMessage(mail, QStringLiteral("a@example.org"));
+
+        // The test certificate is no authority of the system: refused until it is added.
+        ASSERT_EQ(mail.SslInit(), 0);
+        mail.SslStart();
+        EXPECT_EQ(mail.SendMail(), SmtpMail::ConnectionError);
+        EXPECT_TRUE(
+            mail.LastErrorDescription().contains(QStringLiteral("Error with connecting server")));
+
+        mail.CaFile = server.caFile();
+        ASSERT_EQ(mail.SslInit(), 0) << mail.LastErrorDescription().toStdString();
+        mail.SslStart();
+        ASSERT_EQ(mail.SendMail(), 0) << mail.LastErrorDescription().toStdString();
+        ASSERT_EQ(server.received().size(), 1);
+        EXPECT_EQ(server.received()[0].login, options.user);
+    }
+
+    // A server that requires STARTTLS while SSL is off: a connection problem.
+    SmtpTestServer::Options options;
+    options.tls = SmtpTestServer::Tls::StartTls;
+    SmtpTestServer server(options);
+    ASSERT_SERVER_RUNS(server);
+    SmtpMail mail;
+    pointAt(mail, server);
+    setMessage(mail, QStringLiteral("a@example.org"));
+    EXPECT_EQ(mail.SendMail(), SmtpMail::ConnectionError);
+    EXPECT_TRUE(
+        mail.LastErrorDescription().contains(QStringLiteral("Error with connecting server")));
+
+    // A missing certificate file is reported, not ignored.
+    mail.CaFile = QStringLiteral("/nicht/vorhanden.pem");
+    EXPECT_NE(mail.SslInit(), 0);
+    EXPECT_TRUE(mail.LastErrorDescription().contains(QStringLiteral("vorhanden.pem")));
+}
+
+TEST(SmtpMail, FinishedMessageIsSentUnchanged) {
+    SmtpTestServer server;
+    ASSERT_SERVER_RUNS(server);
+    TempProgramFolder folder;
+    const QString path = folder.file(QStringLiteral("Sending.eml"));
+    const QByteArray message = "From: a@firma.de\nTo: x@example.org\nSubject: Fertig\n"
+                               "Content-Type: text/html; charset=utf-8\n\n<p>M\xC3\xBCller</p>\n"
+                               ".Punkt am Zeilenanfang\n";
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(message);
+    }
+    SmtpMail mail;
+    pointAt(mail, server);
+    mail.FromAddr = QStringLiteral("a@firma.de");
+    mail.AddRecipient({}, QStringLiteral("x@example.org"), 0);
+    mail.BodyFormat = 1;
+    ASSERT_TRUE(mail.ImportMailFile(path));
+    mail.raw_Content = mail.Content();
+    ASSERT_EQ(mail.SendMail(), 0) << mail.LastErrorDescription().toStdString();
+    const auto got = server.received();
+    ASSERT_EQ(got.size(), 1);
+    QByteArray expected = message;
+    expected.replace("\n", "\r\n");
+    EXPECT_EQ(got[0].content, expected);
+    EXPECT_FALSE(mail.ImportMailFile(folder.file(QStringLiteral("fehlt.eml"))));
+}
+
+TEST(SmtpMail, AbortEndsAStalledTransfer) {
+    // A listener that never answers: the connection is made but no greeting comes.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(fd, 4), 0);
+    ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length), 0);
+
+    SmtpMail mail;
+    mail.ServerAddr = QStringLiteral("127.0.0.1");
+    mail.ServerPort = ntohs(address.sin_port);
+    setMessage(mail, QStringLiteral("a@example.org"));
+    // Abbrechen arrives through the event loop that turns while the transfer waits.
+    QObject::connect(&mail, &SmtpMail::OnConnected, [&] { mail.Abort(); });
+    EXPECT_EQ(mail.SendMail(), SmtpMail::Aborted);
+    EXPECT_TRUE(mail.wasAborted());
+    ::close(fd);
+}
