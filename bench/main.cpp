@@ -14,15 +14,27 @@
 #include "hygiene/AddressCheck.h"
 #include "hygiene/BulkDeletion.h"
 #include "hygiene/Duplicates.h"
+#include "hygiene/EmailAddress.h"
+#include "send/SendRun.h"
+#include "send/SmtpMail.h"
+#include "settings/AccountSettings.h"
 #include "shell/AppState.h"
+#include "shell/Marking.h"
+#include "shell/RecordEditing.h"
+#include "shell/RecordSearch.h"
 #include "shell/forms/AddressGridModel.h"
+#include "support/SmtpTestServer.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QTableView>
+#include <QTemporaryFile>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -410,14 +422,241 @@ void benchHtmlMerge(qint64 n) {
     figure("html_merge_records", double(f.records), "records");
 }
 
+// Main window figures: scrolling, marking commands, search, setting a column.
+void benchGridScroll(qint64 n) {
+    Opened o;
+    openDataSet(o, n);
+    QTableView view;
+    AddressGridModel model;
+    model.setTable(o.table);
+    view.setModel(&model);
+    view.resize(1200, 700);
+    view.show();
+    QApplication::processEvents();
+    std::mt19937_64 rng(11);
+    double worst = 0;
+    for (int i = 0; i < 20; ++i) {
+        const int row = int(rng() % quint64(o.table->recordCount()));
+        worst = std::max(worst, seconds([&] {
+                             view.scrollTo(model.index(row, 0), QAbstractItemView::PositionAtTop);
+                             view.viewport()->repaint();
+                         }));
+    }
+    figure("grid_scroll_worst", worst * 1000, "ms");
+}
+
+void benchMarkCommands(qint64 n) {
+    Opened o;
+    openDataSet(o, n);
+    Marking::unmarkAll(o.table);
+    figure("mark_id_range",
+           seconds([&] { Marking::markIdRange(o.table, n / 4, n / 2, [](const QString&) {}); }),
+           "s");
+    Marking::unmarkAll(o.table);
+    o.table->first();
+    figure("mark_by_text", seconds([&] {
+               Marking::markByText(o.table, QStringLiteral("Meier"), [](const QString&) {});
+           }),
+           "s");
+    figure("marked_by_text", double(Marking::countMarked(o.table)), "records");
+    figure("reset_invalid", seconds([&] { Marking::resetInvalid(o.table); }), "s");
+    figure("unmark_all_command", seconds([&] { Marking::unmarkAll(o.table); }), "s");
+}
+
+void benchSearch(qint64 n) {
+    Opened o;
+    openDataSet(o, n);
+    // A word only the last record holds.
+    o.table->last();
+    o.table->edit();
+    o.table->setString(QStringLiteral("Betreff"), QStringLiteral("Zielsuchwort"));
+    o.table->post();
+    o.table->first();
+    RecordSearch search;
+    RecordSearch::Options exact;
+    exact.text = QStringLiteral("zielsuchwort");
+    SearchResult r;
+    figure("search_exact_to_last", seconds([&] { r = search.step(*o.table, exact); }), "s");
+    figure("search_exact_hit_row", double(o.table->recNo() + 1), "row");
+    o.table->first();
+    RecordSearch fuzzy;
+    RecordSearch::Options options;
+    options.text = QStringLiteral("Qxyzwvutsr");
+    options.fuzzy = true;
+    figure("search_fuzzy_whole_table", seconds([&] { r = fuzzy.step(*o.table, options); }), "s");
+    o.table->last();
+    o.table->edit();
+    o.table->setString(QStringLiteral("Betreff"), QString());
+    o.table->post();
+}
+
+void benchSetColumn(qint64 n) {
+    Opened o;
+    openDataSet(o, n);
+    figure("set_column_all", seconds([&] {
+               SetColumnContent(
+                   o.state, QStringLiteral("Betreff"), QStringLiteral("Sommeraktion"), false,
+                   [](const QString&) {}, o.messages);
+           }),
+           "s");
+    figure("set_column_empty_all", seconds([&] {
+               SetColumnContent(
+                   o.state, QStringLiteral("Betreff"), QString(), false, [](const QString&) {},
+                   o.messages);
+           }),
+           "s");
+}
+
+// The send run: a text run over up to 10,000 marked records to a local aiosmtpd sink
+// with delay 0, against a Python smtplib loop sending the same merged messages over one
+// connection to the same sink.
+const char* kSmtplibLoop = R"PY(
+import json, smtplib, sys, time
+from email import charset
+from email.header import Header
+from email.mime.text import MIMEText
+from email.utils import formatdate, make_msgid
+port, path = int(sys.argv[1]), sys.argv[2]
+qp = charset.Charset("utf-8")
+qp.header_encoding = charset.QP
+qp.body_encoding = charset.QP
+messages = []
+for line in open(path, encoding="utf-8"):
+    d = json.loads(line)
+    m = MIMEText(d["body"], "plain", qp)
+    m["From"] = "Firma GmbH <info@firma.de>"
+    m["To"] = d["to"]
+    m["Subject"] = Header(d["subject"], "utf-8")
+    m["Date"] = formatdate(localtime=True)
+    m["Message-ID"] = make_msgid(domain="firma.de")
+    m["X-Mailer"] = "XMailer"
+    messages.append((d["to"], m.as_bytes(policy=m.policy.clone(linesep="\r\n"))))
+s = smtplib.SMTP("127.0.0.1", port)
+start = time.perf_counter()
+for to, data in messages:
+    s.sendmail("info@firma.de", [to], data)
+elapsed = time.perf_counter() - start
+s.quit()
+print(len(messages), elapsed)
+)PY";
+
+void benchSendRun(qint64 n) {
+    const qint64 records = std::min<qint64>(n, 10000);
+    SmtpTestServer sink;
+    if (!sink.error().isEmpty()) {
+        std::fprintf(stderr, "SMTP-Server startet nicht: %s\n", qPrintable(sink.error()));
+        std::exit(1);
+    }
+    Opened o;
+    openScratch(o, records);
+    o.state.firstSettingsDone = true;
+    AccountSettings account;
+    account.smtpHost = sink.host();
+    account.smtpPort = QString::number(sink.port());
+    account.codeSetIndex = 3;
+    QString error;
+    if (!Settings::writeAccountSettings(o.state.folders.programFolder + "Quillon.ini", account,
+                                        &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        std::exit(1);
+    }
+    o.table->updateRecords(o.table->tableIds(), {{"Selected", true}, {"Invalid", false}});
+
+    MailTemplate mail;
+    mail.subject = QStringLiteral("Herbstprogramm für $VORNAME $NAME");
+    mail.bodyLines = {QStringLiteral("$ANREDE $NAME,"), QString(),
+                      QStringLiteral("wir freuen uns, Ihnen heute, am $DATUM, unser neues "
+                                     "Herbstprogramm vorzustellen.")};
+    while (mail.bodyLines.join(QStringLiteral("\r\n")).size() < 1750)
+        mail.bodyLines << QStringLiteral("Unser Angebot gilt für alle Kunden in Deutschland, "
+                                         "Österreich und der Schweiz; ");
+    mail.bodyLines << QStringLiteral("Ihre Adresse: $MAIL") << QStringLiteral("Ihr Team");
+
+    // The same merged messages for the comparison loop, prepared before anything is timed.
+    const QString jsonPath = o.state.folders.programFolder + "messages.jsonl";
+    {
+        QFile out(jsonPath);
+        out.open(QIODevice::WriteOnly);
+        const MergeColumns columns = MergeColumns::forTable(*o.table);
+        SalutationFormula formula(o.state.folders.programFolder + SalutationFormula::fileName());
+        MergeRecordReader reader(columns, &formula);
+        const TextMailMerge merge(mail.subject, mail.bodyLines, columns);
+        const int mailColumn = o.table->fieldIndex(QStringLiteral("Mail"));
+        for (qint64 row = 0; row < o.table->recordCount(); ++row) {
+            const QVariantList values = o.table->rowValues(row);
+            const QString to = values.value(mailColumn).toString().trimmed();
+            if (!IsValidEmailAddress(to))
+                continue;
+            const TextMailMerge::Result m = merge.merge(reader.read(values));
+            QJsonObject line{
+                {"to", to}, {"subject", m.subject}, {"body", m.lines.join(QChar('\n')) + "\n"}};
+            out.write(QJsonDocument(line).toJson(QJsonDocument::Compact) + "\n");
+        }
+    }
+
+    SmtpMail smtp;
+    SendRun run(o.state, smtp, o.messages);
+    run.inputs.mail = mail;
+    run.inputs.senderEntry = QStringLiteral("info@firma.de <Firma GmbH>");
+    run.inputs.senderCount = 1;
+    run.inputs.markedCount = records;
+    const double before = peakMemoryMb();
+    const double cpuBefore = cpuSeconds();
+    const double ours = seconds([&] { run.start(); });
+    const double cpu = cpuSeconds() - cpuBefore;
+    const double growth = peakMemoryMb() - before;
+    const qint64 sent = run.sentList().size();
+    const qint64 arrived = sink.received().size();
+
+    QTemporaryFile script;
+    script.open();
+    script.write(kSmtplibLoop);
+    script.flush();
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {script.fileName(), QString::number(sink.port()), jsonPath});
+    python.waitForFinished(-1);
+    const QStringList result =
+        QString::fromUtf8(python.readAllStandardOutput()).split(QChar(' '), Qt::SkipEmptyParts);
+    if (result.size() < 2) {
+        std::fprintf(stderr, "smtplib-Schleife: %s\n", python.readAllStandardError().constData());
+        std::exit(1);
+    }
+    const double pySent = result[0].toDouble();
+    const double pySeconds = result[1].toDouble();
+
+    figure("send_run_records", double(records), "records");
+    figure("send_run_sent", double(sent), "messages");
+    figure("send_run_arrived", double(arrived), "messages");
+    figure("send_run_seconds", ours, "s");
+    figure("send_run_cpu", cpu, "s");
+    figure("send_run_rate", double(sent) / ours, "messages/s");
+    figure("smtplib_sent", pySent, "messages");
+    figure("smtplib_rate", pySent / pySeconds, "messages/s");
+    figure("send_run_ratio", (double(sent) / ours) / (pySent / pySeconds), "x");
+    figure("send_run_peak_memory_growth", growth, "MB");
+    removeScratch();
+}
+
 const std::map<std::string, std::function<void(qint64)>>& benchmarks() {
     static const std::map<std::string, std::function<void(qint64)>> all = {
-        {"create_fill", benchCreateFill},     {"open_grid", benchOpenGrid},
-        {"count_marked", benchCountMarked},   {"mark_all", benchMarkAll},
-        {"page_read", benchPageRead},         {"filter_prefix", benchFilterPrefix},
-        {"address_check", benchAddressCheck}, {"duplicates", benchDuplicates},
-        {"delete_marked", benchDeleteMarked}, {"empty_database", benchEmptyDatabase},
-        {"text_merge", benchTextMerge},       {"html_merge", benchHtmlMerge},
+        {"create_fill", benchCreateFill},
+        {"open_grid", benchOpenGrid},
+        {"count_marked", benchCountMarked},
+        {"mark_all", benchMarkAll},
+        {"page_read", benchPageRead},
+        {"filter_prefix", benchFilterPrefix},
+        {"address_check", benchAddressCheck},
+        {"duplicates", benchDuplicates},
+        {"delete_marked", benchDeleteMarked},
+        {"empty_database", benchEmptyDatabase},
+        {"text_merge", benchTextMerge},
+        {"html_merge", benchHtmlMerge},
+        {"grid_scroll", benchGridScroll},
+        {"mark_commands", benchMarkCommands},
+        {"search", benchSearch},
+        {"set_column", benchSetColumn},
+        {"send_run", benchSendRun},
     };
     return all;
 }

@@ -688,6 +688,15 @@ bool AddressTable::recordMatches(qint64 id) const {
     return sqlite3_step(stmt.get()) == SQLITE_ROW;
 }
 
+bool AddressTable::setDurableCommits(bool on, QString* error) {
+    if (!m_db)
+        return false;
+    return exec(m_db,
+                on ? QStringLiteral("PRAGMA synchronous=FULL")
+                   : QStringLiteral("PRAGMA synchronous=NORMAL"),
+                error);
+}
+
 bool AddressTable::post(QString* error) {
     if (!m_db || (m_state != State::Edit && m_state != State::Insert))
         return true;
@@ -1471,7 +1480,9 @@ RecordCondition AddressTable::conditionFieldBetween(const QString& field, qint64
     const int i = fieldIndex(field);
     if (i < 0)
         return {QStringLiteral("0"), {}};
-    return {QStringLiteral("%1 BETWEEN ? AND ?").arg(quoteIdent(m_columns[i].name)), {low, high}};
+    // The unary plus keeps the planner from driving a batch by this range instead of
+    // by the batch's own ids.
+    return {QStringLiteral("+%1 BETWEEN ? AND ?").arg(quoteIdent(m_columns[i].name)), {low, high}};
 }
 
 RecordCondition AddressTable::conditionFromFilter(const QString& expression, QString* error) const {

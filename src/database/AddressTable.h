@@ -206,6 +206,10 @@ public:
     // The table must be closed or is closed and reopened around the work.
     static bool maintain(const QString& path, QString* report);
 
+    // With on, every commit has reached the disk when it returns (synchronous=FULL),
+    // for bookkeeping that must survive a crash; off restores the normal setting.
+    bool setDurableCommits(bool on, QString* error = nullptr);
+
     // Direct access for code in the database layer (backup, transfer).
     sqlite3* handle() const { return m_db; }
     static const char* tableName() { return "records"; }

@@ -2,6 +2,7 @@
 
 #include "common/Messages.h"
 #include "platform/DocumentOpener.h"
+#include "send/forms/TFTryconnection.h"
 #include "shell/AppState.h"
 
 #include <QCheckBox>
@@ -245,7 +246,10 @@ void TOptionsForm::buildControls() {
 
     // Buttons.
     m_tryConnection = button(QStringLiteral("Verbindung testen"), "TryConnetionButton", this);
-    m_tryConnection->setEnabled(false); // the connection test comes with sending
+    // The test window is a child of this dialog, so it takes input while the dialog
+    // is modal.
+    m_connectionTest = new TFTryconnection(m_state, this);
+    m_connectionTest->dialogValues = [this] { return currentValues(); };
     QPushButton* help = button(QStringLiteral("Hilfe"), "HilfeBitBtn", this);
     help->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
     QPushButton* ok = button(QStringLiteral("OK"), "UebernehmenButton", this);
@@ -302,6 +306,9 @@ void TOptionsForm::buildControls() {
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(help, &QPushButton::clicked, this, [this] { openHelp(QStringLiteral("help.html")); });
     connect(m_dbSettingsButton, &QPushButton::clicked, this, &TOptionsForm::resetClicked);
+    connect(m_tryConnection, &QPushButton::clicked, m_connectionTest, &TFTryconnection::showTest);
+    // The test window belongs to the dialog and goes with it.
+    connect(this, &QDialog::finished, m_connectionTest, &QWidget::close);
 
     m_panel1->setVisible(false);
     m_panel2->setVisible(false);

@@ -12,6 +12,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QWidget;
+class TFTryconnection;
 
 // The options dialog "Optionen": sender, outgoing and incoming server, client identity,
 // delay, character set, proxy and, for a database other than the standard one, whether
@@ -32,6 +33,9 @@ public:
 
     // The address of the product's FAQ page.
     static QString faqAddress();
+
+    // The connection test window "Verbindung testen" opens (created once).
+    TFTryconnection* connectionTest() const { return m_connectionTest; }
 
 private:
     void buildControls();
@@ -75,4 +79,5 @@ private:
     QPushButton* m_importButton = nullptr;
     QPushButton* m_outlookImport = nullptr;
     QPushButton* m_tryConnection = nullptr;
+    TFTryconnection* m_connectionTest = nullptr;
 };

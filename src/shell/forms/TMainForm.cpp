@@ -2,13 +2,18 @@
 
 #include "common/Messages.h"
 #include "compose/Merge.h"
+#include "compose/forms/CompositionWizard.h"
 #include "compose/forms/TGrussformelForm.h"
+#include "compose/forms/TMailerForm.h"
 #include "database/AddressTable.h"
 #include "database/Catalogue.h"
 #include "database/DatabaseDefinition.h"
 #include "database/forms/DatabaseDialogs.h"
 #include "hygiene/forms/HygieneActions.h"
+#include "platform/DocumentOpener.h"
 #include "platform/UserFolders.h"
+#include "send/forms/TFTryconnection.h"
+#include "send/forms/TLogForm.h"
 #include "settings/forms/TOptionsForm.h"
 #include "shell/GridSetup.h"
 #include "shell/Marking.h"
@@ -145,6 +150,7 @@ const char* const workingEntries[] = {
     "Suchen1",
     "Filter1",
     "BearbeitenimGrid1",
+    "LogDateimitzuletztversendetenEmails1",
     "OutlookmitderselektiertenEmailstarten1",
     "TransactionlogwrdendesMailversandes1",
     "MarkierenvonIDbisID1",
@@ -494,6 +500,10 @@ void TMainForm::buildControls() {
     m_columnForm->setStatusSink(progress());
     m_optionsForm = new TOptionsForm(m_state, this);
     m_salutationForm = new TGrussformelForm(m_state, this);
+    m_wizard = new CompositionWizard(m_state, this);
+    m_mailer = new TMailerForm(m_state, this);
+    m_logForm = new TLogForm(m_state, this);
+    m_optionsForm->connectionTest()->priority = [this] { return m_mailer->priority(); };
     m_hygiene = new HygieneActions(m_state, this);
     m_hygiene->status = progress();
     m_hygiene->countChanged = [this] {
@@ -530,6 +540,15 @@ void TMainForm::connectActions() {
     connect(findChild<QPushButton*>(QStringLiteral("MailBitBtn")), &QPushButton::clicked, this,
             &TMainForm::startSerialMail);
     connect(tool("ToolButton3"), &QToolButton::clicked, this, &TMainForm::startSerialMail);
+    connect(m_wizard, &CompositionWizard::composeRequested, m_mailer,
+            &TMailerForm::openForComposition);
+    connect(m_mailer, &TMailerForm::tableFilterChanged, this, &TMainForm::tableChangedElsewhere);
+    connect(m_mailer, &TMailerForm::runFinished, this, [this] {
+        refreshStatusCount();
+        syncGridToTable(-1);
+    });
+    connect(action("LogDateimitzuletztversendetenEmails1"), &QAction::triggered, m_logForm,
+            &TLogForm::exec);
 
     // Marking.
     connect(tool("SelectAllTB"), &QToolButton::clicked, this, &TMainForm::markAll);
@@ -914,7 +933,8 @@ void TMainForm::startMailProgram() {
     QUrl url;
     url.setScheme(QStringLiteral("mailto"));
     url.setPath(mail.toLower());
-    QDesktopServices::openUrl(url);
+    // Through the program's opener, like every other document the program opens.
+    DocumentOpener::instance().openUrl(url);
 }
 
 void TMainForm::copyFocusedCell() {
@@ -1342,7 +1362,15 @@ void TMainForm::startSerialMail() {
               "\"Selected\" um Datensätze zu markieren!"));
         return;
     }
-    // The composition wizards take over from here once they exist.
+    m_wizard->start();
+}
+
+// The composer's preview or run switched the table's filter: the view mode and the
+// filter button show the unfiltered table again.
+void TMainForm::tableChangedElsewhere() {
+    filterChangedElsewhere();
+    refreshStatusCount();
+    syncGridToTable(-1);
 }
 
 // ---------------------------------------------------------------------------

@@ -14,6 +14,9 @@ class TDeleteColumnForm;
 class HygieneActions;
 class TOptionsForm;
 class TGrussformelForm;
+class CompositionWizard;
+class TLogForm;
+class TMailerForm;
 class TDoIDForm;
 class TFilter2Form;
 class TFilterForm;
@@ -68,6 +71,10 @@ public:
     TFilterForm* filterForm() const { return m_filterForm; }
     TEdForm* recordEditor() const { return m_editForm; }
     TDeleteColumnForm* columnForm() const { return m_columnForm; }
+    CompositionWizard* compositionWizard() const { return m_wizard; }
+    TMailerForm* mailerForm() const { return m_mailer; }
+    TLogForm* logForm() const { return m_logForm; }
+    TOptionsForm* optionsForm() const { return m_optionsForm; }
 
 protected:
     bool event(QEvent* event) override;
@@ -94,6 +101,7 @@ private:
     void openHelp();
     void showInfo();
     void startMailProgram();
+    void tableChangedElsewhere();
     void copyFocusedCell();
     void moveToFirst();
     void moveToLast();
@@ -157,6 +165,9 @@ private:
     HygieneActions* m_hygiene = nullptr;
     TOptionsForm* m_optionsForm = nullptr;
     TGrussformelForm* m_salutationForm = nullptr;
+    CompositionWizard* m_wizard = nullptr;
+    TMailerForm* m_mailer = nullptr;
+    TLogForm* m_logForm = nullptr;
     QPixmap m_trueBitmap;
     QPixmap m_falseBitmap;
     QList<QMetaObject::Connection> m_tableConnections;

@@ -142,8 +142,8 @@ TEST_F(OptionsFormTest, ShowsEveryControlWithItsTexts) {
     EXPECT_EQ(edit("MaskEdit1")->toolTip(), "password to use for authenticate on the proxy server");
     for (const char* pw : {"SMTPPasswordEdit", "POPPasswordEdit", "MaskEdit1"})
         EXPECT_EQ(edit(pw)->echoMode(), QLineEdit::Password) << pw;
-    // The connection test and the account import are not offered yet.
-    EXPECT_FALSE(child<QPushButton>("TryConnetionButton")->isEnabled());
+    // The connection test is offered; the account import is not yet.
+    EXPECT_TRUE(child<QPushButton>("TryConnetionButton")->isEnabled());
     EXPECT_FALSE(child<QPushButton>("ImportAccountBitBtn")->isVisible());
     // Standard database: no "Einstellungsgültigkeit" group.
     EXPECT_FALSE(child<QLabel>("DBSettings")->isVisible());

@@ -1,0 +1,60 @@
+#include "compose/TextPreview.h"
+
+#include "common/TextFile.h"
+#include "compose/Merge.h"
+#include "compose/SalutationFormula.h"
+#include "database/AddressTable.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace TextPreview {
+
+QString tempFileName() {
+    return QStringLiteral("temp.mail");
+}
+
+QString previewFileName() {
+    return QStringLiteral("Preview.mail");
+}
+
+bool build(const MailTemplate& mail, const AddressTable& table, const QString& programFolder,
+           const QString& systemTempFolder, Result* result, QString* error) {
+    const QString tempPath = QDir(systemTempFolder).filePath(tempFileName());
+    const QString previewPath = QDir(systemTempFolder).filePath(previewFileName());
+    // A file that cannot be deleted is simply written over below.
+    QFile::remove(tempPath);
+    QFile::remove(previewPath);
+    if (!writeMailTemplate(tempPath, mail, error))
+        return false;
+
+    const MergeColumns columns = MergeColumns::forTable(table);
+    const QString missing = columns.missingRequiredMessage();
+    if (!missing.isEmpty()) {
+        if (error)
+            *error = missing;
+        return false;
+    }
+    SalutationFormula formula(QDir(programFolder).filePath(SalutationFormula::fileName()));
+    MergeRecordReader reader(columns, &formula);
+    const MergeRecord record = reader.readCurrent(table);
+    const TextMailMerge merge(mail.subject, mail.bodyLines, columns);
+    const TextMailMerge::Result merged = merge.merge(record);
+
+    MailTemplate previewMail = mail;
+    previewMail.subject = merged.subject;
+    previewMail.bodyLines = merged.lines;
+    if (!writeMailTemplate(previewPath, previewMail, error))
+        return false;
+
+    QStringList lines;
+    if (!TextFile::readLines(previewPath, &lines, error))
+        return false;
+    MailTemplate shown;
+    MailTemplateFile::fromLines(lines, shown);
+    result->subject = shown.subject;
+    result->lines = shown.bodyLines;
+    return true;
+}
+
+} // namespace TextPreview

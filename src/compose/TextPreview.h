@@ -1,0 +1,31 @@
+#pragma once
+#include "compose/MailTemplate.h"
+
+#include <QString>
+#include <QStringList>
+
+class AddressTable;
+
+// The preview of a text mail merged with one record. The template is kept as
+// "temp.mail" and the merged message as "Preview.mail" in the system temp folder; the
+// preview shows what "Preview.mail" holds, read by the template reader, so it shows
+// exactly what a template file of the merged message would hold.
+namespace TextPreview {
+
+QString tempFileName();    // "temp.mail"
+QString previewFileName(); // "Preview.mail"
+
+struct Result {
+    QString subject;
+    QStringList lines;
+};
+
+// Deletes both files, writes the template to "temp.mail", merges it with the table's
+// current record (the salutation formula of the program folder applied to the Anrede)
+// and writes the merged subject and body to "Preview.mail", which is then read back.
+// False with a German message in *error when a file cannot be written or read, or the
+// table lacks a column the merge needs.
+bool build(const MailTemplate& mail, const AddressTable& table, const QString& programFolder,
+           const QString& systemTempFolder, Result* result, QString* error);
+
+} // namespace TextPreview

@@ -1,0 +1,32 @@
+#pragma once
+#include "compose/MailTemplate.h"
+#include "compose/forms/WizardPage.h"
+
+class QRadioButton;
+
+// Action page of the composition wizard: a new mail or an existing template. Importing
+// an HTML page belongs to HTML mails and is shown but cannot be chosen yet.
+class TOpenOrNewForm : public WizardPage {
+    Q_OBJECT
+public:
+    explicit TOpenOrNewForm(AppState& state, QWidget* parent = nullptr);
+
+    // The mail kind chosen on the type page.
+    void setMode(MailTemplate::Mode mode) { m_mode = mode; }
+    // The template chosen the last time; kept when the file dialog is cancelled.
+    const QString& templatePath() const { return m_templatePath; }
+
+Q_SIGNALS:
+    // The composer is to open with this mode; templatePath is empty for a new mail.
+    void composeRequested(MailTemplate::Mode mode, const QString& templatePath);
+
+protected:
+    void next() override;
+
+private:
+    MailTemplate::Mode m_mode = MailTemplate::Mode::Text;
+    QString m_templatePath;
+    QRadioButton* m_new = nullptr;
+    QRadioButton* m_open = nullptr;
+    QRadioButton* m_import = nullptr;
+};

@@ -1,0 +1,172 @@
+#include "compose/forms/TPreviewForm.h"
+
+#include "common/IniFile.h"
+#include "common/Messages.h"
+#include "compose/TextPreview.h"
+#include "database/AddressTable.h"
+#include "settings/AccountSettings.h"
+#include "shell/AppState.h"
+
+#include <QCloseEvent>
+#include <QFont>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString markedFilter = QStringLiteral("Selected='True'");
+
+} // namespace
+
+TPreviewForm::TPreviewForm(AppState& state, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint), m_state(state) {
+    setObjectName(QStringLiteral("PreviewForm"));
+    setWindowTitle(QStringLiteral("Vorschau"));
+
+    m_caption = new QLabel(QStringLiteral("Vorschau Datensatz Nr: "), this);
+    m_caption->setObjectName(QStringLiteral("PreviewLabel"));
+    QFont bold = m_caption->font();
+    bold.setBold(true);
+    m_caption->setFont(bold);
+    m_subjectLabel = new QLabel(QStringLiteral("Betreff:"), this);
+    m_subjectLabel->setObjectName(QStringLiteral("SubjectLabel"));
+    m_subject = new QLineEdit(this);
+    m_subject->setObjectName(QStringLiteral("PreviewSubjectEdit"));
+    m_subject->setReadOnly(true);
+    m_memo = new QPlainTextEdit(this);
+    m_memo->setObjectName(QStringLiteral("PreviewMemo"));
+    m_memo->setReadOnly(true);
+    // HTML mails are previewed in a browser view in this panel; text mails do not use it.
+    m_browserPanel = new QFrame(this);
+    m_browserPanel->setObjectName(QStringLiteral("BrowserPanel"));
+    m_browserPanel->setVisible(false);
+
+    auto button = [this](const QString& caption, const char* name) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(QLatin1String(name));
+        b->setAutoDefault(false);
+        return b;
+    };
+    QPushButton* prior = button(QStringLiteral("<"), "PriorButton");
+    QPushButton* next = button(QStringLiteral(">"), "NextButton");
+    QPushButton* update = button(QStringLiteral("Aktualisieren"), "RefreshButton");
+    QPushButton* close = button(QStringLiteral("Schliessen"), "CloseButton");
+
+    auto* subjectRow = new QHBoxLayout;
+    subjectRow->addWidget(m_subjectLabel);
+    subjectRow->addWidget(m_subject, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(prior);
+    buttons->addWidget(next);
+    buttons->addWidget(update);
+    buttons->addStretch();
+    buttons->addWidget(close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_caption);
+    layout->addLayout(subjectRow);
+    layout->addWidget(m_memo, 1);
+    layout->addWidget(m_browserPanel, 1);
+    layout->addLayout(buttons);
+    resize(640, 520);
+
+    connect(prior, &QPushButton::clicked, this, &TPreviewForm::previous);
+    connect(next, &QPushButton::clicked, this, &TPreviewForm::nextRecord);
+    connect(update, &QPushButton::clicked, this, [this] { refresh(); });
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
+}
+
+void TPreviewForm::showPreview() {
+    AddressTable* table = m_state.currentTable();
+    if (!table) {
+        Messages::instance().information(QStringLiteral("Zuerst Datenbank öffnen!"));
+        return;
+    }
+    if (isVisible()) {
+        refresh();
+        return;
+    }
+    QString error;
+    if (!table->setFilter(markedFilter, &error)) {
+        Messages::instance().error(error);
+        return;
+    }
+    table->setFiltered(true);
+    m_filterOn = true;
+    Q_EMIT tableFilterChanged();
+    if (table->recordCount() == 0) {
+        switchFilterOff();
+        Messages::instance().information(
+            QStringLiteral("Keine Datensätze zum Versenden markiert!"));
+        return;
+    }
+    m_subjectLabel->setVisible(true);
+    m_subject->setVisible(true);
+    m_memo->setVisible(true);
+    m_browserPanel->setVisible(false);
+    show();
+    raise();
+    refresh();
+}
+
+bool TPreviewForm::refresh() {
+    AddressTable* table = m_state.currentTable();
+    if (!table || !currentTemplate)
+        return false;
+    // The character set in force; a text preview shows Unicode text whatever it is, but
+    // the composer and the runs read the same value.
+    const QString settingsFile =
+        SettingsFiles::chooseSettingsFile(m_state.folders.programFolder, m_state.definitionName);
+    m_state.codeSetIndex =
+        IniFile(settingsFile).readInteger(QStringLiteral("CodeSet"), QStringLiteral("Index"), 0);
+    m_caption->setText(QStringLiteral("Vorschau Datensatz Nr: ") +
+                       table->asString(QStringLiteral("ID")));
+    TextPreview::Result result;
+    QString error;
+    if (!TextPreview::build(currentTemplate(), *table, m_state.folders.programFolder,
+                            m_state.folders.systemTempFolder, &result, &error)) {
+        Messages::instance().error(error);
+        return false;
+    }
+    m_subject->setText(result.subject);
+    m_memo->setPlainText(result.lines.join(QChar('\n')));
+    return true;
+}
+
+void TPreviewForm::previous() {
+    if (AddressTable* table = m_state.currentTable())
+        table->prior();
+    refresh();
+}
+
+void TPreviewForm::nextRecord() {
+    if (AddressTable* table = m_state.currentTable())
+        table->next();
+    refresh();
+}
+
+bool TPreviewForm::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate && isVisible())
+        refresh();
+    return QWidget::event(event);
+}
+
+void TPreviewForm::closeEvent(QCloseEvent* event) {
+    switchFilterOff();
+    QWidget::closeEvent(event);
+}
+
+void TPreviewForm::switchFilterOff() {
+    if (!m_filterOn)
+        return;
+    m_filterOn = false;
+    if (AddressTable* table = m_state.currentTable()) {
+        table->setFiltered(false);
+        table->setFilter(QString());
+    }
+    Q_EMIT tableFilterChanged();
+}

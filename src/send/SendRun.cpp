@@ -1,0 +1,513 @@
+#include "send/SendRun.h"
+
+#include "common/Messages.h"
+#include "common/TextFile.h"
+#include "compose/Merge.h"
+#include "compose/SalutationFormula.h"
+#include "database/AddressTable.h"
+#include "database/DatabaseDefinition.h"
+#include "hygiene/EmailAddress.h"
+#include "send/SendLog.h"
+#include "send/ServerSession.h"
+#include "send/SmtpMail.h"
+#include "settings/AccountSettings.h"
+#include "shell/AppState.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+#include <QTimer>
+#include <cmath>
+#include <optional>
+
+namespace {
+
+const QString kSelectedFilter = QStringLiteral("Selected='True'");
+const QString kPresetHost = QStringLiteral("Ihr SMTP Server");
+
+// Runs the action when the scope ends, whichever way it ends.
+class OnExit {
+public:
+    explicit OnExit(std::function<void()> action) : m_action(std::move(action)) {}
+    ~OnExit() {
+        if (m_action)
+            m_action();
+    }
+    OnExit(const OnExit&) = delete;
+    OnExit& operator=(const OnExit&) = delete;
+
+private:
+    std::function<void()> m_action;
+};
+
+QString percentText(qint64 count, qint64 marked) {
+    const double percent = marked > 0 ? double(count) / double(marked) * 100.0 : 0.0;
+    return QString::number(percent, 'f', 2);
+}
+
+int barValue(qint64 count, qint64 marked) {
+    if (marked <= 0)
+        return 0;
+    return std::clamp(SendRun::roundHalfEven(double(count) / double(marked) * 100.0), 0, 100);
+}
+
+} // namespace
+
+struct SendRun::Private {
+    SendLog transactionLog;
+    SendLog sentLog;
+};
+
+SendRun::SendRun(AppState& state, SmtpMail& mail, Messages& messages)
+    : m_state(state), m_mail(mail), m_messages(messages), d(std::make_unique<Private>()) {}
+
+SendRun::~SendRun() = default;
+
+// ---- rules ----
+
+int SendRun::roundHalfEven(double value) {
+    // The default floating-point rounding mode rounds halves to the even neighbour.
+    return int(std::nearbyint(value));
+}
+
+SendRun::Progress SendRun::computeProgress(qint64 sent, qint64 invalid, qint64 marked) {
+    Progress p;
+    p.sent = sent;
+    p.invalid = invalid;
+    p.marked = marked;
+    p.totalText =
+        QString::number(sent + invalid) + QStringLiteral(" von ") + QString::number(marked);
+    p.totalBar = barValue(sent + invalid, marked);
+    // The percentage of the valid addresses counts the message under way.
+    p.validText = percentText(sent + 1, marked) + QStringLiteral("% (") + QString::number(sent) +
+                  QStringLiteral(" Stück)");
+    p.validBar = barValue(sent, marked);
+    p.invalidText = percentText(invalid, marked) + QStringLiteral("% (") +
+                    QString::number(invalid) + QStringLiteral(" Stück)");
+    p.invalidBar = barValue(invalid, marked);
+    return p;
+}
+
+int SendRun::textMessageSizeKb(const QStringList& lines) {
+    qint64 characters = 0;
+    for (const QString& line : lines)
+        characters += line.size();
+    return std::max(1, roundHalfEven(double(characters) / 1024.0));
+}
+
+int SendRun::trafficValueForSize(int sizeKb) {
+    return sizeKb > 100 ? 350 : sizeKb;
+}
+
+void SendRun::splitSenderEntry(const QString& entry, QString* address, QString* name) {
+    const qsizetype lt = entry.indexOf(QChar('<'));
+    if (lt < 0) {
+        *address = entry.trimmed();
+        name->clear();
+        return;
+    }
+    *address = entry.left(lt).trimmed();
+    QString rest = entry.mid(lt + 1).trimmed();
+    rest.chop(1); // the closing ">"
+    *name = rest;
+}
+
+int SendRun::priorityFromText(const QString& text) {
+    if (text == QStringLiteral("Hoch"))
+        return 1;
+    if (text == QStringLiteral("Niedrig"))
+        return 5;
+    return 3;
+}
+
+QString SendRun::senderQuestion(const QString& senderEntry) {
+    return QStringLiteral("Wollen Sie die Email mit dem Absender: ") + senderEntry +
+           QStringLiteral("versenden");
+}
+
+QString SendRun::transactionLogName() {
+    return QStringLiteral("Transaction.log");
+}
+QString SendRun::sentLogName() {
+    return QStringLiteral("Gesendete_Mails.log");
+}
+QString SendRun::protocolName() {
+    return QStringLiteral("Logfile.txt");
+}
+QString SendRun::runTemplateName() {
+    return QStringLiteral("temp.mail");
+}
+QString SendRun::previewTemplateName() {
+    return QStringLiteral("Preview.mail");
+}
+QString SendRun::lastMailName() {
+    return QStringLiteral("_Zuletzt versande Email.mail");
+}
+
+// ---- display ----
+
+SendRun::Progress SendRun::progress() const {
+    return computeProgress(m_sentList.size(), m_invalidList.size(), inputs.markedCount);
+}
+
+int SendRun::trafficValue() const {
+    return trafficValueForSize(m_messageSizeKb);
+}
+
+SendRun::TrafficPoint SendRun::trafficTick() {
+    ++m_tick;
+    return {m_tick, trafficValue()};
+}
+
+void SendRun::resetDisplay() {
+    m_invalidList.clear();
+    m_sentList.clear();
+    m_messageSizeKb = 0;
+    m_tick = 0;
+    if (onDisplayReset)
+        onDisplayReset();
+}
+
+void SendRun::emitProgress() {
+    if (onProgress)
+        onProgress(progress());
+}
+
+bool SendRun::ignoring() const {
+    return inputs.ignoreConnectionProblems ||
+           (ignoreConnectionProblemsNow && ignoreConnectionProblemsNow());
+}
+
+// ---- stopping and pausing ----
+
+void SendRun::abort() {
+    m_sending = false;
+    m_mail.Abort();
+    if (m_pauseLoop)
+        m_pauseLoop->quit();
+}
+
+void SendRun::pause(int milliseconds) {
+    if (onPause)
+        onPause(milliseconds);
+    if (!m_sending || milliseconds <= 0)
+        return;
+    if (!QCoreApplication::instance()) {
+        // Without an event loop: short sleeps, so an abort from another hook is heard.
+        for (int waited = 0; waited < milliseconds && m_sending; waited += 50)
+            QThread::msleep(std::min(50, milliseconds - waited));
+        return;
+    }
+    // The window keeps painting and "Abbrechen" ends the wait at once.
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    m_pauseLoop = &loop;
+    timer.start(milliseconds);
+    loop.exec();
+    m_pauseLoop = nullptr;
+}
+
+// ---- the run ----
+
+bool SendRun::start() {
+    if (m_running)
+        return false;
+    // HTML runs come with the HTML mail; the composer offers text mails only until then.
+    if (inputs.mail.mode != MailTemplate::Mode::Text)
+        return false;
+    m_running = true;
+    OnExit running([this] { m_running = false; });
+
+    const WorkingFolders& f = m_state.folders;
+    d->transactionLog.setPath(f.programFolder + transactionLogName());
+    d->transactionLog.remove();
+    m_invalidList.clear();
+
+    if (inputs.senderCount > 1 && !m_messages.question(senderQuestion(inputs.senderEntry)))
+        return false;
+
+    if (!m_state.firstSettingsDone) {
+        m_messages.information(
+            QStringLiteral("Die Einstellungen für Ihr Mailkonto sind noch nicht durchgeführt "
+                           "worden. Gehen Sie hierzu in den Menüpunkt \"Programm - Optionen\""));
+        if (onClosable)
+            onClosable();
+        if (onCloseWindow)
+            onCloseWindow();
+        return false;
+    }
+
+    resetDisplay();
+    if (onTrafficTimer)
+        onTrafficTimer(true);
+    m_sending = true;
+
+    const bool reachedLoop = textRun();
+
+    if (onTrafficTimer)
+        onTrafficTimer(false);
+    m_tick = 0;
+    m_invalidList.clear();
+    m_sending = false;
+    return reachedLoop;
+}
+
+bool SendRun::textRun() {
+    const WorkingFolders& f = m_state.folders;
+    m_mail.Initialise();
+    if (onTrafficTimer)
+        onTrafficTimer(true);
+
+    // The template as it stands now: the run reads it back before every record.
+    MailTemplate mail = inputs.mail;
+    const QString runTemplate = f.systemTempFolder + runTemplateName();
+    QDir().mkpath(f.systemTempFolder);
+    QFile::remove(runTemplate);
+    QFile::remove(f.systemTempFolder + previewTemplateName());
+    QString error;
+    if (!writeMailTemplate(runTemplate, mail, &error)) {
+        m_messages.error(error);
+        return false;
+    }
+    QDir().mkpath(f.lettersFolder);
+    if (!writeMailTemplate(f.lettersFolder + lastMailName(), mail, &error))
+        m_messages.error(error); // only a copy for the user; the run does not need it
+    QDir().mkpath(f.tempFolder);
+    d->sentLog.setPath(f.tempFolder + sentLogName());
+    d->sentLog.remove();
+    const QString protocolFile = f.programFolder + protocolName();
+    QFile::remove(protocolFile);
+
+    if (mail.subject.trimmed().isEmpty()) {
+        m_messages.information(
+            QStringLiteral("Kein Betreff eingegeben! - E-Mail wird nicht versendet!"));
+        return false;
+    }
+
+    AddressTable* table = m_state.currentTable();
+    if (!table) {
+        m_messages.information(QStringLiteral("Zuerst Datenbank öffnen!"));
+        return false;
+    }
+    const MergeColumns columns = MergeColumns::forTable(*table);
+    const int mailColumn = FindMailColumn(table);
+    if (!columns.missingRequiredMessage().isEmpty() || mailColumn < 0) {
+        m_messages.error(columns.missingRequiredMessage());
+        return false;
+    }
+    // Without its attachment every message would fail and every address would be
+    // booked invalid: the run does not start.
+    if (!mail.attachment.isEmpty() && !QFileInfo(mail.attachment).isFile()) {
+        m_messages.information(MailTemplateFile::missingAttachmentMessage(mail.attachment));
+        return false;
+    }
+
+    if (onHidePlaceholderPanel)
+        onHidePlaceholderPanel();
+    if (onBusyCursor)
+        onBusyCursor(true);
+    if (!table->setFilter(kSelectedFilter, &error)) {
+        if (onBusyCursor)
+            onBusyCursor(false);
+        m_messages.error(error);
+        return false;
+    }
+    table->setFiltered(true);
+    // Every way out from here switches the filter off and resets the cursor.
+    OnExit filterOff([this, table] {
+        table->setFiltered(false);
+        table->setFilter(QString());
+        table->setDurableCommits(false);
+        if (onBusyCursor)
+            onBusyCursor(false);
+    });
+    const qint64 recordCount = table->recordCount();
+
+    ServerSession session(m_mail, m_messages);
+    session.makeClosable = [this] {
+        if (onClosable)
+            onClosable();
+    };
+    session.stopRun = [this] {
+        abort();
+        if (onClosable)
+            onClosable();
+        if (onCloseWindow)
+            onCloseWindow();
+    };
+    session.ignoreConnectionProblems = [this] { return ignoring(); };
+    session.showStatus = [this](const QString& text) {
+        if (onStatus)
+            onStatus(text);
+    };
+    session.transactionLogEnabled = m_state.transactionLogEnabled;
+    if (!session.setUp(f.programFolder, m_state.definitionName))
+        return false;
+    OnExit release([&session] { session.finishRun(); });
+
+    if (!mail.attachment.isEmpty())
+        m_mail.AddAttachment(mail.attachment);
+    table->first();
+    if (onProgressTimer)
+        onProgressTimer(true);
+
+    // The server values once more, as they stand in the file now.
+    const AccountSettings fresh = Settings::readAccountSettingsPlain(session.settingsFile());
+    m_mail.LogFileName = protocolFile;
+    m_mail.AuthMode = 0;
+    m_mail.BodyFormat = 0;
+    if (const auto port = fresh.smtpPortNumber())
+        m_mail.ServerPort = *port;
+    m_mail.ServerAddr = fresh.smtpHost.trimmed();
+    m_mail.CodeSet = fresh.codeSetIndex;
+
+    if (fresh.smtpHost == kPresetHost) {
+        m_messages.information(QStringLiteral("Sie haben die Einstellungen noch nicht "
+                                              "bearbeitet!\rBitte bearbeiten Sie diese im Menü "
+                                              "unter Programm/Optionen!"));
+        if (onProgressTimer)
+            onProgressTimer(false);
+        if (onClosable)
+            onClosable();
+        if (onCloseWindow)
+            onCloseWindow();
+        return false;
+    }
+
+    QString senderAddress;
+    QString senderName;
+    splitSenderEntry(inputs.senderEntry, &senderAddress, &senderName);
+    SalutationFormula formula(f.programFolder + SalutationFormula::fileName());
+    MergeRecordReader reader(columns, &formula);
+    const int delayMs = std::max(0, session.settings().delaySeconds) * millisecondsPerDelaySecond;
+    const bool logOn = m_state.transactionLogEnabled;
+    auto logLine = [this, logOn](const QString& line) {
+        if (logOn)
+            d->transactionLog.append(line);
+    };
+
+    std::optional<TextMailMerge> merge;
+    QStringList mergeLines;
+    // Each record's bookkeeping reaches the disk before the next message leaves.
+    table->setDurableCommits(true);
+    for (qint64 pass = 0; pass < recordCount; ++pass) {
+        if (table->recordCount() == 0)
+            break; // records unmarked elsewhere meanwhile
+        if (table->eof())
+            table->first();
+        bool success = true;
+        const QString address = table->asString(mailColumn).trimmed();
+        const bool valid =
+            IsValidEmailAddress(address) && !table->asBool(QStringLiteral("Invalid"));
+
+        // The template as written at the start, merged with this record. The prepared
+        // merge is reused while the file reads the same.
+        QStringList lines;
+        if (!TextFile::readLines(runTemplate, &lines))
+            lines = MailTemplateFile::toLines(mail);
+        if (!merge || lines != mergeLines) {
+            MailTemplate current = mail;
+            MailTemplateFile::fromLines(lines, current);
+            merge.emplace(current.subject, current.bodyLines, columns);
+            mergeLines = lines;
+        }
+        const TextMailMerge::Result merged = merge->merge(reader.readCurrent(*table));
+        if (onMessage)
+            onMessage(merged.subject, merged.lines);
+
+        m_mail.ClearRecipients();
+        m_mail.FromAddr = senderAddress;
+        m_mail.From = senderName;
+        m_mail.Priority = inputs.priority == 1 || inputs.priority == 5 ? inputs.priority : 3;
+        m_mail.Subject = merged.subject.isEmpty() ? QStringLiteral("Kein Betreff") : merged.subject;
+        m_mail.AddRecipient(address, address, 0);
+        QString body;
+        for (const QString& line : merged.lines) {
+            body += line;
+            body += QStringLiteral("\r\n");
+        }
+        m_mail.BodyText = body;
+        m_messageSizeKb = textMessageSizeKb(merged.lines);
+        m_mail.XMailer = QStringLiteral("XMailer");
+        QCoreApplication::processEvents(); // "Abbrechen" is heard here
+
+        logLine(QStringLiteral("--- START MAIL --- From: ") + senderAddress +
+                QStringLiteral("  To: ") + address);
+        if (valid && m_sending) {
+            const ServerSession::Outcome outcome = session.send(ServerSession::RunKind::Text);
+            if (outcome.stopRun)
+                break; // no end lines and no bookkeeping for this record
+            if (!outcome.sent && !outcome.aborted) {
+                success = false;
+                logLine(outcome.error);
+            }
+        }
+        logLine(QStringLiteral("--- END MAIL ---"));
+        logLine(QStringLiteral(" "));
+
+        // Bookkeeping.
+        if (success && valid && !m_sending)
+            break; // stopped: the record stays marked
+        table->edit();
+        bool written = true;
+        if (success && valid) {
+            m_sentList.append(QStringLiteral("TO: ") + address);
+            if (onSent)
+                onSent(m_sentList.last());
+            d->sentLog.append(address);
+            written = table->setBool(QStringLiteral("Selected"), false) &&
+                      table->setBool(QStringLiteral("Invalid"), false) &&
+                      table->setDate(QStringLiteral("LetztesMail"), QDate::currentDate());
+        } else {
+            m_invalidList.append(table->asString(QStringLiteral("ID")) + QStringLiteral(": ") +
+                                 table->asString(mailColumn));
+            written = table->setBool(QStringLiteral("Selected"), false) &&
+                      table->setString(QStringLiteral("LetztesMail"), QString()) &&
+                      table->setBool(QStringLiteral("Invalid"), true);
+        }
+        QString postError;
+        if (!written || !table->post(&postError)) {
+            // The record would stay marked and current: sending on would reach it again.
+            table->cancel();
+            m_sending = false;
+            m_messages.error(QStringLiteral("Der Versand wird abgebrochen, weil der Datensatz "
+                                            "nicht gespeichert werden kann: ") +
+                             postError);
+            break;
+        }
+        emitProgress();
+        if (!m_sending)
+            break;
+        if (pass + 1 < recordCount)
+            pause(delayMs);
+        if (!m_sending)
+            break; // stopped during the pause
+    }
+
+    if (onProgressTimer)
+        onProgressTimer(false);
+    emitProgress();
+    // End of the run: filter off, connection closed (by the guards above), then the
+    // window's part.
+    session.finishRun();
+    table->setDurableCommits(false);
+    table->setFiltered(false);
+    table->setFilter(QString());
+    if (onTrafficTimer)
+        onTrafficTimer(false);
+    if (onBusyCursor)
+        onBusyCursor(false);
+    if (onClosable)
+        onClosable();
+    if (!m_invalidList.isEmpty() && onInvalidList)
+        onInvalidList(m_invalidList);
+    if (onCloseWindow)
+        onCloseWindow();
+    return true;
+}

@@ -1,0 +1,27 @@
+#include "send/forms/TLogForm.h"
+
+#include "common/TextFile.h"
+#include "send/SendRun.h"
+#include "shell/AppState.h"
+
+#include <QFileInfo>
+
+TLogForm::TLogForm(AppState& state, QWidget* parent)
+    : SendResultForm(QStringLiteral("Zuletzt versendete Emails"),
+                     QStringLiteral("Zuletzt/bereits versendete E-Mails"), parent),
+      m_state(state) {
+    setObjectName(QStringLiteral("TLogForm"));
+}
+
+void TLogForm::reload() {
+    const QString path = m_state.folders.tempFolder + SendRun::sentLogName();
+    QStringList lines;
+    if (QFileInfo::exists(path))
+        TextFile::readLines(path, &lines);
+    setLines(lines);
+}
+
+int TLogForm::exec() {
+    reload();
+    return SendResultForm::exec();
+}

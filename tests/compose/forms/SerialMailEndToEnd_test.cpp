@@ -1,0 +1,216 @@
+// The main road through the program: mark records in the main window, F2, the wizard,
+// the composer, "Senden", and the messages arriving at a real SMTP server.
+
+#include "ComposeFormsTestSupport.h"
+#include "compose/forms/CompositionWizard.h"
+#include "compose/forms/THTMLorTEXTForm.h"
+#include "compose/forms/TMailerForm.h"
+#include "compose/forms/TMailquestionsForm.h"
+#include "compose/forms/TOpenOrNewForm.h"
+#include "send/SendTestSupport.h"
+#include "send/forms/TLogForm.h"
+#include "shell/forms/AddressGridModel.h"
+#include "shell/forms/TMainForm.h"
+#include "support/ScriptedMessages.h"
+
+#include <QAbstractItemModel>
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+namespace {
+
+void click(QWidget* parent, const char* name) {
+    auto* b = parent->findChild<QPushButton*>(QLatin1String(name));
+    ASSERT_NE(b, nullptr) << name;
+    QTest::mouseClick(b, Qt::LeftButton);
+}
+
+// Four records in the standard database, the account pointing at the test server, the
+// main window shown with the first three records marked by double clicks, and the
+// wizard taken to a new text mail in the composer.
+class SerialMailEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_SERVER_RUNS(server);
+        env.writeAccount(server.port(), QStringLiteral("info@firma.de <Firma GmbH>"));
+        form = std::make_unique<TMainForm>();
+        form->show();
+        QApplication::processEvents();
+        // Each activation of the main window re-reads whether the account was set up.
+        QEvent activate(QEvent::WindowActivate);
+        QApplication::sendEvent(form.get(), &activate);
+        ASSERT_TRUE(form->state().firstSettingsDone);
+
+        QTableView* grid = form->grid();
+        const int selected = form->gridModel()->columnOfField(QStringLiteral("Selected"));
+        for (int row : {0, 1, 2}) {
+            const QPoint at = grid->visualRect(form->gridModel()->index(row, selected)).center();
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
+        }
+
+        // F2 and the wizard: text mail, new mail.
+        QTest::keyClick(form.get(), Qt::Key_F2);
+        CompositionWizard* wizard = form->compositionWizard();
+        ASSERT_TRUE(wizard->startPage()->isVisible());
+        EXPECT_EQ(form->state().markedCountForSend, 3);
+        click(wizard->startPage(), "WeiterBitBtn");
+        wizard->typePage()->findChild<QRadioButton*>("TextRadioButton")->setChecked(true);
+        click(wizard->typePage(), "WeiterBitBtn");
+        wizard->actionPage()->findChild<QRadioButton*>("NeueRadioButton")->setChecked(true);
+        click(wizard->actionPage(), "WeiterBitBtn");
+        mailer = form->mailerForm();
+        ASSERT_TRUE(mailer->isVisible());
+    }
+    void TearDown() override { form.reset(); }
+
+    // Subject and body typed, $NAME inserted from the list after "Hallo".
+    void writeMail() {
+        QTest::keyClicks(mailer->findChild<QLineEdit*>("SubjectEdit"), "Angebot an $NAME");
+        auto* body = mailer->findChild<QPlainTextEdit*>("MessageMemo");
+        QTest::keyClicks(body, "Hallo");
+        auto* list = mailer->findChild<QListWidget*>("VariablesListBox");
+        for (int i = 0; i < list->count(); ++i)
+            if (list->item(i)->text().section(QChar(' '), 0, 0) == QStringLiteral("$NAME"))
+                list->setCurrentRow(i);
+        QTest::mouseClick(mailer->findChild<QWidget*>("VariableSpeedButton"), Qt::LeftButton);
+        QTest::keyClick(body, Qt::Key_End);
+        QTest::keyClick(body, Qt::Key_Return);
+        QTest::keyClicks(body, "bis bald");
+        ASSERT_EQ(body->toPlainText(), "Hallo $NAME \nbis bald");
+    }
+
+    struct Booked {
+        bool selected;
+        bool invalid;
+        QDate lastMail;
+    };
+    Booked booked(qint64 id) const {
+        AddressTable* table = form->state().currentTable();
+        EXPECT_TRUE(table->locateId(id));
+        return {table->asBool("Selected"), table->asBool("Invalid"), table->asDate("LetztesMail")};
+    }
+
+    SmtpTestServer server;
+    ComposeEnvironment env{{{"anna@example.de", "Maier", "Frau"},
+                            {"bernd@example.de", "Schulz", "Herr"},
+                            {"carla@example.de", "Ernst", "Frau"},
+                            {"dora@example.de", "Dorn", "Frau"}}};
+    ScriptedMessages messages;
+    std::unique_ptr<TMainForm> form;
+    TMailerForm* mailer = nullptr;
+};
+
+} // namespace
+
+TEST_F(SerialMailEndToEnd, ThreeMarkedRecordsReachTheServerMergedAndAreBookedSent) {
+    // Without a subject nothing is sent and the composer stays open.
+    messages.expectInformation("Kein Betreff eingegeben! - E-Mail wird nicht versendet!");
+    click(mailer, "SendBitBtn");
+    EXPECT_TRUE(messages.allShown());
+    EXPECT_TRUE(mailer->isVisible());
+    EXPECT_TRUE(mailer->findChild<QWidget*>("SelectVariablesPanel")->isVisible());
+    EXPECT_TRUE(server.received().isEmpty());
+
+    writeMail();
+    click(mailer, "SendBitBtn");
+
+    // Three merged messages, one per marked record, in table order.
+    const auto got = server.received();
+    ASSERT_EQ(got.size(), 3);
+    const char* const names[] = {"Maier", "Schulz", "Ernst"};
+    const char* const addresses[] = {"anna@example.de", "bernd@example.de", "carla@example.de"};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(got[i].recipients, QStringList{QLatin1String(addresses[i])});
+        EXPECT_EQ(got[i].mailFrom, "info@firma.de");
+        EXPECT_EQ(got[i].header("Subject"), QByteArray("Angebot an ") + names[i]);
+        EXPECT_TRUE(decodeQuotedPrintable(got[i].body())
+                        .contains(QByteArray("Hallo ") + names[i] + " \r\nbis bald"))
+            << got[i].body().toStdString();
+    }
+
+    // The run closed the composer and the table shows the bookkeeping.
+    EXPECT_FALSE(mailer->isVisible());
+    EXPECT_EQ(mailer->findChild<QListWidget*>("ListBox1")->count(), 3);
+    EXPECT_EQ(mailer->findChild<QLabel*>("TotalLabel")->text(), "3 von 3");
+    AddressTable* table = form->state().currentTable();
+    EXPECT_FALSE(table->filtered());
+    ASSERT_EQ(table->recordCount(), 4);
+    for (qint64 id = 1; id <= 3; ++id) {
+        const Booked b = booked(id);
+        EXPECT_FALSE(b.selected) << id;
+        EXPECT_FALSE(b.invalid) << id;
+        EXPECT_EQ(b.lastMail, QDate::currentDate()) << id;
+    }
+    const Booked untouched = booked(4);
+    EXPECT_FALSE(untouched.selected);
+    EXPECT_FALSE(untouched.lastMail.isValid());
+
+    // The log window lists the three addresses.
+    QStringList logged;
+    QTimer::singleShot(0, [&] {
+        TLogForm* log = form->logForm();
+        logged = log->lines();
+        log->reject();
+    });
+    form->findChild<QAction*>("LogDateimitzuletztversendetenEmails1")->trigger();
+    EXPECT_EQ(logged, QStringList({"anna@example.de", "bernd@example.de", "carla@example.de"}));
+}
+
+// "Abbrechen" while the run goes on: the window closes, the record being processed and
+// those after it stay marked, and sending again delivers exactly those.
+TEST_F(SerialMailEndToEnd, AbbrechenStopsTheRunAndSendingAgainResumes) {
+    writeMail();
+    auto* sentList = mailer->findChild<QListWidget*>("ListBox1");
+    // As soon as the first address is listed as sent, the user tries to close the main
+    // window (the run holds its table), then clicks "Abbrechen".
+    bool mainWindowClosed = true;
+    bool previewDuringRun = true;
+    QMetaObject::Connection once =
+        QObject::connect(sentList->model(), &QAbstractItemModel::rowsInserted, mailer, [&] {
+            QObject::disconnect(once);
+            mainWindowClosed = form->close();
+            previewDuringRun = mailer->findChild<QPushButton*>("PreviewBitBtn")->isEnabled();
+            click(mailer, "AbortBitBtn");
+        });
+    click(mailer, "SendBitBtn");
+    EXPECT_FALSE(mainWindowClosed);
+    EXPECT_FALSE(previewDuringRun);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(mailer->isVisible());
+    ASSERT_EQ(server.received().size(), 1);
+    EXPECT_FALSE(booked(1).selected);
+    EXPECT_TRUE(booked(2).selected);
+    EXPECT_TRUE(booked(3).selected);
+    EXPECT_FALSE(booked(2).invalid);
+
+    // Again: "Serien-E-Mail senden" counts two marked records.
+    click(form.get(), "MailBitBtn");
+    EXPECT_EQ(form->state().markedCountForSend, 2);
+    CompositionWizard* wizard = form->compositionWizard();
+    ASSERT_TRUE(wizard->startPage()->isVisible());
+    click(wizard->startPage(), "WeiterBitBtn");
+    click(wizard->typePage(), "WeiterBitBtn");
+    click(wizard->actionPage(), "WeiterBitBtn");
+    ASSERT_TRUE(mailer->isVisible());
+    writeMail();
+    click(mailer, "SendBitBtn");
+    const auto got = server.received();
+    ASSERT_EQ(got.size(), 3);
+    EXPECT_EQ(got[1].recipients, QStringList{"bernd@example.de"});
+    EXPECT_EQ(got[2].recipients, QStringList{"carla@example.de"});
+    for (qint64 id = 1; id <= 3; ++id)
+        EXPECT_FALSE(booked(id).selected) << id;
+    EXPECT_EQ(mailer->findChild<QLabel*>("TotalLabel")->text(), "2 von 2");
+}

@@ -1,0 +1,156 @@
+#include "SendRunTestSupport.h"
+#include "SendTestSupport.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QMap>
+#include <QProcess>
+#include <QThread>
+#include <csignal>
+#include <sys/types.h>
+
+// A run whose process dies in the middle (SIGKILL) must leave a table from which
+// sending again delivers every address exactly once, except at most the one message
+// that was under way at the kill.
+
+namespace {
+
+const char* kFolderVariable = "QUILLON_SENDRUN_CHILD_FOLDER";
+constexpr int kRecords = 40;
+
+MailTemplate killTestMail() {
+    MailTemplate m;
+    m.subject = QStringLiteral("Nachricht an $NAME");
+    m.bodyLines = {QStringLiteral("$ANREDE $NAME,"), QStringLiteral("viele Grüße")};
+    return m;
+}
+
+void openIn(AppState& state, const QString& folder) {
+    state.folders = WorkingFolders::fromProgramFolder(folder, QString(), QDir::tempPath());
+    state.folders.systemTempFolder = folder + "systemp/";
+    QDir().mkpath(state.folders.systemTempFolder);
+    state.firstSettingsDone = true;
+    state.reloadCatalogue();
+    ScriptedMessages none;
+    ASSERT_TRUE(OpenDatabase(state, "Database.ini", none));
+}
+
+QMap<QString, int> arrivals(const SmtpTestServer& server) {
+    QMap<QString, int> count;
+    for (const auto& r : server.received())
+        for (const QString& to : r.recipients)
+            ++count[to];
+    return count;
+}
+
+} // namespace
+
+// Started by the test below in a child process, never on its own.
+TEST(SendRunKill, DISABLED_ChildRun) {
+    const QString folder = qEnvironmentVariable(kFolderVariable);
+    ASSERT_FALSE(folder.isEmpty()) << "only the kill test starts this";
+    AppState state;
+    openIn(state, folder);
+    ScriptedMessages messages;
+    SmtpMail mail;
+    SendRun run(state, mail, messages);
+    run.inputs.mail = killTestMail();
+    run.inputs.senderEntry = QStringLiteral("info@firma.de <Firma GmbH>");
+    run.inputs.senderCount = 1;
+    run.inputs.markedCount = kRecords;
+    run.millisecondsPerDelaySecond = 50;
+    EXPECT_TRUE(run.start());
+    CloseDatabase(state);
+}
+
+TEST(SendRunKill, KilledRunIsResumedWithoutLosingOrRepeatingMessages) {
+    SmtpTestServer server;
+    ASSERT_SERVER_RUNS(server);
+    TempProgramFolder folder;
+    QString tablePath;
+    {
+        AppState state;
+        layOutStandardDatabase(state, folder.path());
+        ScriptedMessages none;
+        ASSERT_TRUE(OpenDatabase(state, "Database.ini", none));
+        QList<SendRecord> records;
+        for (int i = 1; i <= kRecords; ++i)
+            records.append(
+                {QStringLiteral("r%1@example.org").arg(i), QStringLiteral("Nr%1").arg(i)});
+        appendSendRecords(state.currentTable(), records);
+        tablePath = state.currentTable()->path();
+        CloseDatabase(state);
+    }
+    writeSendRunSettings(folder.path(), sendRunAccount(server, 1));
+
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QString::fromLatin1(kFolderVariable), folder.path());
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(
+        QCoreApplication::applicationFilePath(),
+        {"--gtest_also_run_disabled_tests", "--gtest_filter=SendRunKill.DISABLED_ChildRun"});
+    ASSERT_TRUE(child.waitForStarted());
+    // Wait for part of the run to have gone out, then kill the process in the middle.
+    const QDeadlineTimer deadline(120000);
+    while (server.received().size() < 10 && child.state() == QProcess::Running &&
+           !deadline.hasExpired())
+        QThread::msleep(5);
+    ASSERT_EQ(child.state(), QProcess::Running)
+        << "the run ended before the kill: " << child.readAll().toStdString();
+    ::kill(pid_t(child.processId()), SIGKILL);
+    ASSERT_TRUE(child.waitForFinished());
+    ASSERT_LT(server.received().size(), kRecords);
+
+    // The table file is intact.
+    QString report;
+    EXPECT_TRUE(AddressTable::maintain(tablePath, &report)) << report.toStdString();
+
+    AppState state;
+    openIn(state, folder.path());
+    AddressTable* table = state.currentTable();
+    QMap<QString, int> got = arrivals(server);
+    int markedButArrived = 0;
+    int booked = 0;
+    for (qint64 id : table->tableIds()) {
+        const QVariantList v = table->recordValues(id);
+        const QString address = v.value(table->fieldIndex("Mail")).toString();
+        const Booked b = bookedOf(table, id);
+        EXPECT_FALSE(b.invalid) << address.toStdString();
+        if (!b.selected) {
+            ++booked;
+            EXPECT_EQ(b.lastMail, QDate::currentDate());
+            EXPECT_EQ(got.value(address), 1) << address.toStdString() << " booked as sent";
+        } else if (got.value(address) > 0) {
+            ++markedButArrived; // the message in flight at the kill
+        }
+    }
+    EXPECT_GE(booked, 9);
+    EXPECT_LE(markedButArrived, 1);
+
+    // Sending again delivers every still-marked record once.
+    {
+        ScriptedMessages messages;
+        SmtpMail mail;
+        SendRun run(state, mail, messages);
+        run.inputs.mail = killTestMail();
+        run.inputs.senderEntry = QStringLiteral("info@firma.de");
+        run.inputs.senderCount = 1;
+        run.inputs.markedCount = kRecords - booked;
+        run.millisecondsPerDelaySecond = 0;
+        ASSERT_TRUE(run.start());
+    }
+    got = arrivals(server);
+    int twice = 0;
+    for (int i = 1; i <= kRecords; ++i) {
+        const int n = got.value(QStringLiteral("r%1@example.org").arg(i));
+        EXPECT_GE(n, 1) << i;
+        EXPECT_LE(n, 2) << i;
+        twice += n == 2;
+    }
+    EXPECT_EQ(twice, markedButArrived);
+    for (qint64 id : table->tableIds())
+        EXPECT_FALSE(bookedOf(table, id).selected);
+    CloseDatabase(state);
+}

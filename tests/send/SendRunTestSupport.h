@@ -1,0 +1,138 @@
+#pragma once
+#include "common/Messages.h"
+#include "common/TextFile.h"
+#include "database/AddressTable.h"
+#include "database/Catalogue.h"
+#include "database/DatabaseTestSupport.h"
+#include "send/SendRun.h"
+#include "send/SmtpMail.h"
+#include "settings/AccountSettings.h"
+#include "shell/AppState.h"
+#include "support/ScriptedMessages.h"
+#include "support/SmtpTestServer.h"
+#include "support/TempProgramFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+// Account settings pointing at a test server; the account counts as set up.
+inline AccountSettings sendRunAccount(const SmtpTestServer& server, int delaySeconds = 0) {
+    AccountSettings a;
+    a.smtpHost = server.host();
+    a.smtpPort = QString::number(server.port());
+    a.codeSetIndex = 3;
+    a.delaySeconds = delaySeconds;
+    return a;
+}
+
+inline void writeSendRunSettings(const QString& programFolder, const AccountSettings& a) {
+    QString error;
+    ASSERT_TRUE(Settings::writeAccountSettings(programFolder + "Quillon.ini", a, &error))
+        << error.toStdString();
+}
+
+// One record to append: address, name, salutation, marked, invalid.
+struct SendRecord {
+    QString mail;
+    QString name;
+    QString anrede = QStringLiteral("Herr");
+    bool selected = true;
+    bool invalid = false;
+};
+
+inline void appendSendRecords(AddressTable* table, const QList<SendRecord>& records) {
+    for (const SendRecord& r : records) {
+        table->append();
+        table->setString(QStringLiteral("Mail"), r.mail);
+        table->setString(QStringLiteral("Name"), r.name);
+        table->setString(QStringLiteral("Anrede"), r.anrede);
+        table->setBool(QStringLiteral("Selected"), r.selected);
+        table->setBool(QStringLiteral("Invalid"), r.invalid);
+        QString error;
+        ASSERT_TRUE(table->post(&error)) << error.toStdString();
+    }
+}
+
+// The bookkeeping columns of the record with this id.
+struct Booked {
+    bool selected = false;
+    bool invalid = false;
+    QDate lastMail;
+};
+inline Booked bookedOf(AddressTable* table, qint64 id) {
+    const QVariantList v = table->recordValues(id);
+    Booked b;
+    b.selected = v.value(table->fieldIndex(QStringLiteral("Selected"))).toBool();
+    b.invalid = v.value(table->fieldIndex(QStringLiteral("Invalid"))).toBool();
+    b.lastMail = v.value(table->fieldIndex(QStringLiteral("LetztesMail"))).toDate();
+    return b;
+}
+
+// Messages for answers that carry a server's text: records every box, answers every
+// question the same way.
+class RecordingMessages : public Messages {
+public:
+    explicit RecordingMessages(bool answer = false) : m_answer(answer) {}
+    void information(const QString& text) override { shown << "I:" + text; }
+    void error(const QString& text) override { shown << "E:" + text; }
+    bool question(const QString& text) override {
+        shown << "Q:" + text;
+        return m_answer;
+    }
+    Answer questionYesNoAbort(const QString& text) override {
+        shown << "Q3:" + text;
+        return m_answer ? Answer::Yes : Answer::No;
+    }
+    QStringList shown;
+
+private:
+    bool m_answer;
+};
+
+// A program folder with the standard database open and a private system temp folder.
+class SendRunFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        layOutStandardDatabase(state, folder.path());
+        state.folders.systemTempFolder = folder.path() + "systemp/";
+        QDir().mkpath(state.folders.systemTempFolder);
+        state.firstSettingsDone = true;
+        ScriptedMessages none;
+        ASSERT_TRUE(OpenDatabase(state, "Database.ini", none));
+        table = state.currentTable();
+        ASSERT_NE(table, nullptr);
+    }
+    void TearDown() override { CloseDatabase(state); }
+
+    MailTemplate textMail(const QString& subject, const QStringList& body) const {
+        MailTemplate m;
+        m.subject = subject;
+        m.bodyLines = body;
+        return m;
+    }
+
+    // A run with the usual inputs and hooks that record what the window would show.
+    void prepare(SendRun& run, const MailTemplate& mail, qint64 marked) {
+        run.inputs.mail = mail;
+        run.inputs.senderEntry = QStringLiteral("info@firma.de <Firma GmbH>");
+        run.inputs.senderCount = 1;
+        run.inputs.markedCount = marked;
+        run.millisecondsPerDelaySecond = 1;
+        run.onInvalidList = [this](const QStringList& list) { invalidShown = list; };
+        run.onProgress = [this](const SendRun::Progress& p) { progress << p; };
+        run.onCloseWindow = [this] { ++closed; };
+        run.onClosable = [this] { ++closable; };
+        run.onPause = [this](int ms) { pauses << ms; };
+    }
+
+    TempProgramFolder folder;
+    AppState state;
+    AddressTable* table = nullptr;
+    SmtpMail mail;
+    QStringList invalidShown;
+    QList<SendRun::Progress> progress;
+    QList<int> pauses;
+    int closed = 0;
+    int closable = 0;
+};
