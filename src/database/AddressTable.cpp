@@ -4,6 +4,7 @@
 
 #include "database/FilterExpression.h"
 #include "database/SqlFunctions.h"
+#include "database/SqlSupport.h"
 #include "platform/FileLock.h"
 
 #include <QDir>
@@ -13,93 +14,11 @@
 #include <algorithm>
 #include <sqlite3.h>
 
+using namespace SqlSupport;
+
 namespace {
 
 const QString kTable = QStringLiteral("records");
-
-QString quoteIdent(const QString& name) {
-    QString q = name;
-    q.replace(QChar('"'), QStringLiteral("\"\""));
-    return QChar('"') + q + QChar('"');
-}
-
-QString sqliteError(sqlite3* db) {
-    return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("unbekannter Fehler");
-}
-
-// A prepared statement that finalizes itself.
-class Statement {
-public:
-    Statement(sqlite3* db, const QString& sql) {
-        const QByteArray utf8 = sql.toUtf8();
-        if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &m_stmt, nullptr) !=
-            SQLITE_OK)
-            m_stmt = nullptr;
-    }
-    ~Statement() { sqlite3_finalize(m_stmt); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-    bool ok() const { return m_stmt != nullptr; }
-    sqlite3_stmt* get() const { return m_stmt; }
-
-private:
-    sqlite3_stmt* m_stmt = nullptr;
-};
-
-void bindValue(sqlite3_stmt* stmt, int index, const QVariant& v) {
-    if (!v.isValid() || v.isNull()) {
-        sqlite3_bind_null(stmt, index);
-        return;
-    }
-    switch (v.typeId()) {
-    case QMetaType::Bool:
-        sqlite3_bind_int(stmt, index, v.toBool() ? 1 : 0);
-        break;
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::UInt:
-    case QMetaType::ULongLong:
-        sqlite3_bind_int64(stmt, index, v.toLongLong());
-        break;
-    case QMetaType::Double:
-        sqlite3_bind_double(stmt, index, v.toDouble());
-        break;
-    default: {
-        const QByteArray utf8 = v.toString().toUtf8();
-        sqlite3_bind_text(stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
-    }
-    }
-}
-
-void bindAll(sqlite3_stmt* stmt, const QVariantList& values, int first = 1) {
-    for (int i = 0; i < values.size(); ++i)
-        bindValue(stmt, first + i, values[i]);
-}
-
-QVariant columnValue(sqlite3_stmt* stmt, int col) {
-    switch (sqlite3_column_type(stmt, col)) {
-    case SQLITE_INTEGER:
-        return qint64(sqlite3_column_int64(stmt, col));
-    case SQLITE_FLOAT:
-        return sqlite3_column_double(stmt, col);
-    case SQLITE_NULL:
-        return {};
-    default:
-        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, col)),
-                                 sqlite3_column_bytes(stmt, col));
-    }
-}
-
-bool exec(sqlite3* db, const QString& sql, QString* error = nullptr) {
-    char* msg = nullptr;
-    if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &msg) != SQLITE_OK) {
-        if (error)
-            *error = QString::fromUtf8(msg ? msg : "SQL-Fehler");
-        sqlite3_free(msg);
-        return false;
-    }
-    return true;
-}
 
 QString sqlType(const ColumnDef& c, bool rowidAlias) {
     switch (c.type) {
@@ -116,10 +35,6 @@ QString sqlType(const ColumnDef& c, bool rowidAlias) {
     default:
         return QStringLiteral("TEXT");
     }
-}
-
-bool isTextType(FieldType t) {
-    return t == FieldType::String || t == FieldType::Memo || t == FieldType::Picture;
 }
 
 // The lock file the open engine holds in a data folder while any of its tables is open.
@@ -236,7 +151,7 @@ bool AddressTable::create(const QString& path, const QList<ColumnDef>& columns,
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(QFile::encodeName(tmpPath).constData(), &db,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
-        const QString reason = sqliteError(db);
+        const QString reason = errorText(db);
         sqlite3_close(db);
         return fail(reason);
     }
@@ -274,7 +189,7 @@ bool AddressTable::create(const QString& path, const QList<ColumnDef>& columns,
             sqlite3_reset(ins.get());
         }
         if (!ok)
-            sqlError = sqliteError(db);
+            sqlError = errorText(db);
     }
     QSet<QString> indexNames;
     for (const IndexDef& ix : indexes) {
@@ -363,7 +278,7 @@ bool AddressTable::open(const QString& path, QString* error) {
 
     if (sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, SQLITE_OPEN_READWRITE,
                         nullptr) != SQLITE_OK)
-        return fail(sqliteError(m_db));
+        return fail(errorText(m_db));
     SqlFunctions::registerAll(m_db);
     sqlite3_busy_timeout(m_db, 2000);
     QString sqlError;
@@ -386,7 +301,7 @@ bool AddressTable::open(const QString& path, QString* error) {
         m_db, QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(kTable));
     if (!d->selectById->ok()) {
         m_path.clear();
-        return fail(sqliteError(m_db));
+        return fail(errorText(m_db));
     }
     m_state = State::Browse;
     m_filterText.clear();
@@ -394,7 +309,7 @@ bool AddressTable::open(const QString& path, QString* error) {
     m_filtered = false;
     m_indexName.clear();
     if (!rebuildView(0)) {
-        const QString reason = sqliteError(m_db);
+        const QString reason = errorText(m_db);
         close();
         return fail(QStringLiteral("Die Datei ist beschädigt: ") + reason);
     }
@@ -427,7 +342,7 @@ bool AddressTable::loadColumns(QString* error) {
         m_columns.append(c);
     }
     if (rc != SQLITE_DONE) {
-        *error = QStringLiteral("Die Datei ist beschädigt: ") + sqliteError(m_db);
+        *error = QStringLiteral("Die Datei ist beschädigt: ") + errorText(m_db);
         return false;
     }
     Statement ixs(m_db, QStringLiteral("SELECT name, fields, isprimary FROM quillon_indexes"));
@@ -758,7 +673,7 @@ bool AddressTable::post(QString* error) {
     Statement stmt(m_db, sql);
     if (!stmt.ok())
         return fail(QStringLiteral("Der Datensatz kann nicht gespeichert werden: ") +
-                    sqliteError(m_db));
+                    errorText(m_db));
     bindAll(stmt.get(), values);
     if (sqlite3_step(stmt.get()) != SQLITE_DONE) {
         const int code = sqlite3_extended_errcode(m_db);
@@ -767,7 +682,7 @@ bool AddressTable::post(QString* error) {
                 QStringLiteral("Der Datensatz kann nicht gespeichert werden: Ein Datensatz mit "
                                "demselben Schlüssel existiert bereits."));
         return fail(QStringLiteral("Der Datensatz kann nicht gespeichert werden: ") +
-                    sqliteError(m_db));
+                    errorText(m_db));
     }
     if (inserting)
         id = sqlite3_last_insert_rowid(m_db);
@@ -825,8 +740,7 @@ bool AddressTable::deleteRecord(QString* error) {
     sqlite3_bind_int64(stmt.get(), 1, id);
     if (!stmt.ok() || sqlite3_step(stmt.get()) != SQLITE_DONE) {
         if (error)
-            *error =
-                QStringLiteral("Der Datensatz kann nicht gelöscht werden: ") + sqliteError(m_db);
+            *error = QStringLiteral("Der Datensatz kann nicht gelöscht werden: ") + errorText(m_db);
         return false;
     }
     const qint64 row = m_pos;
@@ -1201,7 +1115,7 @@ qint64 runBatches(sqlite3* db, const QString& head, const QVariantList& headPara
         }
         if (!stmt->ok()) {
             if (error)
-                *error = sqliteError(db);
+                *error = errorText(db);
             return -1;
         }
         sqlite3_stmt* s = stmt->get();
@@ -1214,7 +1128,7 @@ qint64 runBatches(sqlite3* db, const QString& head, const QVariantList& headPara
         exec(db, QStringLiteral("BEGIN IMMEDIATE"));
         if (sqlite3_step(s) != SQLITE_DONE) {
             if (error)
-                *error = sqliteError(db);
+                *error = errorText(db);
             exec(db, QStringLiteral("ROLLBACK"));
             return -1;
         }
@@ -1355,7 +1269,7 @@ qint64 AddressTable::appendRecords(const std::function<bool(QVariantList&)>& nex
         if (!ok) {
             if (error)
                 *error = QStringLiteral("Die Datensätze können nicht gespeichert werden: ") +
-                         sqliteError(m_db);
+                         errorText(m_db);
             exec(m_db, QStringLiteral("ROLLBACK"));
             break;
         }
@@ -1499,7 +1413,7 @@ bool AddressTable::maintain(const QString& path, QString* report) {
     if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
         SQLITE_OK) {
         *report = QStringLiteral("%1: Die Tabelle kann nicht geöffnet werden (%2).")
-                      .arg(name, sqliteError(db));
+                      .arg(name, errorText(db));
         sqlite3_close(db);
         return false;
     }
@@ -1507,7 +1421,7 @@ bool AddressTable::maintain(const QString& path, QString* report) {
     auto check = [&](QStringList* problems) {
         Statement stmt(db, QStringLiteral("PRAGMA integrity_check"));
         if (!stmt.ok()) {
-            problems->append(sqliteError(db));
+            problems->append(errorText(db));
             return false;
         }
         while (sqlite3_step(stmt.get()) == SQLITE_ROW) {

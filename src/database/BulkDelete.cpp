@@ -1,5 +1,7 @@
 #include "database/BulkDelete.h"
 
+#include "database/SqlSupport.h"
+
 #include <QStringList>
 #include <sqlite3.h>
 
@@ -10,15 +12,7 @@ namespace {
 constexpr qint64 kMinimumForRebuild = 20000;
 constexpr qint64 kMinimumSharePercent = 10;
 
-bool exec(sqlite3* db, const QString& sql, QString* error) {
-    char* msg = nullptr;
-    if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &msg) == SQLITE_OK)
-        return true;
-    if (error)
-        *error = QString::fromUtf8(msg ? msg : sqlite3_errmsg(db));
-    sqlite3_free(msg);
-    return false;
-}
+using SqlSupport::exec;
 
 qint64 tableSize(sqlite3* db) {
     sqlite3_stmt* stmt = nullptr;

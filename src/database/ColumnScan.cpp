@@ -1,38 +1,15 @@
 #include "database/ColumnScan.h"
 
 #include "database/SqlFunctions.h"
+#include "database/SqlSupport.h"
 
 #include <algorithm>
 #include <numeric>
 #include <sqlite3.h>
 
-namespace {
-
-QString quoteIdent(const QString& name) {
-    QString q = name;
-    q.replace(QChar('"'), QStringLiteral("\"\""));
-    return QChar('"') + q + QChar('"');
-}
-
-bool isText(FieldType t) {
-    return t == FieldType::String || t == FieldType::Memo || t == FieldType::Picture;
-}
-
-QVariant storedValue(sqlite3_stmt* stmt, int col) {
-    switch (sqlite3_column_type(stmt, col)) {
-    case SQLITE_INTEGER:
-        return qint64(sqlite3_column_int64(stmt, col));
-    case SQLITE_FLOAT:
-        return sqlite3_column_double(stmt, col);
-    case SQLITE_NULL:
-        return {};
-    default:
-        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, col)),
-                                 sqlite3_column_bytes(stmt, col));
-    }
-}
-
-} // namespace
+using SqlSupport::columnValue;
+using SqlSupport::isTextType;
+using SqlSupport::quoteIdent;
 
 namespace ColumnScan {
 
@@ -52,7 +29,7 @@ QStringList texts(const AddressTable& table, int column, const std::vector<qint6
         std::sort(order.begin(), order.end(), [&](qint32 a, qint32 b) { return ids[a] < ids[b]; });
 
     const ColumnDef& def = table.columns().at(column);
-    const bool text = isText(def.type);
+    const bool text = isTextType(def.type);
     const QByteArray sql =
         QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid >= ? ORDER BY rowid")
             .arg(quoteIdent(def.name), QLatin1String(AddressTable::tableName()))
@@ -77,7 +54,7 @@ QStringList texts(const AddressTable& table, int column, const std::vector<qint6
                     slot = QString::fromUtf8(reinterpret_cast<const char*>(chars),
                                              sqlite3_column_bytes(stmt, 1));
             } else {
-                slot = SqlFunctions::displayText(storedValue(stmt, 1), def.type);
+                slot = SqlFunctions::displayText(columnValue(stmt, 1), def.type);
             }
             ++j;
             if (progress && (j % AddressTable::batchSize == 0))
@@ -98,7 +75,7 @@ RecordCondition equalsAnyIgnoringCase(const AddressTable& table, int column,
     // A text column is compared as stored, so its index (built with the same
     // collation) serves the lookup; other types compare in the form the user sees.
     const QString operand =
-        isText(def.type)
+        isTextType(def.type)
             ? quoteIdent(def.name)
             : QStringLiteral("%1(%2, %3)")
                   .arg(QLatin1String(SqlFunctions::displayFunction), quoteIdent(def.name))

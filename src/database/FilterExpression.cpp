@@ -1,6 +1,7 @@
 #include "database/FilterExpression.h"
 
 #include "database/SqlFunctions.h"
+#include "database/SqlSupport.h"
 
 #include <QDate>
 #include <QTime>
@@ -15,11 +16,7 @@ struct Token {
     int pos = 0; // 1-based
 };
 
-QString quoteIdent(const QString& name) {
-    QString q = name;
-    q.replace(QChar('"'), QStringLiteral("\"\""));
-    return QChar('"') + q + QChar('"');
-}
+using SqlSupport::quoteIdent;
 
 class Parser {
 public:

@@ -1,0 +1,38 @@
+#pragma once
+#include "database/AddressTable.h"
+
+#include <QString>
+#include <QVariant>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// Small helpers shared by the database code that talks to SQLite directly.
+namespace SqlSupport {
+
+// "name" with inner quotes doubled, for use as an SQL identifier.
+QString quoteIdent(const QString& name);
+QString errorText(sqlite3* db);
+// Runs statements without results; false with the SQLite message on failure.
+bool exec(sqlite3* db, const QString& sql, QString* error = nullptr);
+void bindValue(sqlite3_stmt* stmt, int index, const QVariant& v);
+void bindAll(sqlite3_stmt* stmt, const QVariantList& values, int first = 1);
+// The stored value of a result column: qint64, double, QString or null.
+QVariant columnValue(sqlite3_stmt* stmt, int col);
+bool isTextType(FieldType t);
+
+// A prepared statement that finalizes itself.
+class Statement {
+public:
+    Statement(sqlite3* db, const QString& sql);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    bool ok() const { return m_stmt != nullptr; }
+    sqlite3_stmt* get() const { return m_stmt; }
+
+private:
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+} // namespace SqlSupport
