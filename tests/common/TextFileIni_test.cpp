@@ -6,22 +6,6 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-namespace {
-
-QByteArray readBytes(const QString& path) {
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-} // namespace
-
 TEST(TextFile, WritesWindows1252WithCrLfAndFallsBackToUtf8WithMark) {
     TempProgramFolder dir;
     const QString latin = dir.file("latin.txt");

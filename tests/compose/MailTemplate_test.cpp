@@ -7,25 +7,10 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-namespace {
-
-QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeRaw(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-} // namespace
-
 TEST(MailTemplate, WriteGivesTheSixPartLayoutAndReadsBackExactly) {
     TempProgramFolder folder;
     const QString attachment = folder.file("Preisliste.txt");
-    writeRaw(attachment, "x");
+    writeBytes(attachment, "x");
     MailTemplate mail;
     mail.subject = QStringLiteral("Grüße an $NAME");
     mail.bodyLines = {QStringLiteral("$ANREDE,"), QString(), QStringLiteral("Straße"), QString()};
@@ -38,7 +23,7 @@ TEST(MailTemplate, WriteGivesTheSixPartLayoutAndReadsBackExactly) {
                                 "e an $NAME\r\n[TEXT]\r\n$ANREDE,\r\n\r\nStra\xDF"
                                 "e\r\n\r\n[ATTACHEMENT]\r\n" +
                                 attachment.toLocal8Bit() + "\r\n";
-    EXPECT_EQ(bytesOf(path), expected);
+    EXPECT_EQ(readBytes(path), expected);
 
     ScriptedMessages messages; // no box may show
     MailTemplate back;
@@ -51,7 +36,7 @@ TEST(MailTemplate, WriteGivesTheSixPartLayoutAndReadsBackExactly) {
     // Without an attachment the last line is empty.
     mail.attachment.clear();
     ASSERT_TRUE(writeMailTemplate(path, mail));
-    EXPECT_TRUE(bytesOf(path).endsWith("[ATTACHEMENT]\r\n\r\n"));
+    EXPECT_TRUE(readBytes(path).endsWith("[ATTACHEMENT]\r\n\r\n"));
 }
 
 TEST(MailTemplate, ReaderFollowsTheSectionRule) {

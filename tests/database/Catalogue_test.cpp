@@ -39,22 +39,6 @@ protected:
     AppState state;
 };
 
-// Records every box and answers questions with Yes.
-class RecordingMessages : public Messages {
-public:
-    void information(const QString& t) override { shown << "I:" + t; }
-    void error(const QString& t) override { shown << "E:" + t; }
-    bool question(const QString& t) override {
-        shown << "Q:" + t;
-        return true;
-    }
-    Answer questionYesNoAbort(const QString& t) override {
-        shown << "Q3:" + t;
-        return Answer::Yes;
-    }
-    QStringList shown;
-};
-
 } // namespace
 
 TEST(SafeFileName, DerivesFileNamesFromDisplayNames) {
@@ -277,7 +261,7 @@ TEST_F(CatalogueTest, OpenFailuresAreReportedAndTouchNothingElse) {
 
     // The database stays selected, so maintenance can be tried on the broken table.
     EXPECT_EQ(state.definitionName, "kunden.ini");
-    RecordingMessages recording;
+    RecordingMessages recording(true);
     EXPECT_FALSE(MaintainDatabase(state, recording));
     ASSERT_EQ(recording.shown.size(), 3);
     EXPECT_TRUE(recording.shown[0].startsWith("Q:"));
@@ -374,9 +358,7 @@ TEST(CatalogueLines, DisplayNameAndLastOpen) {
     EXPECT_EQ(readLastOpenDatabase(folder.path()), "");
     ASSERT_TRUE(writeLastOpenDatabase(folder.path(), "kunden.ini"));
     EXPECT_EQ(readLastOpenDatabase(folder.path()), "kunden.ini");
-    QFile f(folder.file("LastopenDB.inc"));
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("kunden.ini\r\n"));
+    EXPECT_EQ(readBytes(folder.file("LastopenDB.inc")), QByteArray("kunden.ini\r\n"));
 }
 
 TEST_F(CatalogueTest, MaintenanceChecksAndReopens) {
@@ -396,7 +378,7 @@ TEST_F(CatalogueTest, MaintenanceChecksAndReopens) {
         EXPECT_FALSE(MaintainDatabase(state, messages));
         EXPECT_TRUE(state.hasOpenTable());
     }
-    RecordingMessages recording;
+    RecordingMessages recording(true);
     EXPECT_TRUE(MaintainDatabase(state, recording));
     ASSERT_EQ(recording.shown.size(), 2);
     EXPECT_TRUE(recording.shown[0].startsWith("Q:"));

@@ -1,10 +1,15 @@
 #pragma once
 #include "common/TextFile.h"
+#include "database/AddressTable.h"
+#include "database/Catalogue.h"
 #include "shell/AppState.h"
+#include "support/ScriptedMessages.h"
+#include "support/TempProgramFolder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QStringList>
+#include <gtest/gtest.h>
 
 // Lays out the shipped standard database (from the compiled-in resources) into the
 // data folder of programFolder, writes a catalogue holding it, and points the state's
@@ -31,3 +36,35 @@ inline QStringList filesIn(const QString& folder) {
     QStringList names = QDir(folder).entryList(QDir::Files, QDir::Name);
     return names;
 }
+
+// A program folder with the standard database open; with privateSystemTemp its own
+// system temp folder, so lists written there do not meet those of other tests.
+class StandardDatabaseTest : public ::testing::Test {
+protected:
+    explicit StandardDatabaseTest(bool privateSystemTemp = false)
+        : m_privateSystemTemp(privateSystemTemp) {}
+
+    void SetUp() override {
+        layOutStandardDatabase(state, folder.path());
+        if (m_privateSystemTemp) {
+            state.folders.systemTempFolder = folder.path() + "systemp/";
+            QDir().mkpath(state.folders.systemTempFolder);
+        }
+        beforeOpening();
+        ScriptedMessages none;
+        ASSERT_TRUE(OpenDatabase(state, "Database.ini", none));
+        table = state.currentTable();
+        ASSERT_NE(table, nullptr);
+    }
+    void TearDown() override { CloseDatabase(state); }
+
+    // Changes to the state that must be made before the database opens.
+    virtual void beforeOpening() {}
+
+    TempProgramFolder folder;
+    AppState state;
+    AddressTable* table = nullptr;
+
+private:
+    bool m_privateSystemTemp;
+};

@@ -66,18 +66,9 @@ inline QList<qint64> allIds(const AddressTable* table) {
 
 // A program folder with the standard database opened and a private system temp
 // folder, so lists written there do not meet those of other tests.
-class HygieneFixture : public ::testing::Test {
+class HygieneFixture : public StandardDatabaseTest {
 protected:
-    void SetUp() override {
-        layOutStandardDatabase(state, folder.path());
-        state.folders.systemTempFolder = folder.path() + "systemp/";
-        QDir().mkpath(state.folders.systemTempFolder);
-        ScriptedMessages none;
-        ASSERT_TRUE(OpenDatabase(state, "Database.ini", none));
-        table = state.currentTable();
-        ASSERT_NE(table, nullptr);
-    }
-    void TearDown() override { CloseDatabase(state); }
+    HygieneFixture() : StandardDatabaseTest(true) {}
 
     Feedback feedback() {
         Feedback f;
@@ -87,9 +78,6 @@ protected:
         return f;
     }
 
-    TempProgramFolder folder;
-    AppState state;
-    AddressTable* table = nullptr;
     QStringList statusTexts;
     int busyDepth = 0;
     int countRefreshes = 0;

@@ -8,13 +8,6 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-namespace {
-QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-} // namespace
-
 // Appending must give exactly the file that reading, extending and rewriting gives,
 // including the switch to UTF-8 when a line needs it.
 TEST(SendLog, AppendGivesTheSameFileAsRewriting) {
@@ -28,9 +21,9 @@ TEST(SendLog, AppendGivesTheSameFileAsRewriting) {
     for (const QString& line : lines) {
         ASSERT_TRUE(TextFile::appendLine(reference, line));
         ASSERT_TRUE(log.append(line));
-        EXPECT_EQ(bytesOf(fast), bytesOf(reference)) << line.toStdString();
+        EXPECT_EQ(readBytes(fast), readBytes(reference)) << line.toStdString();
     }
-    EXPECT_TRUE(bytesOf(fast).startsWith("\xEF\xBB\xBF"));
+    EXPECT_TRUE(readBytes(fast).startsWith("\xEF\xBB\xBF"));
 
     // A file the log did not start (here: Windows-1252 from before) is extended right.
     const QString old = folder.file("old.log");
@@ -41,7 +34,7 @@ TEST(SendLog, AppendGivesTheSameFileAsRewriting) {
         ASSERT_TRUE(later.append(line));
         ASSERT_TRUE(TextFile::appendLine(reference + "2", line));
     }
-    EXPECT_EQ(bytesOf(old), bytesOf(reference + "2"));
+    EXPECT_EQ(readBytes(old), readBytes(reference + "2"));
     EXPECT_EQ(TextFile::readLines(old),
               QStringList({"alt@example.org", "ä@example.org", "b@example.org"}));
 }

@@ -35,6 +35,19 @@ void openIn(AppState& state, const QString& folder) {
     ASSERT_TRUE(OpenDatabase(state, "Database.ini", none));
 }
 
+// One run over the marked records with the kill test's message and no boxes.
+bool sendMarked(AppState& state, const QString& sender, qint64 marked, int msPerDelaySecond) {
+    ScriptedMessages messages;
+    SmtpMail mail;
+    SendRun run(state, mail, messages);
+    run.inputs.mail = killTestMail();
+    run.inputs.senderEntry = sender;
+    run.inputs.senderCount = 1;
+    run.inputs.markedCount = marked;
+    run.millisecondsPerDelaySecond = msPerDelaySecond;
+    return run.start();
+}
+
 QMap<QString, int> arrivals(const SmtpTestServer& server) {
     QMap<QString, int> count;
     for (const auto& r : server.received())
@@ -51,15 +64,7 @@ TEST(SendRunKill, DISABLED_ChildRun) {
     ASSERT_FALSE(folder.isEmpty()) << "only the kill test starts this";
     AppState state;
     openIn(state, folder);
-    ScriptedMessages messages;
-    SmtpMail mail;
-    SendRun run(state, mail, messages);
-    run.inputs.mail = killTestMail();
-    run.inputs.senderEntry = QStringLiteral("info@firma.de <Firma GmbH>");
-    run.inputs.senderCount = 1;
-    run.inputs.markedCount = kRecords;
-    run.millisecondsPerDelaySecond = 50;
-    EXPECT_TRUE(run.start());
+    EXPECT_TRUE(sendMarked(state, QStringLiteral("info@firma.de <Firma GmbH>"), kRecords, 50));
     CloseDatabase(state);
 }
 
@@ -130,17 +135,7 @@ TEST(SendRunKill, KilledRunIsResumedWithoutLosingOrRepeatingMessages) {
     EXPECT_LE(markedButArrived, 1);
 
     // Sending again delivers every still-marked record once.
-    {
-        ScriptedMessages messages;
-        SmtpMail mail;
-        SendRun run(state, mail, messages);
-        run.inputs.mail = killTestMail();
-        run.inputs.senderEntry = QStringLiteral("info@firma.de");
-        run.inputs.senderCount = 1;
-        run.inputs.markedCount = kRecords - booked;
-        run.millisecondsPerDelaySecond = 0;
-        ASSERT_TRUE(run.start());
-    }
+    ASSERT_TRUE(sendMarked(state, QStringLiteral("info@firma.de"), kRecords - booked, 0));
     got = arrivals(server);
     int twice = 0;
     for (int i = 1; i <= kRecords; ++i) {

@@ -69,41 +69,11 @@ inline Booked bookedOf(AddressTable* table, qint64 id) {
     return b;
 }
 
-// Messages for answers that carry a server's text: records every box, answers every
-// question the same way.
-class RecordingMessages : public Messages {
-public:
-    explicit RecordingMessages(bool answer = false) : m_answer(answer) {}
-    void information(const QString& text) override { shown << "I:" + text; }
-    void error(const QString& text) override { shown << "E:" + text; }
-    bool question(const QString& text) override {
-        shown << "Q:" + text;
-        return m_answer;
-    }
-    Answer questionYesNoAbort(const QString& text) override {
-        shown << "Q3:" + text;
-        return m_answer ? Answer::Yes : Answer::No;
-    }
-    QStringList shown;
-
-private:
-    bool m_answer;
-};
-
 // A program folder with the standard database open and a private system temp folder.
-class SendRunFixture : public ::testing::Test {
+class SendRunFixture : public StandardDatabaseTest {
 protected:
-    void SetUp() override {
-        layOutStandardDatabase(state, folder.path());
-        state.folders.systemTempFolder = folder.path() + "systemp/";
-        QDir().mkpath(state.folders.systemTempFolder);
-        state.firstSettingsDone = true;
-        ScriptedMessages none;
-        ASSERT_TRUE(OpenDatabase(state, "Database.ini", none));
-        table = state.currentTable();
-        ASSERT_NE(table, nullptr);
-    }
-    void TearDown() override { CloseDatabase(state); }
+    SendRunFixture() : StandardDatabaseTest(true) {}
+    void beforeOpening() override { state.firstSettingsDone = true; }
 
     MailTemplate textMail(const QString& subject, const QStringList& body) const {
         MailTemplate m;
@@ -126,9 +96,6 @@ protected:
         run.onPause = [this](int ms) { pauses << ms; };
     }
 
-    TempProgramFolder folder;
-    AppState state;
-    AddressTable* table = nullptr;
     SmtpMail mail;
     QStringList invalidShown;
     QList<SendRun::Progress> progress;

@@ -60,6 +60,25 @@ struct Hooks {
 
 const QString kDb = QStringLiteral("Database.ini");
 
+// Set-up with the settings in folder shows this error and fails.
+void expectSetUpError(SmtpMail& mail, const TempProgramFolder& folder, const QString& error) {
+    ScriptedMessages messages;
+    messages.expectError(error);
+    ServerSession session(mail, messages);
+    EXPECT_FALSE(session.setUp(folder.path(), kDb));
+}
+
+// The component's error text for the standard message refused by server, as a box
+// would quote it; known only after a send.
+QString refusalText(const SmtpTestServer& server) {
+    SmtpMail probe;
+    probe.ServerAddr = server.host();
+    probe.ServerPort = server.port();
+    setMessage(probe, QStringLiteral("a@example.org"));
+    EXPECT_NE(probe.SendMail(), 0);
+    return probe.LastErrorDescription();
+}
+
 } // namespace
 
 TEST(ServerSession, SetUpHandsTheSettingsToTheComponentAndSends) {
@@ -129,21 +148,11 @@ TEST(ServerSession, SetUpFailuresAreReported) {
     a.smtpHost = QStringLiteral("127.0.0.1");
     a.smtpPort = QStringLiteral("25x");
     writeSettings(folder, a);
-    {
-        ScriptedMessages messages;
-        messages.expectError(QStringLiteral("\"25x\" ist kein gültiger ganzzahliger Wert."));
-        ServerSession session(mail, messages);
-        EXPECT_FALSE(session.setUp(folder.path(), kDb));
-    }
+    expectSetUpError(mail, folder, QStringLiteral("\"25x\" ist kein gültiger ganzzahliger Wert."));
     a.smtpHost.clear();
     a.smtpPort = QStringLiteral("25");
     writeSettings(folder, a);
-    {
-        ScriptedMessages messages;
-        messages.expectError(ServerSession::mailboxMissingMessage());
-        ServerSession session(mail, messages);
-        EXPECT_FALSE(session.setUp(folder.path(), kDb));
-    }
+    expectSetUpError(mail, folder, ServerSession::mailboxMissingMessage());
     {
         // A missing key is named, the set-up goes on with its default.
         a.smtpHost = QStringLiteral("127.0.0.1");
@@ -194,12 +203,7 @@ TEST(ServerSession, PopBeforeSmtpWithRightAndWrongPassword) {
     EXPECT_EQ(pop.loginCount(), 1);
     a.popPort = QStringLiteral("pop");
     writeSettings(folder, a);
-    {
-        ScriptedMessages messages;
-        messages.expectError(Pop3Login::failureMessage());
-        ServerSession session(mail, messages);
-        EXPECT_FALSE(session.setUp(folder.path(), kDb));
-    }
+    expectSetUpError(mail, folder, Pop3Login::failureMessage());
 }
 
 TEST(ServerSession, PopLoginOverTls) {
@@ -231,13 +235,7 @@ TEST(ServerSession, ClassificationAsksStopsOrGoesOn) {
         ServerSession session(mail, messages);
         ASSERT_TRUE(session.setUp(folder.path(), kDb));
         setMessage(mail, QStringLiteral("a@example.org"));
-        // The question quotes the component's error text, known only after the send.
-        SmtpMail probe;
-        probe.ServerAddr = authServer.host();
-        probe.ServerPort = authServer.port();
-        setMessage(probe, QStringLiteral("a@example.org"));
-        ASSERT_NE(probe.SendMail(), 0);
-        messages.expectQuestion(ServerSession::continueQuestion(probe.LastErrorDescription()), yes);
+        messages.expectQuestion(ServerSession::continueQuestion(refusalText(authServer)), yes);
         const auto outcome = session.send(ServerSession::RunKind::Text);
         EXPECT_FALSE(outcome.sent);
         EXPECT_EQ(outcome.stopRun, yes);
@@ -249,12 +247,7 @@ TEST(ServerSession, ClassificationAsksStopsOrGoesOn) {
         ServerSession session(mail, messages);
         ASSERT_TRUE(session.setUp(folder.path(), kDb));
         setMessage(mail, QStringLiteral("a@example.org"));
-        SmtpMail probe;
-        probe.ServerAddr = authServer.host();
-        probe.ServerPort = authServer.port();
-        setMessage(probe, QStringLiteral("a@example.org"));
-        ASSERT_NE(probe.SendMail(), 0);
-        messages.expectError(ServerSession::stopMessage(probe.LastErrorDescription()));
+        messages.expectError(ServerSession::stopMessage(refusalText(authServer)));
         EXPECT_TRUE(session.send(ServerSession::RunKind::Html).stopRun);
     }
     {

@@ -30,9 +30,17 @@ void setMessage(SmtpMail& mail, const QString& to) {
     mail.XMailer = QStringLiteral("XMailer");
 }
 
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+// Sends the standard message to one address; it must go through.
+void sendTo(SmtpMail& mail, const QString& to) {
+    setMessage(mail, to);
+    ASSERT_EQ(mail.SendMail(), 0) << mail.LastErrorDescription().toStdString();
+}
+
+// Sending fails as a connection problem, with the text that says so.
+void expectConnectionError(SmtpMail& mail) {
+    EXPECT_EQ(mail.SendMail(), SmtpMail::ConnectionError);
+    EXPECT_TRUE(
+        mail.LastErrorDescription().contains(QStringLiteral("Error with connecting server")));
 }
 
 } // namespace
@@ -48,15 +56,12 @@ TEST(SmtpMail, DeliversMessagesOverOneConnectionWithHeadersAndCharset) {
     pointAt(mail, server);
     mail.CodeSet = 3;
     mail.Priority = 1;
-    setMessage(mail, QStringLiteral("a.mueller@example.org"));
-    ASSERT_EQ(mail.SendMail(), 0) << mail.LastErrorDescription().toStdString();
+    ASSERT_NO_FATAL_FAILURE(sendTo(mail, QStringLiteral("a.mueller@example.org")));
     mail.CodeSet = 0;
     mail.Priority = 5;
-    setMessage(mail, QStringLiteral("b.meier@example.org"));
-    ASSERT_EQ(mail.SendMail(), 0) << mail.LastErrorDescription().toStdString();
+    ASSERT_NO_FATAL_FAILURE(sendTo(mail, QStringLiteral("b.meier@example.org")));
     mail.Priority = 3;
-    setMessage(mail, QStringLiteral("c@example.org"));
-    ASSERT_EQ(mail.SendMail(), 0) << mail.LastErrorDescription().toStdString();
+    ASSERT_NO_FATAL_FAILURE(sendTo(mail, QStringLiteral("c@example.org")));
 
     const auto got = server.received();
     ASSERT_EQ(got.size(), 3);
@@ -109,18 +114,12 @@ TEST(SmtpMail, AttachmentTravelsWithEveryMessage) {
     QByteArray bytes;
     for (int i = 0; i < 3000; ++i)
         bytes.append(char(i * 7));
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
+    ASSERT_NO_FATAL_FAILURE(writeBytes(path, bytes));
     SmtpMail mail;
     pointAt(mail, server);
     mail.AddAttachment(path);
-    setMessage(mail, QStringLiteral("a@example.org"));
-    ASSERT_EQ(mail.SendMail(), 0) << mail.LastErrorDescription().toStdString();
-    setMessage(mail, QStringLiteral("b@example.org"));
-    ASSERT_EQ(mail.SendMail(), 0) << mail.LastErrorDescription().toStdString();
+    ASSERT_NO_FATAL_FAILURE(sendTo(mail, QStringLiteral("a@example.org")));
+    ASSERT_NO_FATAL_FAILURE(sendTo(mail, QStringLiteral("b@example.org")));
 
     const auto got = server.received();
     ASSERT_EQ(got.size(), 2);
@@ -179,16 +178,14 @@ TEST(SmtpMail, LogsInWithPlainAndLoginAndKeepsPasswordsOutOfTheProtocol) {
         mail.AuthMode = 1;
         mail.UserName = options.user;
         mail.Password = options.password;
-        setMessage(mail, QStringLiteral("a@example.org"));
-        ASSERT_EQ(mail.SendMail(), 0) << mail.LastErrorDescription().toStdString();
-        setMessage(mail, QStringLiteral("b@example.org"));
-        ASSERT_EQ(mail.SendMail(), 0) << mail.LastErrorDescription().toStdString();
+        ASSERT_NO_FATAL_FAILURE(sendTo(mail, QStringLiteral("a@example.org")));
+        ASSERT_NO_FATAL_FAILURE(sendTo(mail, QStringLiteral("b@example.org")));
         const auto got = server.received();
         ASSERT_EQ(got.size(), 2);
         EXPECT_EQ(got[0].login, options.user);
         EXPECT_EQ(got[0].connection, got[1].connection);
 
-        const QByteArray log = readFile(mail.LogFileName);
+        const QByteArray log = readBytes(mail.LogFileName);
         EXPECT_TRUE(log.contains("C: AUTH " + mechanism.toLatin1())) << log.constData();
         EXPECT_TRUE(log.contains("C: MAIL FROM:<info@firma.de>"));
         EXPECT_TRUE(log.contains("S: 250"));
@@ -242,13 +239,9 @@ TEST(SmtpMail, ErrorTextsFallIntoTheirClasses) {
     third.ServerAddr = QStringLiteral("127.0.0.1");
     third.ServerPort = TestServers::freePort(); // nobody listens there
     setMessage(third, QStringLiteral("a@example.org"));
-    EXPECT_EQ(third.SendMail(), SmtpMail::ConnectionError);
-    EXPECT_TRUE(
-        third.LastErrorDescription().contains(QStringLiteral("Error with connecting server")));
+    expectConnectionError(third);
     third.ServerAddr = QStringLiteral("host/../x");
-    EXPECT_EQ(third.SendMail(), SmtpMail::ConnectionError);
-    EXPECT_TRUE(
-        third.LastErrorDescription().contains(QStringLiteral("Error with connecting server")));
+    expectConnectionError(third);
 }
 
 TEST(SmtpMail, TlsByStartTlsAndFromTheFirstByteWithVerifiedCertificates) {
@@ -269,9 +262,7 @@ TEST(SmtpMail, TlsByStartTlsAndFromTheFirstByteWithVerifiedCertificates) {
         // The test certificate is no authority of the system: refused until it is added.
         ASSERT_EQ(mail.SslInit(), 0);
         mail.SslStart();
-        EXPECT_EQ(mail.SendMail(), SmtpMail::ConnectionError);
-        EXPECT_TRUE(
-            mail.LastErrorDescription().contains(QStringLiteral("Error with connecting server")));
+        expectConnectionError(mail);
 
         mail.CaFile = server.caFile();
         ASSERT_EQ(mail.SslInit(), 0) << mail.LastErrorDescription().toStdString();
@@ -289,9 +280,7 @@ TEST(SmtpMail, TlsByStartTlsAndFromTheFirstByteWithVerifiedCertificates) {
     SmtpMail mail;
     pointAt(mail, server);
     setMessage(mail, QStringLiteral("a@example.org"));
-    EXPECT_EQ(mail.SendMail(), SmtpMail::ConnectionError);
-    EXPECT_TRUE(
-        mail.LastErrorDescription().contains(QStringLiteral("Error with connecting server")));
+    expectConnectionError(mail);
 
     // A missing certificate file is reported, not ignored.
     mail.CaFile = QStringLiteral("/nicht/vorhanden.pem");
@@ -307,11 +296,7 @@ TEST(SmtpMail, FinishedMessageIsSentUnchanged) {
     const QByteArray message = "From: a@firma.de\nTo: x@example.org\nSubject: Fertig\n"
                                "Content-Type: text/html; charset=utf-8\n\n<p>M\xC3\xBCller</p>\n"
                                ".Punkt am Zeilenanfang\n";
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(message);
-    }
+    ASSERT_NO_FATAL_FAILURE(writeBytes(path, message));
     SmtpMail mail;
     pointAt(mail, server);
     mail.FromAddr = QStringLiteral("a@firma.de");

@@ -31,15 +31,10 @@ TEST(GridLayout, RoundTripAndFittingToTheTable) {
 TEST(GridLayout, SmallOrForeignFilesAreIgnored) {
     TempProgramFolder dir;
     const QString path = dir.file("klein.grd");
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(80, 'x'));
-    f.close();
+    ASSERT_NO_FATAL_FAILURE(writeBytes(path, QByteArray(80, 'x')));
     GridLayout layout;
     EXPECT_FALSE(layout.load(path)); // 80 bytes
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(400, 'x'));
-    f.close();
+    ASSERT_NO_FATAL_FAILURE(writeBytes(path, QByteArray(400, 'x')));
     EXPECT_FALSE(layout.load(path)); // no layout header
     EXPECT_FALSE(layout.load(dir.file("fehlt.grd")));
     EXPECT_TRUE(layout.columns.isEmpty());

@@ -67,10 +67,7 @@ TEST(GridSetup, OpeningLayoutTakesOnlyFilesOverHundredBytesAndAppliesCaptions) {
     EXPECT_EQ(layout.columns[3].width, 0);
 
     // A file of 100 bytes is ignored.
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(100, 'x'));
-    f.close();
+    ASSERT_NO_FATAL_FAILURE(writeBytes(path, QByteArray(100, 'x')));
     layout = GridSetup::openingLayout(path, fields, proLines, &fromFile);
     EXPECT_FALSE(fromFile);
     EXPECT_EQ(layout.columns[0].field, QStringLiteral("ID"));

@@ -10,14 +10,10 @@
 
 namespace {
 
-class MarkingTest : public ::testing::Test {
+class MarkingTest : public StandardDatabaseTest {
 protected:
     void SetUp() override {
-        layOutStandardDatabase(state, folder.path());
-        ScriptedMessages none;
-        ASSERT_TRUE(OpenDatabase(state, "Database.ini", none));
-        table = state.currentTable();
-        ASSERT_NE(table, nullptr);
+        ASSERT_NO_FATAL_FAILURE(StandardDatabaseTest::SetUp());
         const char* names[] = {"Maier", "Schulz", "Kurz",  "O'Neill", "Braun",
                                "Weber", "Koch",   "Lange", "Wolf",    "Krause"};
         for (int i = 0; i < 10; ++i) {
@@ -39,9 +35,6 @@ protected:
         return ids;
     }
 
-    TempProgramFolder folder;
-    AppState state;
-    AddressTable* table = nullptr;
     QStringList statusTexts;
     Marking::StatusFn status = [this](const QString& text) { statusTexts << text; };
 };

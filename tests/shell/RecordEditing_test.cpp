@@ -5,12 +5,6 @@
 
 namespace {
 
-QString duplicateQuestion(const QString& line) {
-    return "Ein Datensatz mit der Emailadresse " + line +
-           " befindet sich bereits in der Datenbank! Wollen Sie diesen Datensatz trotzdem "
-           "hinzufügen???";
-}
-
 class RecordEditingTest : public OpenStandardDatabase {
 protected:
     void SetUp() override {

@@ -9,18 +9,16 @@
 #include <QPair>
 #include <gtest/gtest.h>
 
-// A program folder with the standard database open and a few helpers to fill it.
-class OpenStandardDatabase : public ::testing::Test {
-protected:
-    void SetUp() override {
-        layOutStandardDatabase(state, folder.path());
-        ScriptedMessages messages;
-        ASSERT_TRUE(OpenDatabase(state, "Database.ini", messages));
-        table = state.currentTable();
-        ASSERT_TRUE(table);
-    }
-    void TearDown() override { CloseDatabase(state); }
+// The question before a record with an address already in the table is saved.
+inline QString duplicateQuestion(const QString& line) {
+    return "Ein Datensatz mit der Emailadresse " + line +
+           " befindet sich bereits in der Datenbank! Wollen Sie diesen Datensatz trotzdem "
+           "hinzufügen???";
+}
 
+// A program folder with the standard database open and a few helpers to fill it.
+class OpenStandardDatabase : public StandardDatabaseTest {
+protected:
     // Appends and posts a record with these field texts.
     void add(const QList<QPair<QString, QString>>& fields) {
         table->append();
@@ -44,8 +42,4 @@ protected:
             return v.toLongLong() ? QStringLiteral("True") : QStringLiteral("False");
         return v.isNull() ? QString() : v.toString();
     }
-
-    TempProgramFolder folder;
-    AppState state;
-    AddressTable* table = nullptr;
 };

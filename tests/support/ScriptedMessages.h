@@ -41,3 +41,24 @@ private:
     QList<Expected> m_expected;
     QStringList m_shown;
 };
+
+// Records every box ("I:", "E:", "Q:", "Q3:" before its text) and answers every
+// question the same way; for texts known only at run time.
+class RecordingMessages : public Messages {
+public:
+    explicit RecordingMessages(bool answer = false) : m_answer(answer) {}
+    void information(const QString& text) override { shown << "I:" + text; }
+    void error(const QString& text) override { shown << "E:" + text; }
+    bool question(const QString& text) override {
+        shown << "Q:" + text;
+        return m_answer;
+    }
+    Answer questionYesNoAbort(const QString& text) override {
+        shown << "Q3:" + text;
+        return m_answer ? Answer::Yes : Answer::No;
+    }
+    QStringList shown;
+
+private:
+    bool m_answer;
+};

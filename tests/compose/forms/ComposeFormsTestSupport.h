@@ -9,6 +9,7 @@
 #include "shell/AppState.h"
 #include "shell/Startup.h"
 #include "support/TempProgramFolder.h"
+#include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QList>
@@ -16,6 +17,7 @@
 #include <QString>
 #include <QStringList>
 #include <gtest/gtest.h>
+#include <initializer_list>
 #include <vector>
 
 // A FilePicker for tests: gives the scripted answers in order (an empty answer is a
@@ -66,53 +68,30 @@ private:
     QStringList m_answers;
 };
 
-struct TestPerson {
-    const char* mail;
-    const char* name;
-    const char* anrede;
-};
+// Marks the records with these IDs.
+inline void markIds(AddressTable* table, std::initializer_list<qint64> ids) {
+    ASSERT_NE(table, nullptr);
+    for (qint64 id : ids) {
+        ASSERT_TRUE(table->locateId(id));
+        table->edit();
+        table->setBool(QStringLiteral("Selected"), true);
+        ASSERT_TRUE(table->post());
+    }
+}
 
 // Environment of one window test: program folder with the shipped files, home folder,
 // system temp folder and settings store of its own. The standard database holds the
-// given people (IDs from 1 in this order).
-class ComposeEnvironment {
+// first `people` of Anna Maier, Bernd Schulz, Carla Ernst and Dora Dorn (IDs from 1).
+class ComposeEnvironment : public IsolatedEnvironment {
 public:
-    explicit ComposeEnvironment(const std::vector<TestPerson>& people) {
-        for (const char* name : {"QUILLON_HOME", "HOME", "XDG_CONFIG_HOME", "TMPDIR"})
-            m_saved.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
-        qputenv("QUILLON_HOME", m_program.path().toLocal8Bit());
-        qputenv("HOME", m_home.path().toLocal8Bit());
-        qputenv("TMPDIR", m_temp.path().toLocal8Bit());
-        qunsetenv("XDG_CONFIG_HOME");
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                           m_home.path() + QStringLiteral("settings"));
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
-                           m_home.path() + QStringLiteral("settings"));
-        Startup::layOutShippedFiles(m_program.path());
-        SilentMessages silent;
-        EXPECT_TRUE(CreateTableFromDefinition(dataFolder(), QStringLiteral("Database"), silent));
-        AddressTable table;
-        EXPECT_TRUE(table.open(dataFolder() + QStringLiteral("Database.DB")));
-        for (const TestPerson& p : people) {
-            table.append();
-            table.setString(QStringLiteral("Mail"), QString::fromUtf8(p.mail));
-            table.setString(QStringLiteral("Name"), QString::fromUtf8(p.name));
-            table.setString(QStringLiteral("Anrede"), QString::fromUtf8(p.anrede));
-            EXPECT_TRUE(table.post());
-        }
+    explicit ComposeEnvironment(int people) : IsolatedEnvironment(true) {
+        const std::vector<std::vector<const char*>> all = {{"anna@example.de", "Maier", "Frau"},
+                                                           {"bernd@example.de", "Schulz", "Herr"},
+                                                           {"carla@example.de", "Ernst", "Frau"},
+                                                           {"dora@example.de", "Dorn", "Frau"}};
+        layOutFilledStandardDatabase(programFolder(), {"Mail", "Name", "Anrede"},
+                                     {all.begin(), all.begin() + people});
     }
-    ~ComposeEnvironment() {
-        for (const auto& s : m_saved) {
-            if (s.was)
-                qputenv(s.name, s.value);
-            else
-                qunsetenv(s.name);
-        }
-    }
-
-    QString programFolder() const { return m_program.path(); }
-    QString dataFolder() const { return m_program.path() + QStringLiteral("Data/"); }
-    QString systemTemp() const { return m_temp.path(); }
 
     // Points the state at the folders and opens the standard database, as start-up does.
     void openInto(AppState& state) const {
@@ -135,15 +114,4 @@ public:
         EXPECT_TRUE(
             TextFile::writeLines(dataFolder() + QStringLiteral("AbsenderMails.ini"), {senderLine}));
     }
-
-private:
-    struct Saved {
-        const char* name;
-        bool was;
-        QByteArray value;
-    };
-    TempProgramFolder m_program;
-    TempProgramFolder m_home;
-    TempProgramFolder m_temp;
-    std::vector<Saved> m_saved;
 };

@@ -7,6 +7,7 @@
 #include "compose/forms/TOpenOrNewForm.h"
 #include "platform/DocumentOpener.h"
 #include "shell/forms/TMainForm.h"
+#include "support/FormTestSupport.h"
 #include "support/ScriptedMessages.h"
 
 #include <QAction>
@@ -21,46 +22,18 @@
 
 namespace {
 
-QString u(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-class RecordingOpener : public DocumentOpener {
-public:
-    RecordingOpener() { DocumentOpener::install(this); }
-    ~RecordingOpener() override { DocumentOpener::install(nullptr); }
-    bool openUrl(const QUrl& url) override {
-        opened << url.toString();
-        return true;
-    }
-    bool startBrowser(const QString&) override { return false; }
-    QStringList opened;
-};
-
 class WizardTest : public ::testing::Test {
 protected:
     void SetUp() override {
         form = std::make_unique<TMainForm>();
         form->show();
         QApplication::processEvents();
-        AddressTable* table = form->state().currentTable();
-        ASSERT_NE(table, nullptr);
-        for (qint64 id : {1, 3}) {
-            ASSERT_TRUE(table->locateId(id));
-            table->edit();
-            table->setBool(QStringLiteral("Selected"), true);
-            ASSERT_TRUE(table->post());
-        }
+        ASSERT_NO_FATAL_FAILURE(markIds(form->state().currentTable(), {1, 3}));
         wizard = form->compositionWizard();
         QDir().mkpath(form->state().folders.lettersFolder);
     }
     void TearDown() override { form.reset(); }
 
-    static void click(QWidget* page, const char* name) {
-        auto* b = page->findChild<QPushButton*>(QLatin1String(name));
-        ASSERT_NE(b, nullptr) << name;
-        QTest::mouseClick(b, Qt::LeftButton);
-    }
     static void choose(QWidget* page, const char* name) {
         auto* r = page->findChild<QRadioButton*>(QLatin1String(name));
         ASSERT_NE(r, nullptr) << name;
@@ -74,9 +47,7 @@ protected:
                wizard->actionPage()->isVisible();
     }
 
-    ComposeEnvironment env{{{"anna@example.de", "Maier", "Frau"},
-                            {"bernd@example.de", "Schulz", "Herr"},
-                            {"carla@example.de", "Ernst", "Frau"}}};
+    ComposeEnvironment env{3};
     std::unique_ptr<TMainForm> form;
     CompositionWizard* wizard = nullptr;
 };
@@ -86,7 +57,7 @@ protected:
 TEST_F(WizardTest, F2LeadsThroughThePagesToTheComposer) {
     ScriptedMessages messages;
     ScriptedFilePicker picker;
-    form->findChild<QAction*>("SerienEmailschreiben1")->trigger();
+    child<QAction>(form.get(), "SerienEmailschreiben1")->trigger();
     EXPECT_EQ(form->state().markedCountForSend, 2);
 
     // Start page with the marked count.
@@ -94,17 +65,17 @@ TEST_F(WizardTest, F2LeadsThroughThePagesToTheComposer) {
     ASSERT_TRUE(start->isVisible());
     EXPECT_TRUE(start->isModal());
     EXPECT_EQ(start->windowTitle(), "Serien E-Mails erstellen");
-    EXPECT_EQ(start->findChild<QLabel*>("CountLabel")->text(),
+    EXPECT_EQ(child<QLabel>(start, "CountLabel")->text(),
               u("Serien-E-Mail wird an 2 markierte Datensätze gesendet."));
     click(start, "WeiterBitBtn");
 
     // Type page: HTML and samples shown but not available; "Weiter" needs a choice.
     THTMLorTEXTForm* type = wizard->typePage();
     ASSERT_TRUE(type->isVisible());
-    EXPECT_EQ(type->findChild<QPushButton*>("AbbrechenBitBtn")->text(), "Abbruch");
-    EXPECT_FALSE(type->findChild<QRadioButton*>("HTMLRadioButton")->isEnabled());
-    EXPECT_FALSE(type->findChild<QRadioButton*>("MusterRadioButton")->isEnabled());
-    EXPECT_EQ(type->findChild<QRadioButton*>("TextRadioButton")->text(), "Text E-Mail");
+    EXPECT_EQ(child<QPushButton>(type, "AbbrechenBitBtn")->text(), "Abbruch");
+    EXPECT_FALSE(child<QRadioButton>(type, "HTMLRadioButton")->isEnabled());
+    EXPECT_FALSE(child<QRadioButton>(type, "MusterRadioButton")->isEnabled());
+    EXPECT_EQ(child<QRadioButton>(type, "TextRadioButton")->text(), "Text E-Mail");
     messages.expectInformation("Bitte zuerst eine Auswahl treffen!");
     click(type, "WeiterBitBtn");
     EXPECT_TRUE(messages.allShown());
@@ -116,7 +87,7 @@ TEST_F(WizardTest, F2LeadsThroughThePagesToTheComposer) {
     TOpenOrNewForm* action = wizard->actionPage();
     ASSERT_TRUE(action->isVisible());
     EXPECT_EQ(action->windowTitle(), "Serien E-Mail erstellen");
-    EXPECT_FALSE(action->findChild<QRadioButton*>("ImportIntRadioButton")->isEnabled());
+    EXPECT_FALSE(child<QRadioButton>(action, "ImportIntRadioButton")->isEnabled());
     messages.expectInformation("Bitte zuerst eine Auswahl treffen!");
     click(action, "WeiterBitBtn");
     EXPECT_TRUE(messages.allShown());
@@ -134,38 +105,38 @@ TEST_F(WizardTest, F2LeadsThroughThePagesToTheComposer) {
 
     TMailerForm* mailer = form->mailerForm();
     ASSERT_TRUE(mailer->isVisible());
-    EXPECT_EQ(mailer->findChild<QLineEdit*>("SubjectEdit")->text(), "Betreff der Vorlage");
-    EXPECT_EQ(mailer->findChild<QPlainTextEdit*>("MessageMemo")->toPlainText(), "Hallo $NAME");
-    QTest::mouseClick(mailer->findChild<QPushButton*>("AbortBitBtn"), Qt::LeftButton);
+    EXPECT_EQ(child<QLineEdit>(mailer, "SubjectEdit")->text(), "Betreff der Vorlage");
+    EXPECT_EQ(child<QPlainTextEdit>(mailer, "MessageMemo")->toPlainText(), "Hallo $NAME");
+    QTest::mouseClick(child<QPushButton>(mailer, "AbortBitBtn"), Qt::LeftButton);
     EXPECT_FALSE(mailer->isVisible());
 
     // Again, cancelling the template dialog: the template chosen the last time.
-    form->findChild<QAction*>("SerienEmailschreiben1")->trigger();
+    child<QAction>(form.get(), "SerienEmailschreiben1")->trigger();
     click(start, "WeiterBitBtn");
     click(type, "WeiterBitBtn"); // the pages keep their choices
     picker.answer(QString());
     click(action, "WeiterBitBtn");
     ASSERT_TRUE(mailer->isVisible());
     EXPECT_EQ(mailer->currentTemplate().templatePath, letters("Vorlage.mail"));
-    EXPECT_EQ(mailer->findChild<QLineEdit*>("SubjectEdit")->text(), "Betreff der Vorlage");
-    QTest::mouseClick(mailer->findChild<QPushButton*>("AbortBitBtn"), Qt::LeftButton);
+    EXPECT_EQ(child<QLineEdit>(mailer, "SubjectEdit")->text(), "Betreff der Vorlage");
+    QTest::mouseClick(child<QPushButton>(mailer, "AbortBitBtn"), Qt::LeftButton);
 
     // A new mail: empty subject and body, no template path.
-    form->findChild<QAction*>("SerienEmailschreiben1")->trigger();
+    child<QAction>(form.get(), "SerienEmailschreiben1")->trigger();
     click(start, "WeiterBitBtn");
     click(type, "WeiterBitBtn");
     choose(action, "NeueRadioButton");
     click(action, "WeiterBitBtn");
     ASSERT_TRUE(mailer->isVisible());
-    EXPECT_TRUE(mailer->findChild<QLineEdit*>("SubjectEdit")->text().isEmpty());
-    EXPECT_TRUE(mailer->findChild<QPlainTextEdit*>("MessageMemo")->toPlainText().isEmpty());
+    EXPECT_TRUE(child<QLineEdit>(mailer, "SubjectEdit")->text().isEmpty());
+    EXPECT_TRUE(child<QPlainTextEdit>(mailer, "MessageMemo")->toPlainText().isEmpty());
     EXPECT_TRUE(mailer->currentTemplate().templatePath.isEmpty());
-    QTest::mouseClick(mailer->findChild<QPushButton*>("AbortBitBtn"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(mailer, "AbortBitBtn"), Qt::LeftButton);
 }
 
 TEST_F(WizardTest, BackAndCancelCloseThePages) {
     ScriptedMessages messages;
-    form->findChild<QAction*>("SerienEmailschreiben1")->trigger();
+    child<QAction>(form.get(), "SerienEmailschreiben1")->trigger();
     TMailquestionsForm* start = wizard->startPage();
     THTMLorTEXTForm* type = wizard->typePage();
     TOpenOrNewForm* action = wizard->actionPage();
@@ -188,7 +159,7 @@ TEST_F(WizardTest, BackAndCancelCloseThePages) {
     EXPECT_FALSE(anyPageVisible());
 
     // "Abbrechen" on the action page closes every page; no composer opens.
-    form->findChild<QAction*>("SerienEmailschreiben1")->trigger();
+    child<QAction>(form.get(), "SerienEmailschreiben1")->trigger();
     click(start, "WeiterBitBtn");
     choose(type, "TextRadioButton");
     click(type, "WeiterBitBtn");
@@ -208,7 +179,7 @@ TEST_F(WizardTest, BackAndCancelCloseThePages) {
     messages.expectInformation(
         u("Keine Datensätze zum versenden markiert! \rKlicken Sie doppelt auf die Spalte "
           "\"Selected\" um Datensätze zu markieren!"));
-    form->findChild<QAction*>("SerienEmailschreiben1")->trigger();
+    child<QAction>(form.get(), "SerienEmailschreiben1")->trigger();
     EXPECT_FALSE(anyPageVisible());
 }
 
@@ -223,8 +194,8 @@ TEST_F(WizardTest, SingleMailToTheCurrentRecord) {
     table->setString(QStringLiteral("Mail"), QStringLiteral("Bernd.Schulz@Example.DE"));
     ASSERT_TRUE(table->post());
     ASSERT_TRUE(table->locateId(2));
-    form->findChild<QAction*>("OutlookmitderselektiertenEmailstarten1")->trigger();
-    form->findChild<QAction*>("OutlookStarten")->trigger();
+    child<QAction>(form.get(), "OutlookmitderselektiertenEmailstarten1")->trigger();
+    child<QAction>(form.get(), "OutlookStarten")->trigger();
     EXPECT_EQ(opener.opened,
               QStringList({"mailto:bernd.schulz@example.de", "mailto:bernd.schulz@example.de"}));
 }

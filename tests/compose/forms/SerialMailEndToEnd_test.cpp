@@ -11,6 +11,7 @@
 #include "send/forms/TLogForm.h"
 #include "shell/forms/AddressGridModel.h"
 #include "shell/forms/TMainForm.h"
+#include "support/FormTestSupport.h"
 #include "support/ScriptedMessages.h"
 
 #include <QAbstractItemModel>
@@ -29,12 +30,6 @@
 #include <memory>
 
 namespace {
-
-void click(QWidget* parent, const char* name) {
-    auto* b = parent->findChild<QPushButton*>(QLatin1String(name));
-    ASSERT_NE(b, nullptr) << name;
-    QTest::mouseClick(b, Qt::LeftButton);
-}
 
 // Four records in the standard database, the account pointing at the test server, the
 // main window shown with the first three records marked by double clicks, and the
@@ -66,9 +61,9 @@ protected:
         ASSERT_TRUE(wizard->startPage()->isVisible());
         EXPECT_EQ(form->state().markedCountForSend, 3);
         click(wizard->startPage(), "WeiterBitBtn");
-        wizard->typePage()->findChild<QRadioButton*>("TextRadioButton")->setChecked(true);
+        child<QRadioButton>(wizard->typePage(), "TextRadioButton")->setChecked(true);
         click(wizard->typePage(), "WeiterBitBtn");
-        wizard->actionPage()->findChild<QRadioButton*>("NeueRadioButton")->setChecked(true);
+        child<QRadioButton>(wizard->actionPage(), "NeueRadioButton")->setChecked(true);
         click(wizard->actionPage(), "WeiterBitBtn");
         mailer = form->mailerForm();
         ASSERT_TRUE(mailer->isVisible());
@@ -77,14 +72,14 @@ protected:
 
     // Subject and body typed, $NAME inserted from the list after "Hallo".
     void writeMail() {
-        QTest::keyClicks(mailer->findChild<QLineEdit*>("SubjectEdit"), "Angebot an $NAME");
-        auto* body = mailer->findChild<QPlainTextEdit*>("MessageMemo");
+        QTest::keyClicks(child<QLineEdit>(mailer, "SubjectEdit"), "Angebot an $NAME");
+        auto* body = child<QPlainTextEdit>(mailer, "MessageMemo");
         QTest::keyClicks(body, "Hallo");
-        auto* list = mailer->findChild<QListWidget*>("VariablesListBox");
+        auto* list = child<QListWidget>(mailer, "VariablesListBox");
         for (int i = 0; i < list->count(); ++i)
             if (list->item(i)->text().section(QChar(' '), 0, 0) == QStringLiteral("$NAME"))
                 list->setCurrentRow(i);
-        QTest::mouseClick(mailer->findChild<QWidget*>("VariableSpeedButton"), Qt::LeftButton);
+        QTest::mouseClick(child<QWidget>(mailer, "VariableSpeedButton"), Qt::LeftButton);
         QTest::keyClick(body, Qt::Key_End);
         QTest::keyClick(body, Qt::Key_Return);
         QTest::keyClicks(body, "bis bald");
@@ -103,10 +98,7 @@ protected:
     }
 
     SmtpTestServer server;
-    ComposeEnvironment env{{{"anna@example.de", "Maier", "Frau"},
-                            {"bernd@example.de", "Schulz", "Herr"},
-                            {"carla@example.de", "Ernst", "Frau"},
-                            {"dora@example.de", "Dorn", "Frau"}}};
+    ComposeEnvironment env{4};
     ScriptedMessages messages;
     std::unique_ptr<TMainForm> form;
     TMailerForm* mailer = nullptr;
@@ -120,7 +112,7 @@ TEST_F(SerialMailEndToEnd, ThreeMarkedRecordsReachTheServerMergedAndAreBookedSen
     click(mailer, "SendBitBtn");
     EXPECT_TRUE(messages.allShown());
     EXPECT_TRUE(mailer->isVisible());
-    EXPECT_TRUE(mailer->findChild<QWidget*>("SelectVariablesPanel")->isVisible());
+    EXPECT_TRUE(child<QWidget>(mailer, "SelectVariablesPanel")->isVisible());
     EXPECT_TRUE(server.received().isEmpty());
 
     writeMail();
@@ -142,8 +134,8 @@ TEST_F(SerialMailEndToEnd, ThreeMarkedRecordsReachTheServerMergedAndAreBookedSen
 
     // The run closed the composer and the table shows the bookkeeping.
     EXPECT_FALSE(mailer->isVisible());
-    EXPECT_EQ(mailer->findChild<QListWidget*>("ListBox1")->count(), 3);
-    EXPECT_EQ(mailer->findChild<QLabel*>("TotalLabel")->text(), "3 von 3");
+    EXPECT_EQ(child<QListWidget>(mailer, "ListBox1")->count(), 3);
+    EXPECT_EQ(child<QLabel>(mailer, "TotalLabel")->text(), "3 von 3");
     AddressTable* table = form->state().currentTable();
     EXPECT_FALSE(table->filtered());
     ASSERT_EQ(table->recordCount(), 4);
@@ -164,7 +156,7 @@ TEST_F(SerialMailEndToEnd, ThreeMarkedRecordsReachTheServerMergedAndAreBookedSen
         logged = log->lines();
         log->reject();
     });
-    form->findChild<QAction*>("LogDateimitzuletztversendetenEmails1")->trigger();
+    child<QAction>(form.get(), "LogDateimitzuletztversendetenEmails1")->trigger();
     EXPECT_EQ(logged, QStringList({"anna@example.de", "bernd@example.de", "carla@example.de"}));
 }
 
@@ -172,7 +164,7 @@ TEST_F(SerialMailEndToEnd, ThreeMarkedRecordsReachTheServerMergedAndAreBookedSen
 // those after it stay marked, and sending again delivers exactly those.
 TEST_F(SerialMailEndToEnd, AbbrechenStopsTheRunAndSendingAgainResumes) {
     writeMail();
-    auto* sentList = mailer->findChild<QListWidget*>("ListBox1");
+    auto* sentList = child<QListWidget>(mailer, "ListBox1");
     // As soon as the first address is listed as sent, the user tries to close the main
     // window (the run holds its table), then clicks "Abbrechen".
     bool mainWindowClosed = true;
@@ -181,7 +173,7 @@ TEST_F(SerialMailEndToEnd, AbbrechenStopsTheRunAndSendingAgainResumes) {
         QObject::connect(sentList->model(), &QAbstractItemModel::rowsInserted, mailer, [&] {
             QObject::disconnect(once);
             mainWindowClosed = form->close();
-            previewDuringRun = mailer->findChild<QPushButton*>("PreviewBitBtn")->isEnabled();
+            previewDuringRun = child<QPushButton>(mailer, "PreviewBitBtn")->isEnabled();
             click(mailer, "AbortBitBtn");
         });
     click(mailer, "SendBitBtn");
@@ -212,5 +204,5 @@ TEST_F(SerialMailEndToEnd, AbbrechenStopsTheRunAndSendingAgainResumes) {
     EXPECT_EQ(got[2].recipients, QStringList{"carla@example.de"});
     for (qint64 id = 1; id <= 3; ++id)
         EXPECT_FALSE(booked(id).selected) << id;
-    EXPECT_EQ(mailer->findChild<QLabel*>("TotalLabel")->text(), "2 von 2");
+    EXPECT_EQ(child<QLabel>(mailer, "TotalLabel")->text(), "2 von 2");
 }

@@ -3,7 +3,9 @@
 #include "ComposeFormsTestSupport.h"
 #include "compose/MailTemplate.h"
 #include "database/WebSettings.h"
+#include "support/FormTestSupport.h"
 #include "support/ScriptedMessages.h"
+#include "support/TempProgramFolder.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,26 +25,14 @@
 
 namespace {
 
-QString u(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-class MailerFormTest : public ::testing::Test {
+class MailerFormTest : public WindowTest<TMailerForm> {
 protected:
     void SetUp() override {
         env.openInto(state);
         QDir().mkpath(state.folders.lettersFolder);
         form = std::make_unique<TMailerForm>(state);
     }
-    void TearDown() override { form.reset(); }
-
-    template <typename T> T* child(const char* name) const {
-        T* w = form->findChild<T*>(QLatin1String(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
-    }
     QPushButton* button(const char* name) const { return child<QPushButton>(name); }
-    void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
     QPlainTextEdit* memo() const { return child<QPlainTextEdit>("MessageMemo"); }
     QString letters(const QString& name) const { return state.folders.lettersFolder + name; }
     // Puts the caret into the body at line and column.
@@ -60,9 +50,8 @@ protected:
         ASSERT_TRUE(list->currentItem());
     }
 
-    ComposeEnvironment env{{{"anna@example.de", "Maier", "Frau"}}};
+    ComposeEnvironment env{1};
     AppState state;
-    std::unique_ptr<TMailerForm> form;
 };
 
 } // namespace
@@ -263,11 +252,7 @@ TEST_F(MailerFormTest, AttachmentAddAndRemoveRewritesTheTemplate) {
     ScriptedMessages messages;
     ScriptedFilePicker picker;
     const QString attachment = env.programFolder() + "Preisliste.pdf";
-    {
-        QFile f(attachment);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("%PDF");
-    }
+    ASSERT_NO_FATAL_FAILURE(writeBytes(attachment, "%PDF"));
     TextFile::writeLines(letters("Angebot.mail"),
                          {"[SUBJECT]", "Angebot", "[TEXT]", "Hallo", "[ATTACHEMENT]", attachment});
     // Opened from the wizard with the template path.

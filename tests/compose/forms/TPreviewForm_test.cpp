@@ -19,14 +19,8 @@ protected:
     void SetUp() override {
         env.openInto(state);
         // Marked: IDs 2 and 4.
-        AddressTable* table = state.currentTable();
-        for (qint64 id : {2, 4}) {
-            ASSERT_TRUE(table->locateId(id));
-            table->edit();
-            table->setBool(QStringLiteral("Selected"), true);
-            ASSERT_TRUE(table->post());
-        }
-        ASSERT_TRUE(table->locateId(1));
+        ASSERT_NO_FATAL_FAILURE(markIds(state.currentTable(), {2, 4}));
+        ASSERT_TRUE(state.currentTable()->locateId(1));
         mailer = std::make_unique<TMailerForm>(state);
         mailer->openForComposition(MailTemplate::Mode::Text, QString());
         preview = mailer->previewForm();
@@ -45,10 +39,7 @@ protected:
     QString subject() const { return child<QLineEdit>("PreviewSubjectEdit")->text(); }
     QString body() const { return child<QPlainTextEdit>("PreviewMemo")->toPlainText(); }
 
-    ComposeEnvironment env{{{"anna@example.de", "Maier", "Frau"},
-                            {"bernd@example.de", "Schulz", "Herr"},
-                            {"carla@example.de", "Ernst", "Frau"},
-                            {"dora@example.de", "Dorn", "Frau"}}};
+    ComposeEnvironment env{4};
     AppState state;
     std::unique_ptr<TMailerForm> mailer;
     TPreviewForm* preview = nullptr;

@@ -7,6 +7,7 @@
 #include "database/forms/TNewDatabaseForm.h"
 #include "database/forms/TSelectDatabaseForm.h"
 #include "shell/AppState.h"
+#include "support/FormTestSupport.h"
 #include "support/ScriptedMessages.h"
 #include "support/TempProgramFolder.h"
 
@@ -23,12 +24,6 @@
 namespace {
 
 const QString kNoChoice = QStringLiteral("Bitte treffen Sie zuerst eine Auswahl!");
-
-template <typename T> T* child(QWidget* parent, const char* name) {
-    T* w = parent->findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-}
 
 void doubleClickRow(QListWidget* list, int row) {
     const QRect rect = list->visualItemRect(list->item(row));

@@ -3,6 +3,7 @@
 #include "hygiene/forms/TSelectiveDuplicateForm.h"
 
 #include "hygiene/HygieneTestSupport.h"
+#include "support/FormTestSupport.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -11,12 +12,6 @@
 #include <QTimer>
 
 namespace {
-
-template <typename T> T* child(QWidget* parent, const char* name) {
-    T* w = parent->findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-}
 
 // Clicks a button of a dialog once the dialog's own event loop runs.
 void clickLater(QWidget* dialog, const char* button) {

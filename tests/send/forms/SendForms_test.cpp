@@ -38,11 +38,6 @@ public:
     QStringList filters;
 };
 
-QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 void click(QWidget* form, const char* name) {
     auto* button = form->findChild<QPushButton*>(QString::fromLatin1(name));
     ASSERT_NE(button, nullptr) << name;
@@ -74,7 +69,7 @@ TEST(TErrorMailForm, ShowsTheListAndSavesIt) {
     click(&form, "SaveButton");
     EXPECT_EQ(picker.starts.value(0), folder.path() + "untitled.txt");
     EXPECT_EQ(picker.filters.value(0), QStringLiteral("Textdatei (.txt) (*.txt)"));
-    EXPECT_EQ(bytesOf(target), QByteArray("2: kein-at.example.org\r\n7: m\xFCller@\r\n"));
+    EXPECT_EQ(readBytes(target), QByteArray("2: kein-at.example.org\r\n7: m\xFCller@\r\n"));
 
     // A name without extension gets ".txt"; an existing file of that name is asked about.
     {
@@ -111,7 +106,7 @@ TEST(TErrorMailForm, PrintsHeaderRuleAndLines) {
     printer.setOutputFileName(pdf);
     form.setPrinter(&printer);
     click(&form, "PrintButton");
-    const QByteArray bytes = bytesOf(pdf);
+    const QByteArray bytes = readBytes(pdf);
     EXPECT_TRUE(bytes.startsWith("%PDF"));
     EXPECT_GT(bytes.size(), 500);
 }

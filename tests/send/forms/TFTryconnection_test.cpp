@@ -3,6 +3,7 @@
 #include "common/IniFile.h"
 #include "settings/SettingsTestSupport.h"
 #include "settings/forms/TOptionsForm.h"
+#include "support/FormTestSupport.h"
 #include "support/ScriptedMessages.h"
 #include "support/SmtpTestServer.h"
 #include "support/TempProgramFolder.h"
@@ -15,10 +16,6 @@
 #include <memory>
 
 namespace {
-
-QString u(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 // The options dialog as the program opens it, with its connection test window.
 class ConnectionTestWindow : public ::testing::Test {

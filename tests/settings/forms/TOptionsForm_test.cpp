@@ -3,6 +3,7 @@
 #include "common/IniFile.h"
 #include "platform/DocumentOpener.h"
 #include "settings/SettingsTestSupport.h"
+#include "support/FormTestSupport.h"
 #include "support/ScriptedMessages.h"
 #include "support/TempProgramFolder.h"
 
@@ -18,39 +19,13 @@
 
 namespace {
 
-QString u(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-class RecordingOpener : public DocumentOpener {
-public:
-    bool openUrl(const QUrl& url) override {
-        opened << url.toString();
-        return true;
-    }
-    bool startBrowser(const QString&) override { return false; }
-    QStringList opened;
-};
-
-class OptionsFormTest : public ::testing::Test {
+class OptionsFormTest : public WindowTest<TOptionsForm> {
 protected:
     void SetUp() override {
         layOutSettingsFolder(state, folder.path());
-        DocumentOpener::install(&opener);
         form = std::make_unique<TOptionsForm>(state);
     }
-    void TearDown() override {
-        form.reset();
-        DocumentOpener::install(nullptr);
-    }
-
-    template <typename T> T* child(const char* name) const {
-        T* w = form->findChild<T*>(QLatin1String(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
-    }
     QLineEdit* edit(const char* name) const { return child<QLineEdit>(name); }
-    void click(const char* name) { QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton); }
     void retype(const char* name, const QString& text) {
         QLineEdit* e = edit(name);
         e->selectAll();
@@ -74,7 +49,6 @@ protected:
     TempProgramFolder folder;
     AppState state;
     RecordingOpener opener;
-    std::unique_ptr<TOptionsForm> form;
 };
 
 } // namespace
@@ -151,20 +125,15 @@ TEST_F(OptionsFormTest, ShowsEveryControlWithItsTexts) {
 
 TEST_F(OptionsFormTest, PortDelayAndPanelRules) {
     open();
-    retype("SMTPPortEdit", "58x");
-    EXPECT_EQ(edit("SMTPPortEdit")->text(), "25");
-    retype("POPPortEdit", "");
-    EXPECT_EQ(edit("POPPortEdit")->text(), "110");
-    retype("DelayEdit", "-");
-    EXPECT_EQ(edit("DelayEdit")->text(), "0");
-    retype("DelayEdit", "12");
-    EXPECT_EQ(edit("DelayEdit")->text(), "12");
-    retype("Edit9", "");
-    EXPECT_EQ(edit("Edit9")->text(), "");
-    retype("Edit9", "31a");
-    EXPECT_EQ(edit("Edit9")->text(), "3128");
-    retype("Edit9", "8080");
-    EXPECT_EQ(edit("Edit9")->text(), "8080");
+    // Field, what is typed, what the field then shows; in this order.
+    const char* const typing[][3] = {
+        {"SMTPPortEdit", "58x", "25"}, {"POPPortEdit", "", "110"}, {"DelayEdit", "-", "0"},
+        {"DelayEdit", "12", "12"},     {"Edit9", "", ""},          {"Edit9", "31a", "3128"},
+        {"Edit9", "8080", "8080"}};
+    for (const auto& [field, typed, shown] : typing) {
+        retype(field, typed);
+        EXPECT_EQ(edit(field)->text(), shown) << field << " after " << typed;
+    }
     EXPECT_EQ(form->currentValues().account.delaySeconds, 12);
 
     // Shipped file: POP-before-SMTP and authentication off, so both panels are hidden.

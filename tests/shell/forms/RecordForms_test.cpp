@@ -3,6 +3,7 @@
 
 #include "common/TextFile.h"
 #include "shell/ShellTestSupport.h"
+#include "support/FormTestSupport.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,18 +18,6 @@
 #include <functional>
 
 namespace {
-
-template <typename T> T* child(QWidget* parent, const QString& name) {
-    T* w = parent->findChild<T*>(name);
-    EXPECT_NE(w, nullptr) << name.toStdString();
-    return w;
-}
-
-QString duplicateQuestion(const QString& line) {
-    return "Ein Datensatz mit der Emailadresse " + line +
-           " befindet sich bereits in der Datenbank! Wollen Sie diesen Datensatz trotzdem "
-           "hinzufügen???";
-}
 
 class RecordFormsTest : public OpenStandardDatabase {
 protected:

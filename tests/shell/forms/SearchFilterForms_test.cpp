@@ -2,6 +2,7 @@
 #include "shell/forms/TKRT_DB_SearchForm.h"
 
 #include "shell/ShellTestSupport.h"
+#include "support/FormTestSupport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,12 +13,6 @@
 #include <QTest>
 
 namespace {
-
-template <typename T> T* child(QWidget* parent, const char* name) {
-    T* w = parent->findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-}
 
 class SearchFilterDialogTest : public OpenStandardDatabase {
 protected:

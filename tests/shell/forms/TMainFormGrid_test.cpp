@@ -1,3 +1,4 @@
+#include "shell/forms/MainFormTestSupport.h"
 #include "shell/forms/TMainForm.h"
 
 #include "common/TextFile.h"
@@ -8,8 +9,8 @@
 #include "shell/forms/TDoIDForm.h"
 #include "shell/forms/TFilter2Form.h"
 #include "shell/forms/TFilterForm.h"
+#include "support/FormTestSupport.h"
 #include "support/ScriptedMessages.h"
-#include "support/TempProgramFolder.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,18 +32,8 @@
 
 namespace {
 
-QString u(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-struct Person {
-    const char* mail;
-    const char* name;
-    const char* ort;
-};
-
-// IDs 1 to 10 in this order.
-const Person people[] = {
+// Mail, Name and Ort of IDs 1 to 10 in this order.
+const std::vector<std::vector<const char*>> people = {
     {"anna@example.de", "Maier", "Köln"},     {"maier.bernd@example.de", "Schulz", "Aachen"},
     {"sean@example.ie", "O'Brien", "Dublin"}, {"dora@example.de", "Dorn", "Bonn"},
     {"emil@example.de", "Ernst", "Zwickau"},  {"frida@example.de", "Fuchs", "Essen"},
@@ -52,55 +43,16 @@ const Person people[] = {
 
 // The main window over the standard database holding the ten people, in its own program
 // folder, home folder and settings store.
-class MainGridTest : public ::testing::Test {
+class MainGridTest : public MainWindowTest {
 protected:
     void SetUp() override {
-        for (const char* name : {"QUILLON_HOME", "HOME", "XDG_CONFIG_HOME"})
-            m_saved.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
-        qputenv("QUILLON_HOME", m_program.path().toLocal8Bit());
-        qputenv("HOME", m_home.path().toLocal8Bit());
-        qunsetenv("XDG_CONFIG_HOME");
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                           m_home.path() + QStringLiteral("settings"));
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
-                           m_home.path() + QStringLiteral("settings"));
-        Startup::layOutShippedFiles(m_program.path());
-        SilentMessages silent;
-        ASSERT_TRUE(CreateTableFromDefinition(dataFolder(), QStringLiteral("Database"), silent));
-        AddressTable table;
-        ASSERT_TRUE(table.open(dataFolder() + QStringLiteral("Database.DB")));
-        for (const Person& p : people) {
-            table.append();
-            table.setString(QStringLiteral("Mail"), u(p.mail));
-            table.setString(QStringLiteral("Name"), u(p.name));
-            table.setString(QStringLiteral("Ort"), u(p.ort));
-            ASSERT_TRUE(table.post());
-        }
-    }
-    void TearDown() override {
-        m_form.reset();
-        for (const auto& s : m_saved) {
-            if (s.was)
-                qputenv(s.name, s.value);
-            else
-                qunsetenv(s.name);
-        }
+        ASSERT_NO_FATAL_FAILURE(
+            layOutFilledStandardDatabase(m_program.path(), {"Mail", "Name", "Ort"}, people));
     }
 
-    QString dataFolder() const { return m_program.path() + QStringLiteral("Data/"); }
-
-    TMainForm& createForm() {
-        m_form = std::make_unique<TMainForm>();
-        m_form->show();
-        QApplication::processEvents();
-        return *m_form;
-    }
-    template <typename T> T* child(const char* name) const {
-        return m_form->findChild<T*>(QLatin1String(name));
-    }
+    TMainForm& createForm() { return MainWindowTest::createForm(true); }
     AddressTable* table() const { return m_form->state().currentTable(); }
     QTableView* grid() const { return m_form->grid(); }
-    QString statusText() const { return child<QLabel>("StatusPanel")->text(); }
     int column(const char* field) const {
         return m_form->gridModel()->columnOfField(QLatin1String(field));
     }
@@ -134,23 +86,6 @@ protected:
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                           QPoint(header->sectionViewportPosition(section) + 4, 4));
     }
-
-    // Runs handle on the modal dialog the next action opens.
-    static void whenDialogShows(std::function<void(QWidget*)> handle) {
-        QTimer::singleShot(0, [handle] { handle(QApplication::activeModalWidget()); });
-    }
-
-    TempProgramFolder m_program;
-    TempProgramFolder m_home;
-    std::unique_ptr<TMainForm> m_form;
-
-private:
-    struct Saved {
-        const char* name;
-        bool was;
-        QByteArray value;
-    };
-    std::vector<Saved> m_saved;
 };
 
 } // namespace
@@ -257,15 +192,13 @@ TEST_F(MainGridTest, MarkingCommandsThroughTheirControlsAndDialogs) {
     whenDialogShows([](QWidget* dialog) {
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Markieren von ID bis ID"));
-        EXPECT_EQ(dialog->findChild<QLabel*>(QStringLiteral("DoLabel"))->text(),
-                  QStringLiteral("Markieren"));
-        auto* start = dialog->findChild<QLineEdit*>(QStringLiteral("StartIDEdit"));
+        EXPECT_EQ(child<QLabel>(dialog, "DoLabel")->text(), QStringLiteral("Markieren"));
+        auto* start = child<QLineEdit>(dialog, "StartIDEdit");
         EXPECT_EQ(start->maxLength(), 11);
         QTest::keyClicks(start, QStringLiteral(" 5"));
-        QTest::keyClicks(dialog->findChild<QLineEdit*>(QStringLiteral("EndIDEdit")),
+        QTest::keyClicks(child<QLineEdit>(dialog, "EndIDEdit"),
                          QStringLiteral("7x")); // the letter is refused
-        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("OKButton")),
-                          Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(dialog, "OKButton"), Qt::LeftButton);
     });
     progressTexts.clear();
     child<QAction>("MarkierenvonIDbisID1")->trigger();
@@ -275,10 +208,9 @@ TEST_F(MainGridTest, MarkingCommandsThroughTheirControlsAndDialogs) {
 
     // An empty field is reported and marks nothing.
     whenDialogShows([](QWidget* dialog) {
-        auto* end = dialog->findChild<QLineEdit*>(QStringLiteral("EndIDEdit"));
+        auto* end = child<QLineEdit>(dialog, "EndIDEdit");
         end->clear();
-        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("OKButton")),
-                          Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(dialog, "OKButton"), Qt::LeftButton);
     });
     messages.expectInformation(u("Bitte geben Sie eine End ID ein!"));
     table()->setFilter(QStringLiteral("Selected='False'"));
@@ -293,18 +225,16 @@ TEST_F(MainGridTest, MarkingCommandsThroughTheirControlsAndDialogs) {
     whenDialogShows([this](QWidget* dialog) {
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Filter"));
-        EXPECT_TRUE(dialog->findChild<QPushButton*>(QStringLiteral("Button1"))->isEnabled());
-        auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("Edit1"));
+        EXPECT_TRUE(child<QPushButton>(dialog, "Button1")->isEnabled());
+        auto* edit = child<QLineEdit>(dialog, "Edit1");
         table()->last();
         QTest::keyClicks(edit, QStringLiteral("MAIER"));
         EXPECT_EQ(table()->recNo(), 0); // every change goes back to the first record
         QTest::keyClick(edit, Qt::Key_Return);
         EXPECT_TRUE(dialog->isVisible());
         edit->setText(u("o'brien"));
-        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("OKButton")),
-                          Qt::LeftButton);
-        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("AbortButton")),
-                          Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(dialog, "OKButton"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(dialog, "AbortButton"), Qt::LeftButton);
     });
     child<QToolButton>("ToolButton1")->click();
     EXPECT_EQ(idsWith("Selected"), QList<qint64>({1, 2, 3, 5, 6, 7}));
@@ -312,8 +242,7 @@ TEST_F(MainGridTest, MarkingCommandsThroughTheirControlsAndDialogs) {
     // "Alle unmarkieren" of that dialog runs Unmark all with its question.
     messages.expectQuestion(u("Alle markierten Datensätze unmarkieren?"), true);
     whenDialogShows([](QWidget* dialog) {
-        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("BitBtn1")),
-                          Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(dialog, "BitBtn1"), Qt::LeftButton);
         QTest::keyClick(dialog, Qt::Key_Escape);
     });
     child<QAction>("MarkierenallerDatenstzemitbestimmtenWortlaut1")->trigger();
@@ -325,8 +254,7 @@ TEST_F(MainGridTest, MarkingCommandsThroughTheirControlsAndDialogs) {
     const qint64 before = table()->recordCount();
     messages.expectQuestion(u("Wollen Sie wirklich alle markierten Datensätze löschen?"), true);
     whenDialogShows([](QWidget* dialog) {
-        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("Button1")),
-                          Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(dialog, "Button1"), Qt::LeftButton);
         QTest::keyClick(dialog, Qt::Key_Escape);
     });
     child<QAction>("MarkierenallerDatenstzemitbestimmtenWortlaut1")->trigger();
@@ -446,12 +374,9 @@ TEST_F(MainGridTest, DialogsOpenFromGridButtonsAndKeys) {
     // The filter dialog's own "Filter an" sets FilterBtn and the count.
     whenDialogShows([&opened](QWidget* dialog) {
         opened << dialog->objectName();
-        dialog->findChild<QLineEdit*>(QStringLiteral("ExpressionEdit"))
-            ->setText(QStringLiteral("Ort = 'B*'"));
-        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("OnBitBtn")),
-                          Qt::LeftButton);
-        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("CloseButton")),
-                          Qt::LeftButton);
+        child<QLineEdit>(dialog, "ExpressionEdit")->setText(QStringLiteral("Ort = 'B*'"));
+        QTest::mouseClick(child<QPushButton>(dialog, "OnBitBtn"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(dialog, "CloseButton"), Qt::LeftButton);
     });
     QTest::mouseClick(child<QToolButton>("ToolButton2"), Qt::LeftButton);
     EXPECT_TRUE(form.filterButtonOn());

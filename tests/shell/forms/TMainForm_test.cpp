@@ -1,3 +1,4 @@
+#include "shell/forms/MainFormTestSupport.h"
 #include "shell/forms/TMainForm.h"
 
 #include "common/IniFile.h"
@@ -8,7 +9,6 @@
 #include "shell/Startup.h"
 #include "shell/forms/AddressGridModel.h"
 #include "support/ScriptedMessages.h"
-#include "support/TempProgramFolder.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,60 +24,9 @@
 
 namespace {
 
-QString u(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-// Each test runs against its own program folder, home folder and settings store.
-class MainFormTest : public ::testing::Test {
+class MainFormTest : public MainWindowTest {
 protected:
-    void SetUp() override {
-        for (const char* name : {"QUILLON_HOME", "HOME", "XDG_CONFIG_HOME"})
-            m_saved.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
-        qputenv("QUILLON_HOME", m_program.path().toLocal8Bit());
-        qputenv("HOME", m_home.path().toLocal8Bit());
-        qunsetenv("XDG_CONFIG_HOME");
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                           m_home.path() + QStringLiteral("settings"));
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
-                           m_home.path() + QStringLiteral("settings"));
-    }
-    void TearDown() override {
-        m_form.reset();
-        for (const auto& s : m_saved) {
-            if (s.was)
-                qputenv(s.name, s.value);
-            else
-                qunsetenv(s.name);
-        }
-    }
-
-    QString file(const char* name) const { return m_program.file(QLatin1String(name)); }
-    QString dataFile(const char* name) const {
-        return m_program.path() + QStringLiteral("Data/") + QLatin1String(name);
-    }
-
-    TMainForm& createForm() {
-        m_form = std::make_unique<TMainForm>();
-        return *m_form;
-    }
-    template <typename T> T* child(const char* name) const {
-        return m_form->findChild<T*>(QLatin1String(name));
-    }
     QAction* action(const char* name) const { return child<QAction>(name); }
-    QString statusText() const { return child<QLabel>("StatusPanel")->text(); }
-
-    TempProgramFolder m_program;
-    TempProgramFolder m_home;
-    std::unique_ptr<TMainForm> m_form;
-
-private:
-    struct Saved {
-        const char* name;
-        bool was;
-        QByteArray value;
-    };
-    std::vector<Saved> m_saved;
 };
 
 } // namespace
@@ -351,8 +300,7 @@ TEST_F(MainFormTest, GridReadsOnlyTheRowsItShows) {
     Startup::layOutShippedFiles(m_program.path());
     {
         SilentMessages silent;
-        ASSERT_TRUE(CreateTableFromDefinition(m_program.path() + QStringLiteral("Data/"),
-                                              QStringLiteral("Database"), silent));
+        ASSERT_TRUE(CreateTableFromDefinition(dataFolder(), QStringLiteral("Database"), silent));
         AddressTable table;
         ASSERT_TRUE(table.open(dataFile("Database.DB")));
         qint64 n = 0;
