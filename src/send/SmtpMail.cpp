@@ -195,8 +195,9 @@ size_t readCallback(char* buffer, size_t size, size_t count, void* user) {
     const qsizetype n = std::min<qsizetype>(qsizetype(size * count), t->data.size() - t->position);
     memcpy(buffer, t->data.constData() + t->position, size_t(n));
     t->position += n;
-    if (t->position - t->lastReported >= 64 * 1024 || t->position == t->data.size() ||
-        t->lastReported == 0) {
+    // curl asks once more after the end; that call moves nothing and wakes nobody.
+    if (n > 0 && (t->position - t->lastReported >= 64 * 1024 || t->position == t->data.size() ||
+                  t->lastReported == 0)) {
         t->lastReported = t->position;
         SmtpMail* mail = t->mail;
         const qint64 sent = t->position, total = t->data.size();
