@@ -147,3 +147,15 @@ TEST(RecordSearch, FuzzyEmptyTextFindsEmptyFieldsAndDoubleBlanks) {
     EXPECT_EQ(r.label3, "");
     EXPECT_EQ(search.step(table, o).label1, kNoFurther);
 }
+
+TEST_F(RecordSearchTest, AnApostropheIsPlainTextInBothModes) {
+    add({{"Name", "O'Neill"}, {"Mail", "oneill@web.de"}, {"Ort", "Cork"}}); // 5
+    table->first();
+    SearchResult r = find("o'neill");
+    EXPECT_EQ(r.label1, "ID = 5");
+    EXPECT_EQ(r.label3, "O'Neill");
+    search.reset();
+    table->first();
+    r = find("O'Neil", false, false, true); // fuzzy: one letter missing, 14%
+    EXPECT_EQ(r.label1, "ID = 5");
+}
