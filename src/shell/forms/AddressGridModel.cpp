@@ -1,5 +1,7 @@
 #include "shell/forms/AddressGridModel.h"
 
+#include "database/SqlFunctions.h"
+
 #include "common/Messages.h"
 #include "database/AddressTable.h"
 
@@ -170,10 +172,8 @@ QVariant AddressGridModel::data(const QModelIndex& index, int role) const {
     const QVariantList* values = rowAt(index.row());
     if (field < 0 || !values || field >= values->size())
         return {};
-    const QVariant& v = values->at(field);
-    if (m_table->fieldType(field) == FieldType::Boolean)
-        return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-    return v;
+    // The text a user sees everywhere else: German dates, decimal commas, True/False.
+    return SqlFunctions::displayText(values->at(field), m_table->fieldType(field));
 }
 
 bool AddressGridModel::setData(const QModelIndex& index, const QVariant& value, int role) {

@@ -235,7 +235,23 @@ bool isFlagField(const QString& name) {
 // than the title.
 int defaultColumnWidth(const ColumnDef& column, const QString& title, const QFont& cellFont,
                        const QFont& titleFont) {
-    const int chars = column.type == FieldType::Date ? 10 : qBound(4, column.size, 40);
+    int chars = qBound(4, column.size, 40);
+    switch (column.type) {
+    case FieldType::Date:
+        chars = 10;
+        break;
+    case FieldType::Integer:
+    case FieldType::AutoInc:
+    case FieldType::Time:
+        chars = 8;
+        break;
+    case FieldType::Float:
+    case FieldType::Currency:
+        chars = 12;
+        break;
+    default:
+        break;
+    }
     return qMax(QFontMetrics(cellFont).averageCharWidth() * chars,
                 QFontMetrics(titleFont).horizontalAdvance(title)) +
            16;

@@ -164,8 +164,11 @@ TEST_F(MainFormTest, StartupLaysOutFilesAndOpensTheStandardDatabase) {
     table->edit();
     ASSERT_TRUE(table->setString(QStringLiteral("Mail"), QStringLiteral("anna@example.com")));
     ASSERT_TRUE(table->setBool(QStringLiteral("Selected"), true));
+    ASSERT_TRUE(table->setDate(QStringLiteral("LetztesMail"), QDate(2026, 12, 9)));
     ASSERT_TRUE(table->post());
     EXPECT_EQ(form.gridModel()->index(0, 4).data().toString(), QStringLiteral("anna@example.com"));
+    // Dates show in the German form, as everywhere else.
+    EXPECT_EQ(form.gridModel()->index(0, 3).data().toString(), QStringLiteral("09.12.2026"));
     EXPECT_EQ(form.gridModel()->index(0, 1).data().toString(), QStringLiteral("True"));
     EXPECT_EQ(form.gridModel()->index(1, 1).data().toString(), QStringLiteral("False"));
 }
