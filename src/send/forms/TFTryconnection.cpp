@@ -1,5 +1,7 @@
 #include "send/forms/TFTryconnection.h"
 
+#include "shell/forms/BusyCursor.h"
+
 #include "common/IniFile.h"
 #include "common/Messages.h"
 #include "send/ServerSession.h"
@@ -15,19 +17,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-namespace {
-
-// Wait cursor for the lifetime of the object.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
-} // namespace
 
 TFTryconnection::TFTryconnection(AppState& state, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
@@ -116,7 +105,7 @@ bool TFTryconnection::sendTestMail() {
     m_busy = true;
     m_send->setEnabled(false);
     {
-        const WaitCursor wait;
+        const BusyCursor wait;
         sent = ConnectionTest::sendTestMail(*m_mail, program, test, messages);
     }
     m_send->setEnabled(true);

@@ -1,5 +1,7 @@
 #include "shell/forms/TDeleteColumnForm.h"
 
+#include "shell/forms/BusyCursor.h"
+
 #include "common/Messages.h"
 #include "database/DatabaseDefinition.h"
 #include "shell/AppState.h"
@@ -113,10 +115,11 @@ void TDeleteColumnForm::apply() {
                                                     QStringLiteral("\" ersetzen?"));
     if (!Messages::instance().question(question))
         return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    SetColumnContent(m_state, m_fieldNames.at(index), value, onlyMarked, m_status,
-                     Messages::instance());
-    QApplication::restoreOverrideCursor();
+    {
+        const BusyCursor busy;
+        SetColumnContent(m_state, m_fieldNames.at(index), value, onlyMarked, m_status,
+                         Messages::instance());
+    }
     // Also after a refusal: the filter was switched off either way.
     Q_EMIT columnContentSet();
 }

@@ -1,5 +1,7 @@
 #include "shell/forms/TKRT_DB_SearchForm.h"
 
+#include "shell/forms/BusyCursor.h"
+
 #include "common/Messages.h"
 #include "database/AddressTable.h"
 #include "shell/AppState.h"
@@ -39,14 +41,6 @@ QLabel* label(QWidget* parent, const char* name, const QString& text = {}) {
     l->setObjectName(QString::fromLatin1(name));
     return l;
 }
-
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 } // namespace
 

@@ -22,6 +22,7 @@
 #include "shell/WindowPlacement.h"
 #include "shell/forms/AddressGridDelegate.h"
 #include "shell/forms/AddressGridModel.h"
+#include "shell/forms/BusyCursor.h"
 #include "shell/forms/TDeleteColumnForm.h"
 #include "shell/forms/TDoIDForm.h"
 #include "shell/forms/TFilter2Form.h"
@@ -216,15 +217,6 @@ QToolButton* toolButton(QWidget* parent, const char* name, const QString& text, 
     }
     return b;
 }
-
-// Busy cursor for the lifetime of the object.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 bool isFlagField(const QString& name) {
     return name.compare(QStringLiteral("Selected"), Qt::CaseInsensitive) == 0 ||
