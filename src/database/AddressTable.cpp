@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <algorithm>
+#include <map>
 #include <sqlite3.h>
 
 using namespace SqlSupport;
@@ -113,6 +114,9 @@ QString fieldTypeName(FieldType type) {
 
 struct AddressTable::Private {
     std::unique_ptr<Statement> selectById;
+    // Statements run once per posted record (a send run posts thousands in a row), kept
+    // prepared for the life of the connection.
+    std::map<QString, std::unique_ptr<Statement>> statements;
     QString dataFolder;
     bool rowidIsId = false; // an AutoInc primary key aliases the record id
     int rowidColumn = -1;   // its column index
@@ -377,6 +381,7 @@ void AddressTable::close() {
     if (!m_db)
         return;
     d->selectById.reset();
+    d->statements.clear();
     sqlite3_close(m_db);
     m_db = nullptr;
     if (!d->dataFolder.isEmpty()) {
@@ -594,13 +599,30 @@ void AddressTable::cancel() {
 bool AddressTable::recordMatches(qint64 id) const {
     if (!m_filtered || m_filterCondition.isEmpty())
         return true;
-    Statement stmt(m_db, QStringLiteral("SELECT 1 FROM %1 WHERE rowid = ? AND ").arg(kTable) +
-                             m_filterCondition.sql);
-    if (!stmt.ok())
+    const PreparedUse stmt(*this,
+                           QStringLiteral("SELECT 1 FROM %1 WHERE rowid = ? AND ").arg(kTable) +
+                               m_filterCondition.sql);
+    if (!stmt.get())
         return true;
     sqlite3_bind_int64(stmt.get(), 1, id);
     bindAll(stmt.get(), m_filterCondition.params, 2);
     return sqlite3_step(stmt.get()) == SQLITE_ROW;
+}
+
+AddressTable::PreparedUse::PreparedUse(const AddressTable& table, const QString& sql) {
+    auto& slot = table.d->statements[sql];
+    if (!slot)
+        slot = std::make_unique<Statement>(table.m_db, sql);
+    m_stmt = slot->get();
+    if (!m_stmt)
+        table.d->statements.erase(sql); // prepared again next time, with the error then
+}
+
+AddressTable::PreparedUse::~PreparedUse() {
+    if (m_stmt) {
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+    }
 }
 
 bool AddressTable::setDurableCommits(bool on, QString* error) {
@@ -633,9 +655,20 @@ bool AddressTable::post(QString* error) {
     qint64 id = inserting ? 0 : currentId();
     QStringList names;
     QVariantList values;
+    // An update writes only the columns that were changed: it leaves the indexes of the
+    // others alone and never puts back a value that changed meanwhile elsewhere.
+    const auto unchanged = [this](int i) {
+        if (i >= m_current.size())
+            return false;
+        const QVariant& was = m_current[i];
+        const QVariant& now = m_buffer[i];
+        return was.isNull() == now.isNull() && was.typeId() == now.typeId() && was == now;
+    };
     for (int i = 0; i < m_columns.size(); ++i) {
         const ColumnDef& c = m_columns[i];
         QVariant v = m_buffer[i];
+        if (!inserting && unchanged(i))
+            continue;
         if (c.type == FieldType::AutoInc) {
             if (i == d->rowidColumn)
                 continue; // assigned by the engine, never edited
@@ -663,26 +696,26 @@ bool AddressTable::post(QString* error) {
         QStringList sets;
         for (const QString& n : names)
             sets << n + QStringLiteral("=?");
-        if (sets.isEmpty()) {
-            m_state = State::Browse;
-            return true;
-        }
-        sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(kTable, sets.join(QChar(',')));
+        if (!sets.isEmpty())
+            sql =
+                QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(kTable, sets.join(QChar(',')));
         values << id;
     }
-    Statement stmt(m_db, sql);
-    if (!stmt.ok())
-        return fail(QStringLiteral("Der Datensatz kann nicht gespeichert werden: ") +
-                    errorText(m_db));
-    bindAll(stmt.get(), values);
-    if (sqlite3_step(stmt.get()) != SQLITE_DONE) {
-        const int code = sqlite3_extended_errcode(m_db);
-        if (code == SQLITE_CONSTRAINT_UNIQUE || code == SQLITE_CONSTRAINT_PRIMARYKEY)
-            return fail(
-                QStringLiteral("Der Datensatz kann nicht gespeichert werden: Ein Datensatz mit "
-                               "demselben Schlüssel existiert bereits."));
-        return fail(QStringLiteral("Der Datensatz kann nicht gespeichert werden: ") +
-                    errorText(m_db));
+    if (!sql.isEmpty()) { // an edit that changed nothing writes nothing
+        const PreparedUse stmt(*this, sql);
+        if (!stmt.get())
+            return fail(QStringLiteral("Der Datensatz kann nicht gespeichert werden: ") +
+                        errorText(m_db));
+        bindAll(stmt.get(), values);
+        if (sqlite3_step(stmt.get()) != SQLITE_DONE) {
+            const int code = sqlite3_extended_errcode(m_db);
+            if (code == SQLITE_CONSTRAINT_UNIQUE || code == SQLITE_CONSTRAINT_PRIMARYKEY)
+                return fail(
+                    QStringLiteral("Der Datensatz kann nicht gespeichert werden: Ein Datensatz mit "
+                                   "demselben Schlüssel existiert bereits."));
+            return fail(QStringLiteral("Der Datensatz kann nicht gespeichert werden: ") +
+                        errorText(m_db));
+        }
     }
     if (inserting)
         id = sqlite3_last_insert_rowid(m_db);

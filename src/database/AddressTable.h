@@ -230,6 +230,18 @@ private:
     void setPosition(qint64 pos);
     void notifyReset();
     bool recordMatches(qint64 id) const;
+    // A statement from the connection's cache, reset when the use ends.
+    class PreparedUse {
+    public:
+        PreparedUse(const AddressTable& table, const QString& sql);
+        ~PreparedUse();
+        PreparedUse(const PreparedUse&) = delete;
+        PreparedUse& operator=(const PreparedUse&) = delete;
+        sqlite3_stmt* get() const { return m_stmt; }
+
+    private:
+        sqlite3_stmt* m_stmt = nullptr;
+    };
     QString orderByClause() const;
 
     sqlite3* m_db = nullptr;

@@ -36,6 +36,15 @@ bool writeCaBundle(const QString& extraCaFile, QTemporaryFile* bundle) {
     return bundle->open() && bundle->write(bytes) == bytes.size() && bundle->flush();
 }
 
+struct Call::State {
+    std::function<void()> work;
+    std::unique_ptr<QObject> context; // lives on the caller's thread
+    QEventLoop* loop = nullptr;       // the caller's loop while it waits
+    bool started = false;
+    bool delivered = false; // set on the caller's thread after the work's notifications
+    std::thread own;        // when the long-lived thread was taken
+};
+
 namespace {
 
 // One long-lived thread takes the calls: a send run makes one call per message, and
@@ -53,13 +62,12 @@ public:
     }
 
     // False when the thread is busy with another call (a nested or a concurrent one).
-    bool post(const std::function<void()>* work, QEventLoop* loop) {
+    bool post(const std::shared_ptr<Call::State>& call) {
         {
             std::lock_guard lock(m_mutex);
-            if (m_work)
+            if (m_call)
                 return false;
-            m_work = work;
-            m_loop = loop;
+            m_call = call;
         }
         m_wake.notify_one();
         return true;
@@ -67,28 +75,37 @@ public:
 
     // The caller's loop also ends when the application quits; the work still refers to
     // the caller's stack, so the caller must not return before it has finished.
-    void waitUntilDone(const std::function<void()>* work) {
+    void waitUntilDone(const Call::State* call) {
         std::unique_lock lock(m_mutex);
-        m_done.wait(lock, [&] { return m_work != work; });
+        m_done.wait(lock, [&] { return m_call.get() != call; });
+    }
+
+    // Runs on the worker thread: the delivery mark is queued after everything the work
+    // queued itself, so all of its notifications have arrived when the caller sees it.
+    static void finish(const std::shared_ptr<Call::State>& call) {
+        QMetaObject::invokeMethod(
+            call->context.get(),
+            [call] {
+                call->delivered = true;
+                if (call->loop)
+                    call->loop->quit();
+            },
+            Qt::QueuedConnection);
     }
 
 private:
     void loop() {
         std::unique_lock lock(m_mutex);
         for (;;) {
-            m_wake.wait(lock, [this] { return m_stop || m_work; });
+            m_wake.wait(lock, [this] { return m_stop || m_call; });
             if (m_stop)
                 return;
-            const std::function<void()>* work = m_work;
-            QEventLoop* eventLoop = m_loop;
+            const std::shared_ptr<Call::State> call = m_call;
             lock.unlock();
-            (*work)();
+            call->work();
+            finish(call);
             lock.lock();
-            // The quit is queued after everything the work queued itself, so all of its
-            // notifications have been delivered when the caller's loop returns.
-            QMetaObject::invokeMethod(eventLoop, &QEventLoop::quit, Qt::QueuedConnection);
-            m_work = nullptr;
-            m_loop = nullptr;
+            m_call.reset();
             m_done.notify_all();
         }
     }
@@ -96,34 +113,68 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_done;
-    const std::function<void()>* m_work = nullptr;
-    QEventLoop* m_loop = nullptr;
+    std::shared_ptr<Call::State> m_call;
     bool m_stop = false;
     std::thread m_thread;
 };
 
+Worker& worker() {
+    static Worker instance;
+    return instance;
+}
+
 } // namespace
 
-void run(const std::function<void()>& work) {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app) {
-        work();
+Call::Call(std::function<void()> work) : m_state(std::make_shared<State>()) {
+    m_state->work = std::move(work);
+}
+
+Call::~Call() {
+    wait();
+}
+
+void Call::start() {
+    if (m_state->started)
+        return;
+    m_state->started = true;
+    if (!QCoreApplication::instance()) {
+        // Without an application there is no loop to keep turning: the work runs here.
+        m_state->work();
+        m_state->delivered = true;
         return;
     }
-    QEventLoop loop;
-    static Worker worker;
-    if (worker.post(&work, &loop)) {
-        loop.exec();
-        worker.waitUntilDone(&work);
+    m_state->context = std::make_unique<QObject>();
+    if (worker().post(m_state))
         return;
-    }
     // The long-lived thread is taken: this call gets a thread of its own.
-    std::thread own([&] {
-        work();
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    m_state->own = std::thread([state = m_state] {
+        state->work();
+        Worker::finish(state);
     });
-    loop.exec();
-    own.join();
+}
+
+void Call::wait() {
+    State& s = *m_state;
+    if (!s.started)
+        return;
+    if (!s.delivered) {
+        QEventLoop loop;
+        s.loop = &loop;
+        loop.exec();
+        s.loop = nullptr;
+    }
+    if (s.own.joinable())
+        s.own.join();
+    else if (s.context)
+        worker().waitUntilDone(m_state.get());
+    s.delivered = true; // a second wait returns at once
+    s.context.reset();
+}
+
+void run(const std::function<void()>& work) {
+    Call call(work);
+    call.start();
+    call.wait();
 }
 
 } // namespace BlockingCall

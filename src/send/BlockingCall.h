@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <functional>
+#include <memory>
 
 class QTemporaryFile;
 
@@ -13,6 +14,26 @@ namespace BlockingCall {
 // Runs the work on a worker thread and returns when it has finished. The work must not
 // touch objects of the calling thread except through queued calls.
 void run(const std::function<void()>& work);
+
+// The same in two steps, so the caller can do its own work while the call runs:
+// start() hands the work to the worker thread and returns at once, wait() keeps the
+// caller's event loop turning until the work has finished and everything it queued
+// for the caller has been delivered. Destroying a started call waits for it.
+class Call {
+public:
+    explicit Call(std::function<void()> work);
+    ~Call();
+    Call(const Call&) = delete;
+    Call& operator=(const Call&) = delete;
+
+    void start();
+    void wait();
+
+    struct State; // shared with the worker thread
+
+private:
+    std::shared_ptr<State> m_state;
+};
 
 // Initialises libcurl once for the process; safe to call from any thread.
 void ensureCurl();

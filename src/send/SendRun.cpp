@@ -6,6 +6,7 @@
 #include "compose/SalutationFormula.h"
 #include "database/AddressTable.h"
 #include "database/DatabaseDefinition.h"
+#include "database/SqlFunctions.h"
 #include "hygiene/EmailAddress.h"
 #include "send/SendLog.h"
 #include "send/ServerSession.h"
@@ -22,9 +23,42 @@
 #include <QThread>
 #include <QTimer>
 #include <cmath>
+#include <filesystem>
 #include <optional>
 
 namespace {
+
+// A record of the run, read from the view, merged, and perhaps its message begun.
+struct Pending {
+    bool loaded = false;
+    qint64 id = 0;
+    QString address;
+    bool valid = false;
+    TextMailMerge::Result merged;
+    bool begun = false; // its transfer started, held before its end
+};
+
+// Tells whether a file changed since the last look, by its size and modification time.
+class TemplateWatch {
+public:
+    explicit TemplateWatch(const QString& path) : m_path(QFile::encodeName(path).toStdString()) {}
+    bool changed() {
+        std::error_code e1, e2;
+        const auto size = std::filesystem::file_size(m_path, e1);
+        const auto time = std::filesystem::last_write_time(m_path, e2);
+        const bool same = m_seen && !e1 && !e2 && size == m_size && time == m_time;
+        m_seen = !e1 && !e2;
+        m_size = size;
+        m_time = time;
+        return !same;
+    }
+
+private:
+    std::string m_path;
+    bool m_seen = false;
+    std::uintmax_t m_size = 0;
+    std::filesystem::file_time_type m_time;
+};
 
 const QString kSelectedFilter = QStringLiteral("Selected='True'");
 const QString kPresetHost = QStringLiteral("Ihr SMTP Server");
@@ -392,22 +426,14 @@ bool SendRun::textRun() {
             d->transactionLog.append(line);
     };
 
+    // The template as written at the start, merged with each record. The file is read
+    // again whenever it changes, and the prepared merge is reused while it reads the same.
     std::optional<TextMailMerge> merge;
     QStringList mergeLines;
-    // Each record's bookkeeping reaches the disk before the next message leaves.
-    table->setDurableCommits(true);
-    for (qint64 pass = 0; pass < recordCount; ++pass) {
-        if (table->recordCount() == 0)
-            break; // records unmarked elsewhere meanwhile
-        if (table->eof())
-            table->first();
-        bool success = true;
-        const QString address = table->asString(mailColumn).trimmed();
-        const bool valid =
-            IsValidEmailAddress(address) && !table->asBool(QStringLiteral("Invalid"));
-
-        // The template as written at the start, merged with this record. The prepared
-        // merge is reused while the file reads the same.
+    TemplateWatch templateWatch(runTemplate);
+    auto currentMerge = [&]() -> const TextMailMerge& {
+        if (merge && !templateWatch.changed())
+            return *merge;
         QStringList lines;
         if (!TextFile::readLines(runTemplate, &lines))
             lines = MailTemplateFile::toLines(mail);
@@ -417,43 +443,114 @@ bool SendRun::textRun() {
             merge.emplace(current.subject, current.bodyLines, columns);
             mergeLines = lines;
         }
-        const TextMailMerge::Result merged = merge->merge(reader.readCurrent(*table));
-        if (onMessage)
-            onMessage(merged.subject, merged.lines);
-
+        return *merge;
+    };
+    const int invalidColumn = table->fieldIndex(QStringLiteral("Invalid"));
+    // One record of the view, read and merged without moving the cursor.
+    auto readRecord = [&](qint64 row) {
+        Pending r;
+        const QVariantList values = table->rowValues(row);
+        r.id = table->idAt(row);
+        r.address =
+            SqlFunctions::displayText(values.value(mailColumn), table->fieldType(mailColumn))
+                .trimmed();
+        const QVariant invalid = values.value(invalidColumn);
+        r.valid = IsValidEmailAddress(r.address) &&
+                  !(invalid.isValid() && !invalid.isNull() && invalid.toLongLong() != 0);
+        r.merged = currentMerge().merge(reader.read([&](int column) {
+            return SqlFunctions::displayText(values.value(column), table->fieldType(column));
+        }));
+        return r;
+    };
+    auto setMessage = [&](const Pending& r) {
         m_mail.ClearRecipients();
         m_mail.FromAddr = senderAddress;
         m_mail.From = senderName;
         m_mail.Priority = inputs.priority == 1 || inputs.priority == 5 ? inputs.priority : 3;
-        m_mail.Subject = merged.subject.isEmpty() ? QStringLiteral("Kein Betreff") : merged.subject;
-        m_mail.AddRecipient(address, address, 0);
+        m_mail.Subject =
+            r.merged.subject.isEmpty() ? QStringLiteral("Kein Betreff") : r.merged.subject;
+        m_mail.AddRecipient(r.address, r.address, 0);
         QString body;
-        for (const QString& line : merged.lines) {
+        for (const QString& line : r.merged.lines) {
             body += line;
             body += QStringLiteral("\r\n");
         }
         m_mail.BodyText = body;
-        m_messageSizeKb = textMessageSizeKb(merged.lines);
         m_mail.XMailer = QStringLiteral("XMailer");
+        m_mail.PrepareMail(); // built now; a failure is reported when it is begun
+    };
+    // A message begun ahead whose record is not booked after all never ends on the server.
+    auto giveUp = [&](Pending& r) {
+        if (r.begun)
+            session.abandon();
+        r.begun = false;
+    };
+
+    // Each record's bookkeeping reaches the disk before the next message is complete:
+    // without a pause the next message is begun as soon as the server has accepted one
+    // and goes out except for its final "." while the record is booked, then it is let
+    // through. Every booked record has left exactly one message, and a run that dies
+    // leaves at most the one message in flight unbooked.
+    table->setDurableCommits(true);
+    Pending next;
+    for (qint64 pass = 0; pass < recordCount; ++pass) {
+        if (table->recordCount() == 0)
+            break; // records unmarked elsewhere meanwhile
+        if (table->eof())
+            table->first();
+        bool success = true;
+        Pending current = std::move(next);
+        next = Pending();
+        if (!current.loaded || current.id != table->currentId()) {
+            giveUp(current);
+            current = readRecord(table->recNo());
+            current.loaded = true;
+        } else if (current.begun) {
+            session.release(true);
+        }
+        const QString& address = current.address;
+        const bool valid = current.valid;
+        if (onMessage)
+            onMessage(current.merged.subject, current.merged.lines);
+        m_messageSizeKb = textMessageSizeKb(current.merged.lines);
         QCoreApplication::processEvents(); // "Abbrechen" is heard here
 
         logLine(QStringLiteral("--- START MAIL --- From: ") + senderAddress +
                 QStringLiteral("  To: ") + address);
-        if (valid && m_sending) {
-            const ServerSession::Outcome outcome = session.send(ServerSession::RunKind::Text);
+        const bool transferring = valid && (current.begun || m_sending);
+        if (transferring && !current.begun) {
+            setMessage(current);
+            session.begin(false);
+        }
+        // While the message travels, the next record is read and its message built.
+        if (transferring && delayMs == 0 && pass + 1 < recordCount &&
+            table->recNo() + 1 < table->recordCount()) {
+            next = readRecord(table->recNo() + 1);
+            next.loaded = true;
+            if (next.valid)
+                setMessage(next);
+        }
+        if (transferring) {
+            const ServerSession::Outcome outcome = session.finish(ServerSession::RunKind::Text);
             if (outcome.stopRun)
                 break; // no end lines and no bookkeeping for this record
             if (!outcome.sent && !outcome.aborted) {
                 success = false;
                 logLine(outcome.error);
             }
+            if (outcome.sent && m_sending && next.valid) {
+                session.begin(true);
+                next.begun = true;
+            }
         }
         logLine(QStringLiteral("--- END MAIL ---"));
         logLine(QStringLiteral(" "));
 
         // Bookkeeping.
-        if (success && valid && !m_sending)
+        if (success && valid && !m_sending) {
+            giveUp(next);
             break; // stopped: the record stays marked
+        }
         table->edit();
         bool written = true;
         if (success && valid) {
@@ -475,6 +572,7 @@ bool SendRun::textRun() {
         if (!written || !table->post(&postError)) {
             // The record would stay marked and current: sending on would reach it again.
             table->cancel();
+            giveUp(next);
             m_sending = false;
             m_messages.error(QStringLiteral("Der Versand wird abgebrochen, weil der Datensatz "
                                             "nicht gespeichert werden kann: ") +
@@ -482,13 +580,18 @@ bool SendRun::textRun() {
             break;
         }
         emitProgress();
-        if (!m_sending)
+        if (!m_sending) {
+            giveUp(next);
             break;
+        }
         if (pass + 1 < recordCount)
             pause(delayMs);
-        if (!m_sending)
+        if (!m_sending) {
+            giveUp(next);
             break; // stopped during the pause
+        }
     }
+    giveUp(next);
 
     if (onProgressTimer)
         onProgressTimer(false);

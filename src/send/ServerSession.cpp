@@ -131,17 +131,37 @@ bool ServerSession::setUp(const QString& programFolder, const QString& definitio
 }
 
 ServerSession::Outcome ServerSession::send(RunKind kind) {
-    Outcome outcome;
-    int result = 0;
+    begin(false);
+    return finish(kind);
+}
+
+void ServerSession::begin(bool held) {
+    m_beginResult = 0;
     if (m_settings.sslActive) {
-        result = m_mail.SslInit();
-        if (result == 0) {
-            m_mail.SslStart();
-            result = m_mail.SendMail();
-        }
-    } else {
-        result = m_mail.SendMail();
+        m_beginResult = m_mail.SslInit();
+        if (m_beginResult != 0)
+            return;
+        m_mail.SslStart();
     }
+    m_beginResult = m_mail.BeginMail(held);
+}
+
+void ServerSession::release(bool deliver) {
+    m_mail.ReleaseMail(deliver);
+}
+
+void ServerSession::abandon() {
+    if (m_beginResult == 0) {
+        m_mail.ReleaseMail(false);
+        m_mail.EndMail();
+    }
+    m_beginResult = 0;
+}
+
+ServerSession::Outcome ServerSession::finish(RunKind kind) {
+    Outcome outcome;
+    const int result = m_beginResult != 0 ? m_beginResult : m_mail.EndMail();
+    m_beginResult = 0;
     if (result == 0) {
         outcome.sent = true;
         return outcome;

@@ -49,6 +49,14 @@ public:
     // stops an HTML run and a TLS text run with a message, and asks in a plain text run;
     // any other failure lets the run go on. A ticked ignore box suppresses both.
     Outcome send(RunKind kind);
+    // The same in steps (see SmtpMail::BeginMail): begin starts the transfer, held or
+    // not; release lets a held message end or gives it up; finish waits for it and
+    // answers a failure as send does.
+    void begin(bool held);
+    void release(bool deliver);
+    Outcome finish(RunKind kind);
+    // Gives up a begun message without a question: it is not delivered.
+    void abandon();
 
     // After a run: the connection is closed (and TLS forgotten).
     void finishRun();
@@ -73,6 +81,7 @@ private:
     AccountSettings m_settings;
     QString m_settingsFile;
     QString m_caFile;
+    int m_beginResult = 0; // why the last begin started nothing
 };
 
 // The test mail of the connection test: sends one message to the address with the

@@ -2,6 +2,7 @@
 
 #include "send/BlockingCall.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -114,10 +115,19 @@ struct SmtpMail::Transfer {
     qsizetype position = 0;
     qsizetype lastReported = 0;
     QFile* protocol = nullptr;
+    QFile protocolFile;
+    curl_slist* recipients = nullptr;
+    QByteArray from;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    CURLcode result = CURLE_OK;
+    bool wasConnected = false; // the kept connection was open when the transfer began
+    bool mayHold = false;      // its end waits for ReleaseMail
     bool inAuth = false;
     bool connected = false;  // a new connection was made during this transfer
     QByteArray lastReply;    // the last complete server reply
     QByteArray pendingReply; // lines of a multi-line reply so far
+
+    ~Transfer() { curl_slist_free_all(recipients); }
 
     void protocolLine(const QByteArray& line) {
         if (protocol)
@@ -192,6 +202,10 @@ int debugCallback(CURL*, curl_infotype type, char* data, size_t size, void* user
 
 size_t readCallback(char* buffer, size_t size, size_t count, void* user) {
     auto* t = static_cast<SmtpMail::Transfer*>(user);
+    // At the end of a held message: the final "." waits for the go-ahead, and a message
+    // given up never gets it, so the server does not accept it.
+    if (t->mayHold && t->position == t->data.size() && !t->mail->awaitRelease())
+        return CURL_READFUNC_ABORT;
     const qsizetype n = std::min<qsizetype>(qsizetype(size * count), t->data.size() - t->position);
     memcpy(buffer, t->data.constData() + t->position, size_t(n));
     t->position += n;
@@ -221,6 +235,10 @@ SmtpMail::SmtpMail(QObject* parent) : QObject(parent), m_idle(std::make_unique<T
 }
 
 SmtpMail::~SmtpMail() {
+    if (m_transfer) { // a message still under way is given up
+        Abort();
+        EndMail();
+    }
     if (m_curl) {
         // The QUIT of an open connection must not hold up the caller for long.
         curl_easy_setopt(handle(m_curl), CURLOPT_SERVER_RESPONSE_TIMEOUT, 2L);
@@ -337,6 +355,7 @@ void SmtpMail::Initialise() {
     CodeSet = 0;
     m_recipients.clear();
     m_attachments.clear();
+    m_prepared.reset();
     m_imported.clear();
     raw_Content.clear();
     m_lastError.clear();
@@ -370,48 +389,88 @@ bool SmtpMail::buildMessage(QByteArray* out, QString* error) const {
 }
 
 int SmtpMail::SendMail() {
+    if (const int code = BeginMail(false); code != Ok)
+        return code;
+    return EndMail();
+}
+
+int SmtpMail::PrepareMail() {
+    m_prepared.reset();
+    m_preparedCode = Ok;
+    auto refuse = [this](int code, const QString& text) {
+        fail(code, text);
+        m_preparedCode = code;
+        return code;
+    };
+    const QString host = ServerAddr.trimmed();
+    const QString where = host + QChar(':') + QString::number(ServerPort);
+    if (!isSafeHost(host) || ServerPort < 1 || ServerPort > 65535)
+        return refuse(ConnectionError, QStringLiteral("Error with connecting server ") +
+                                           MimeMessage::headerSafe(where) +
+                                           QStringLiteral(": Servername oder Port ist ungültig"));
+    if (!MimeMessage::isUsableAddress(FromAddr.trimmed()))
+        return refuse(MessageError, QStringLiteral("Die Absenderadresse \"") +
+                                        MimeMessage::headerSafe(FromAddr) +
+                                        QStringLiteral("\" ist ungültig."));
+    if (m_recipients.isEmpty())
+        return refuse(MessageError, QStringLiteral("Die Nachricht hat keinen Empfänger."));
+    for (const auto& r : m_recipients)
+        if (!MimeMessage::isUsableAddress(r.address))
+            return refuse(MessageError, QStringLiteral("Die Empfängeradresse \"") +
+                                            MimeMessage::headerSafe(r.address) +
+                                            QStringLiteral("\" ist ungültig."));
+
+    auto transfer = std::make_unique<Transfer>();
+    transfer->mail = this;
+    QString buildError;
+    if (!buildMessage(&transfer->data, &buildError))
+        return refuse(MessageError, buildError);
+    transfer->from = '<' + FromAddr.trimmed().toUtf8() + '>';
+    for (const auto& r : m_recipients)
+        transfer->recipients =
+            curl_slist_append(transfer->recipients, ('<' + r.address.toUtf8() + '>').constData());
+    m_prepared = std::move(transfer);
+    return Ok;
+}
+
+bool SmtpMail::awaitRelease() {
+    std::unique_lock lock(m_releaseMutex);
+    m_releaseWake.wait(lock, [this] { return m_hold != Hold::Held || m_abortRequested.load(); });
+    return m_hold == Hold::Go && !m_abortRequested.load();
+}
+
+void SmtpMail::ReleaseMail(bool deliver) {
+    {
+        std::lock_guard lock(m_releaseMutex);
+        if (m_hold == Hold::Held)
+            m_hold = deliver ? Hold::Go : Hold::Drop;
+    }
+    m_releaseWake.notify_all();
+}
+
+void SmtpMail::Abort() {
+    m_abortRequested = true;
+    std::lock_guard lock(m_releaseMutex);
+    m_releaseWake.notify_all();
+}
+
+int SmtpMail::BeginMail(bool held) {
     if (m_busy) {
         m_lastError = QStringLiteral("Es wird bereits eine Nachricht gesendet.");
         return Busy;
     }
     m_aborted = false;
     m_abortRequested = false;
-
-    const QString host = ServerAddr.trimmed();
-    const QString where = host + QChar(':') + QString::number(ServerPort);
-    if (!isSafeHost(host) || ServerPort < 1 || ServerPort > 65535) {
-        fail(ConnectionError, QStringLiteral("Error with connecting server ") +
-                                  MimeMessage::headerSafe(where) +
-                                  QStringLiteral(": Servername oder Port ist ungültig"));
-        return ConnectionError;
+    m_beginCode = Ok;
+    if (!m_prepared && PrepareMail() != Ok) {
+        m_beginCode = m_preparedCode;
+        return m_beginCode;
     }
-    if (!MimeMessage::isUsableAddress(FromAddr.trimmed())) {
-        fail(MessageError, QStringLiteral("Die Absenderadresse \"") +
-                               MimeMessage::headerSafe(FromAddr) +
-                               QStringLiteral("\" ist ungültig."));
-        return MessageError;
-    }
-    if (m_recipients.isEmpty()) {
-        fail(MessageError, QStringLiteral("Die Nachricht hat keinen Empfänger."));
-        return MessageError;
-    }
-    for (const auto& r : m_recipients)
-        if (!MimeMessage::isUsableAddress(r.address)) {
-            fail(MessageError, QStringLiteral("Die Empfängeradresse \"") +
-                                   MimeMessage::headerSafe(r.address) +
-                                   QStringLiteral("\" ist ungültig."));
-            return MessageError;
-        }
-
-    Transfer transfer;
-    transfer.mail = this;
-    QString buildError;
-    if (!buildMessage(&transfer.data, &buildError)) {
-        fail(MessageError, buildError);
-        return MessageError;
-    }
+    std::unique_ptr<Transfer> transfer = std::move(m_prepared);
 
     // A changed server, login or TLS choice needs a connection of its own.
+    const QString host = ServerAddr.trimmed();
+    const QString where = host + QChar(':') + QString::number(ServerPort);
     const bool implicitTls = m_ssl && ServerPort == ImplicitTlsPort;
     const QString key = QStringList{host,
                                     QString::number(ServerPort),
@@ -428,7 +487,8 @@ int SmtpMail::SendMail() {
             fail(ConnectionError, QStringLiteral("Error with connecting server ") + where +
                                       QStringLiteral(": Die Verbindung kann nicht angelegt "
                                                      "werden"));
-            return ConnectionError;
+            m_beginCode = ConnectionError;
+            return m_beginCode;
         }
         m_connectionKey = key;
         CURL* c = handle(m_curl);
@@ -461,54 +521,75 @@ int SmtpMail::SendMail() {
         }
     }
     CURL* c = handle(m_curl);
-    const QByteArray from = '<' + FromAddr.trimmed().toUtf8() + '>';
-    curl_easy_setopt(c, CURLOPT_MAIL_FROM, from.constData());
-    curl_slist* rcpt = nullptr;
-    for (const auto& r : m_recipients)
-        rcpt = curl_slist_append(rcpt, ('<' + r.address.toUtf8() + '>').constData());
-    curl_easy_setopt(c, CURLOPT_MAIL_RCPT, rcpt);
-    curl_easy_setopt(c, CURLOPT_READDATA, &transfer);
-    curl_easy_setopt(c, CURLOPT_DEBUGDATA, &transfer);
-    curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, curl_off_t(transfer.data.size()));
-    char errorBuffer[CURL_ERROR_SIZE] = {};
-    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(c, CURLOPT_MAIL_FROM, transfer->from.constData());
+    curl_easy_setopt(c, CURLOPT_MAIL_RCPT, transfer->recipients);
+    curl_easy_setopt(c, CURLOPT_READDATA, transfer.get());
+    curl_easy_setopt(c, CURLOPT_DEBUGDATA, transfer.get());
+    curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, curl_off_t(transfer->data.size()));
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, transfer->errorBuffer);
 
-    QFile protocol(LogFileName);
     if (!LogFileName.isEmpty()) {
-        if (protocol.open(QIODevice::WriteOnly | QIODevice::Append))
-            transfer.protocol = &protocol;
+        transfer->protocolFile.setFileName(LogFileName);
+        if (transfer->protocolFile.open(QIODevice::WriteOnly | QIODevice::Append))
+            transfer->protocol = &transfer->protocolFile;
         else
             Q_EMIT OnError(MessageError, QStringLiteral("Die Protokolldatei ") + LogFileName +
                                              QStringLiteral(" kann nicht geschrieben werden: ") +
-                                             protocol.errorString());
+                                             transfer->protocolFile.errorString());
     }
 
-    m_busy = true;
-    CURLcode result = CURLE_OK;
-    const bool wasConnected = m_connected;
-    BlockingCall::run([&] { result = curl_easy_perform(c); });
-    // A kept connection that the server dropped while idle is tried once more on a fresh
-    // one, but only when nothing of the message went out, so nothing arrives twice.
-    if (result != CURLE_OK && result != CURLE_ABORTED_BY_CALLBACK && wasConnected &&
-        !transfer.connected && transfer.position == 0 && !m_abortRequested) {
-        transfer.protocolLine("* Verbindung neu aufbauen");
-        transfer.lastReply.clear();
-        curl_easy_setopt(c, CURLOPT_FRESH_CONNECT, 1L);
-        errorBuffer[0] = 0;
-        BlockingCall::run([&] { result = curl_easy_perform(c); });
-        curl_easy_setopt(c, CURLOPT_FRESH_CONNECT, 0L);
+    {
+        std::lock_guard lock(m_releaseMutex);
+        // Without an application the transfer runs in place and nobody could release it.
+        m_hold = held && QCoreApplication::instance() ? Hold::Held : Hold::Go;
     }
+    m_busy = true;
+    transfer->wasConnected = m_connected;
+    transfer->mayHold = true;
+    m_transfer = std::move(transfer);
+    Transfer* t = m_transfer.get();
+    const std::atomic<bool>* abortRequested = &m_abortRequested;
+    m_call = std::make_unique<BlockingCall::Call>([c, t, abortRequested] {
+        t->result = curl_easy_perform(c);
+        // A kept connection that the server dropped while idle is tried once more on a
+        // fresh one, but only when nothing of the message went out, so nothing arrives
+        // twice.
+        if (t->result != CURLE_OK && t->result != CURLE_ABORTED_BY_CALLBACK && t->wasConnected &&
+            !t->connected && t->position == 0 && !abortRequested->load()) {
+            t->protocolLine("* Verbindung neu aufbauen");
+            t->lastReply.clear();
+            curl_easy_setopt(c, CURLOPT_FRESH_CONNECT, 1L);
+            t->errorBuffer[0] = 0;
+            t->result = curl_easy_perform(c);
+            curl_easy_setopt(c, CURLOPT_FRESH_CONNECT, 0L);
+        }
+    });
+    m_call->start();
+    return Ok;
+}
+
+int SmtpMail::EndMail() {
+    if (!m_transfer) {
+        const int code = m_beginCode;
+        m_beginCode = Ok;
+        return code == Ok ? int(MessageError) : code;
+    }
+    m_call->wait();
+    m_call.reset();
+    std::unique_ptr<Transfer> transfer = std::move(m_transfer);
     m_busy = false;
+    const CURLcode result = transfer->result;
+    const QString where = ServerAddr.trimmed() + QChar(':') + QString::number(ServerPort);
+    CURL* c = handle(m_curl);
     // The closing QUIT may come much later; its callbacks must not see this transfer.
     curl_easy_setopt(c, CURLOPT_DEBUGDATA, m_idle.get());
     curl_easy_setopt(c, CURLOPT_READDATA, m_idle.get());
     curl_easy_setopt(c, CURLOPT_MAIL_RCPT, nullptr);
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, nullptr);
-    curl_slist_free_all(rcpt);
 
     curl_socket_t socket = CURL_SOCKET_BAD;
     curl_easy_getinfo(c, CURLINFO_ACTIVESOCKET, &socket);
-    if (transfer.connected)
+    if (transfer->connected)
         m_connected = true;
     if (socket == CURL_SOCKET_BAD && m_connected) {
         m_connected = false;
@@ -519,21 +600,27 @@ int SmtpMail::SendMail() {
         m_lastError.clear();
         return Ok;
     }
-    const QString reply = QString::fromUtf8(transfer.lastReply);
-    const int replyCode = transfer.lastReply.left(3).toInt();
-    const QString detail = QString::fromUtf8(errorBuffer).trimmed();
+    const QString reply = QString::fromUtf8(transfer->lastReply);
+    const int replyCode = transfer->lastReply.left(3).toInt();
+    const QString detail = QString::fromUtf8(transfer->errorBuffer).trimmed();
     int code = ConnectionError;
     QString text;
-    if (result == CURLE_ABORTED_BY_CALLBACK && m_abortRequested) {
+    bool givenUp = false;
+    {
+        std::lock_guard lock(m_releaseMutex);
+        givenUp = m_hold == Hold::Drop;
+        m_hold = Hold::Go;
+    }
+    if (result == CURLE_ABORTED_BY_CALLBACK && (m_abortRequested || givenUp)) {
         m_aborted = true;
         code = Aborted;
         text = QStringLiteral("Der Versand wurde abgebrochen.");
     } else if (result == CURLE_LOGIN_DENIED ||
-               (replyCode >= 400 && isAuthenticationReply(replyCode, transfer.lastReply))) {
+               (replyCode >= 400 && isAuthenticationReply(replyCode, transfer->lastReply))) {
         code = AuthenticationRequired;
         text = QStringLiteral("Anmeldung am Server erforderlich (must be authenticated): ") +
                (reply.isEmpty() ? detail : reply);
-    } else if (replyCode >= 400 && wantsTls(transfer.lastReply)) {
+    } else if (replyCode >= 400 && wantsTls(transfer->lastReply)) {
         text = QStringLiteral("Error with connecting server ") + where +
                QStringLiteral(": Der Server verlangt eine verschlüsselte Verbindung (SSL): ") +
                reply;
@@ -547,7 +634,7 @@ int SmtpMail::SendMail() {
         if (!reply.isEmpty())
             text += QStringLiteral(" Antwort des Servers: ") + reply;
     }
-    transfer.protocolLine("! " + text.toUtf8());
+    transfer->protocolLine("! " + text.toUtf8());
     fail(code, text);
     return code;
 }

@@ -6,7 +6,9 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 
 // The SMTP sending component of the composer: the message's values are set on it, then
 // SendMail delivers one message. Values persist from one message to the next, and so
@@ -25,6 +27,10 @@
 //
 // SendMail runs the transfer on a worker thread and keeps the caller's event loop
 // turning; Abort ends a transfer in progress within about a second.
+namespace BlockingCall {
+class Call;
+}
+
 class SmtpMail : public QObject {
     Q_OBJECT
 public:
@@ -76,14 +82,28 @@ public:
     // Delivers the message: 0 on success, otherwise an error code with the text in
     // LastErrorDescription.
     int SendMail();
+
+    // SendMail in steps, for a run that does its own work while a message travels.
+    // PrepareMail checks and builds the message from the values now set (the values may
+    // change afterwards); BeginMail starts its transfer (preparing it first when that
+    // was not done) and returns at once: 0, or the error code of a message that cannot
+    // be sent. A message begun `held` goes out except for its final "." and waits there
+    // for ReleaseMail: true delivers it, false gives it up so the server never accepts
+    // it. EndMail keeps the caller's event loop turning until the transfer is over and
+    // returns what SendMail would have returned.
+    int PrepareMail();
+    int BeginMail(bool held);
+    void ReleaseMail(bool deliver);
+    int EndMail();
     QString LastErrorDescription() const { return m_lastError; }
     // Whether the last SendMail ended because Abort was called.
     bool wasAborted() const { return m_aborted; }
     // Writes an error text into the protocol file.
     void LogError(const QString& text);
 
-    // Ends a transfer in progress (callable from the event loop during SendMail).
-    void Abort() { m_abortRequested = true; }
+    // Ends a transfer in progress (callable from the event loop during SendMail); a held
+    // message is given up.
+    void Abort();
     // Closes the connection (QUIT) and forgets TLS; the values stay.
     void Release();
     // Back to a fresh component: every value, recipient, attachment and the connection.
@@ -111,6 +131,8 @@ Q_SIGNALS:
 
 public:
     struct Transfer; // one delivery, shared with the callbacks of libcurl
+    // Called by the transfer at the end of a held message: true when it may be delivered.
+    bool awaitRelease();
 
 private:
     void closeConnection();
@@ -131,4 +153,13 @@ private:
     QString m_connectionKey; // server, port, login and TLS of the open connection
     bool m_connected = false;
     std::unique_ptr<Transfer> m_idle; // callback target between deliveries
+    std::unique_ptr<Transfer> m_prepared;
+    int m_preparedCode = Ok;              // why the last PrepareMail failed
+    std::unique_ptr<Transfer> m_transfer; // the transfer begun and not yet ended
+    std::unique_ptr<BlockingCall::Call> m_call;
+    int m_beginCode = Ok; // why the last BeginMail started nothing
+    enum class Hold { Held, Go, Drop };
+    std::mutex m_releaseMutex;
+    std::condition_variable m_releaseWake;
+    Hold m_hold = Hold::Go;
 };
