@@ -488,8 +488,8 @@ bool SendRun::textRun() {
 
     // Each record's bookkeeping reaches the disk before the next message is complete:
     // without a pause the next message is begun as soon as the server has accepted one
-    // and goes out except for its final "." while the record is booked, then it is let
-    // through. Every booked record has left exactly one message, and a run that dies
+    // and gets as far as its DATA command while the record is booked, then its text is
+    // let through. Every booked record has left exactly one message, and a run that dies
     // leaves at most the one message in flight unbooked.
     table->setDurableCommits(true);
     Pending next;

@@ -202,10 +202,15 @@ int debugCallback(CURL*, curl_infotype type, char* data, size_t size, void* user
 
 size_t readCallback(char* buffer, size_t size, size_t count, void* user) {
     auto* t = static_cast<SmtpMail::Transfer*>(user);
-    // At the end of a held message: the final "." waits for the go-ahead, and a message
-    // given up never gets it, so the server does not accept it.
-    if (t->mayHold && t->position == t->data.size() && !t->mail->awaitRelease())
-        return CURL_READFUNC_ABORT;
+    // A held message goes out only when it may be delivered: until then the server has
+    // had its envelope and DATA but none of its text, so a message given up never gets
+    // its final "." and is not accepted. Holding it whole (rather than its last bytes)
+    // keeps the text in one piece on the wire.
+    if (t->mayHold) {
+        if (!t->mail->awaitRelease())
+            return CURL_READFUNC_ABORT;
+        t->mayHold = false;
+    }
     const qsizetype n = std::min<qsizetype>(qsizetype(size * count), t->data.size() - t->position);
     memcpy(buffer, t->data.constData() + t->position, size_t(n));
     t->position += n;
@@ -538,14 +543,15 @@ int SmtpMail::BeginMail(bool held) {
                                              transfer->protocolFile.errorString());
     }
 
+    // Without an application the transfer runs in place and nobody could release it.
+    held = held && QCoreApplication::instance();
     {
         std::lock_guard lock(m_releaseMutex);
-        // Without an application the transfer runs in place and nobody could release it.
-        m_hold = held && QCoreApplication::instance() ? Hold::Held : Hold::Go;
+        m_hold = held ? Hold::Held : Hold::Go;
     }
     m_busy = true;
     transfer->wasConnected = m_connected;
-    transfer->mayHold = true;
+    transfer->mayHold = held;
     m_transfer = std::move(transfer);
     Transfer* t = m_transfer.get();
     const std::atomic<bool>* abortRequested = &m_abortRequested;

@@ -87,9 +87,9 @@ public:
     // PrepareMail checks and builds the message from the values now set (the values may
     // change afterwards); BeginMail starts its transfer (preparing it first when that
     // was not done) and returns at once: 0, or the error code of a message that cannot
-    // be sent. A message begun `held` goes out except for its final "." and waits there
-    // for ReleaseMail: true delivers it, false gives it up so the server never accepts
-    // it. EndMail keeps the caller's event loop turning until the transfer is over and
+    // be sent. A message begun `held` goes as far as the DATA command and waits there
+    // for ReleaseMail: true sends its text, false gives it up so the server never
+    // accepts it. EndMail keeps the caller's event loop turning until the transfer is over and
     // returns what SendMail would have returned.
     int PrepareMail();
     int BeginMail(bool held);

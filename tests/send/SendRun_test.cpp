@@ -33,14 +33,6 @@ QByteArray decodeWords(const QByteArray& header) {
     return out + header.mid(last);
 }
 
-QStringList recipientsOf(const QList<SmtpTestServer::Received>& got) {
-    QStringList all;
-    for (const auto& r : got)
-        all += r.recipients;
-    all.sort();
-    return all;
-}
-
 } // namespace
 
 // Three marked records, the second without "@": two messages, the second record booked

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <gtest/gtest.h>
 
 // Decodes quoted-printable text (soft line breaks included) back to its bytes.
@@ -21,6 +22,15 @@ inline QByteArray decodeQuotedPrintable(const QByteArray& in) {
         i += 2;
     }
     return out;
+}
+
+// Every recipient of the messages that arrived, sorted.
+inline QStringList recipientsOf(const QList<SmtpTestServer::Received>& got) {
+    QStringList all;
+    for (const auto& r : got)
+        all += r.recipients;
+    all.sort();
+    return all;
 }
 
 // Fails the test at once when a test server could not start: a missing tool is a fault.

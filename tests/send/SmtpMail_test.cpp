@@ -5,6 +5,7 @@
 #include "support/TempProgramFolder.h"
 #include "support/TestServers.h"
 
+#include <QEventLoop>
 #include <QFile>
 #include <QTimer>
 #include <arpa/inet.h>
@@ -334,4 +335,63 @@ TEST(SmtpMail, AbortEndsAStalledTransfer) {
     EXPECT_EQ(mail.SendMail(), SmtpMail::Aborted);
     EXPECT_TRUE(mail.wasAborted());
     ::close(fd);
+}
+
+namespace {
+
+void settle(int milliseconds) {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+} // namespace
+
+// A held message waits before its text until it is released: given up (or aborted)
+// the server never accepts it and the next message still arrives whole; released it is
+// delivered. A prepared message keeps the values it was built from.
+TEST(SmtpMail, HeldMessageEndsOnlyWhenReleased) {
+    SmtpTestServer server;
+    ASSERT_SERVER_RUNS(server);
+    SmtpMail mail;
+    pointAt(mail, server);
+
+    setMessage(mail, QStringLiteral("gehalten@example.org"));
+    ASSERT_EQ(mail.BeginMail(true), 0);
+    settle(300); // time enough for the envelope and DATA
+    EXPECT_TRUE(server.received().isEmpty()) << "the held message must not be complete";
+    mail.ReleaseMail(false);
+    EXPECT_EQ(mail.EndMail(), SmtpMail::Aborted);
+    EXPECT_TRUE(mail.wasAborted());
+
+    setMessage(mail, QStringLiteral("danach@example.org"));
+    ASSERT_EQ(mail.SendMail(), 0) << mail.LastErrorDescription().toStdString();
+
+    setMessage(mail, QStringLiteral("freigegeben@example.org"));
+    ASSERT_EQ(mail.PrepareMail(), 0);
+    setMessage(mail, QStringLiteral("zu-spaet@example.org")); // after the build: not used
+    ASSERT_EQ(mail.BeginMail(true), 0);
+    settle(100);
+    mail.ReleaseMail(true);
+    EXPECT_EQ(mail.EndMail(), 0) << mail.LastErrorDescription().toStdString();
+
+    setMessage(mail, QStringLiteral("abgebrochen@example.org"));
+    ASSERT_EQ(mail.BeginMail(true), 0);
+    settle(100);
+    mail.Abort();
+    EXPECT_EQ(mail.EndMail(), SmtpMail::Aborted);
+
+    setMessage(mail, QStringLiteral("ohne-absender@example.org"));
+    mail.FromAddr = QStringLiteral("kein Absender");
+    EXPECT_EQ(mail.BeginMail(true), SmtpMail::MessageError);
+    EXPECT_EQ(mail.EndMail(), SmtpMail::MessageError);
+
+    const auto got = server.received();
+    EXPECT_EQ(recipientsOf(got), (QStringList{"danach@example.org", "freigegeben@example.org"}));
+    for (const auto& r : got) {
+        EXPECT_TRUE(r.header("To").contains(r.recipients.value(0).toUtf8()))
+            << "headers and envelope from the same build";
+        EXPECT_TRUE(r.body().contains("viele Gr")) << r.content.toStdString();
+        EXPECT_FALSE(r.content.contains("gehalten@")) << "nothing of the given-up message";
+    }
 }

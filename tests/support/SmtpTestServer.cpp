@@ -28,6 +28,8 @@ class Handler:
 
     async def handle_DATA(self, server, session, envelope):
         counts['messages'] += 1
+        if not cfg['keep']:
+            return '250 2.0.0 Message accepted'
         base = os.path.join(folder, '%05d' % counts['messages'])
         login = session.auth_data if session.authenticated else b''
         if isinstance(login, bytes):
@@ -76,7 +78,9 @@ elif cfg['tls'] == 'implicit':
 controller = CountingController(Handler(), **kwargs)
 controller.start()
 print('READY %d' % port, flush=True)
-sys.stdin.read()
+for line in sys.stdin:
+    if line.strip() == 'count':
+        print('COUNT %d' % counts['messages'], flush=True)
 controller.stop()
 )PY";
 
@@ -103,6 +107,7 @@ SmtpTestServer::SmtpTestServer(const Options& options) : m_options(options) {
     const QJsonObject config{
         {QStringLiteral("folder"), m_folder.path()},
         {QStringLiteral("refuse"), options.refuseRecipients},
+        {QStringLiteral("keep"), options.keepMessages},
         {QStringLiteral("require_auth"), options.requireAuth},
         {QStringLiteral("mechanisms"), mechanisms},
         {QStringLiteral("user"), options.user},
@@ -170,6 +175,15 @@ QByteArray SmtpTestServer::Received::header(const QByteArray& name) const {
 QByteArray SmtpTestServer::Received::body() const {
     const qsizetype end = content.indexOf("\r\n\r\n");
     return end < 0 ? QByteArray() : content.mid(end + 4);
+}
+
+int SmtpTestServer::acceptedCount() {
+    m_process.readAllStandardOutput();
+    m_process.write("count\n");
+    QByteArray line;
+    while (!line.contains('\n') && m_process.waitForReadyRead(10000))
+        line += m_process.readAllStandardOutput();
+    return line.startsWith("COUNT ") ? line.mid(6).trimmed().toInt() : -1;
 }
 
 QList<SmtpTestServer::Received> SmtpTestServer::received() const {

@@ -17,6 +17,7 @@ public:
         bool requireAuth = false;
         QStringList mechanisms{QStringLiteral("PLAIN"), QStringLiteral("LOGIN")};
         bool refuseRecipients = false; // every RCPT gets "550 5.7.1 ..."
+        bool keepMessages = true;      // false: a sink that only counts what it accepts
         QString user = QStringLiteral("quillon");
         QString password = QStringLiteral("Ge:heim 5%");
     };
@@ -46,6 +47,8 @@ public:
         QByteArray body() const; // everything after the header block
     };
     QList<Received> received() const;
+    // How many messages the server has accepted so far (kept or not); -1 on no answer.
+    int acceptedCount();
 
 private:
     Options m_options;
