@@ -16,7 +16,9 @@
 namespace {
 
 const char* kFolderVariable = "QUILLON_SENDRUN_CHILD_FOLDER";
-constexpr int kRecords = 40;
+// Without a pause each message overlaps the bookkeeping of the one before: the case the
+// guarantee is hardest for. Enough records that the kill lands in the middle.
+constexpr int kRecords = 300;
 
 MailTemplate killTestMail() {
     MailTemplate m;
@@ -36,7 +38,7 @@ void openIn(AppState& state, const QString& folder) {
 }
 
 // One run over the marked records with the kill test's message and no boxes.
-bool sendMarked(AppState& state, const QString& sender, qint64 marked, int msPerDelaySecond) {
+bool sendMarked(AppState& state, const QString& sender, qint64 marked) {
     ScriptedMessages messages;
     SmtpMail mail;
     SendRun run(state, mail, messages);
@@ -44,7 +46,6 @@ bool sendMarked(AppState& state, const QString& sender, qint64 marked, int msPer
     run.inputs.senderEntry = sender;
     run.inputs.senderCount = 1;
     run.inputs.markedCount = marked;
-    run.millisecondsPerDelaySecond = msPerDelaySecond;
     return run.start();
 }
 
@@ -64,7 +65,7 @@ TEST(SendRunKill, DISABLED_ChildRun) {
     ASSERT_FALSE(folder.isEmpty()) << "only the kill test starts this";
     AppState state;
     openIn(state, folder);
-    EXPECT_TRUE(sendMarked(state, QStringLiteral("info@firma.de <Firma GmbH>"), kRecords, 50));
+    EXPECT_TRUE(sendMarked(state, QStringLiteral("info@firma.de <Firma GmbH>"), kRecords));
     CloseDatabase(state);
 }
 
@@ -86,7 +87,7 @@ TEST(SendRunKill, KilledRunIsResumedWithoutLosingOrRepeatingMessages) {
         tablePath = state.currentTable()->path();
         CloseDatabase(state);
     }
-    writeSendRunSettings(folder.path(), sendRunAccount(server, 1));
+    writeSendRunSettings(folder.path(), sendRunAccount(server));
 
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -135,7 +136,7 @@ TEST(SendRunKill, KilledRunIsResumedWithoutLosingOrRepeatingMessages) {
     EXPECT_LE(markedButArrived, 1);
 
     // Sending again delivers every still-marked record once.
-    ASSERT_TRUE(sendMarked(state, QStringLiteral("info@firma.de"), kRecords - booked, 0));
+    ASSERT_TRUE(sendMarked(state, QStringLiteral("info@firma.de"), kRecords - booked));
     got = arrivals(server);
     int twice = 0;
     for (int i = 1; i <= kRecords; ++i) {

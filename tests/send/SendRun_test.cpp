@@ -220,6 +220,48 @@ TEST_F(SendRunFixture, AbortKeepsTheCurrentRecordMarked) {
         EXPECT_FALSE(bookedOf(table, id).selected);
 }
 
+// Without a pause the next message is begun while a record is booked, but it cannot be
+// complete before that booking: at each booking the server holds exactly the messages
+// booked so far and the one being booked. "Abbrechen" during a booking gives the next
+// message up: its record stays marked, and sending again delivers it once.
+TEST_F(SendRunFixture, NextMessageCompletesOnlyAfterTheBookingBeforeIt) {
+    SmtpTestServer server;
+    ASSERT_SERVER_RUNS(server);
+    writeSendRunSettings(state.folders.programFolder, sendRunAccount(server));
+    appendSendRecords(table, {{"a@example.org", "A"},
+                              {"b@example.org", "B"},
+                              {"c@example.org", "C"},
+                              {"d@example.org", "D"},
+                              {"e@example.org", "E"}});
+    const auto ids = table->tableIds();
+    {
+        ScriptedMessages messages;
+        SendRun run(state, mail, messages);
+        prepare(run, textMail("Hallo $NAME", {"x"}), 5);
+        QList<int> arrivedAtBooking;
+        run.onSent = [&](const QString&) {
+            settle(200); // time enough for a next message that was not held to arrive
+            arrivedAtBooking << int(server.received().size());
+            if (arrivedAtBooking.size() == 3)
+                run.abort();
+        };
+        ASSERT_TRUE(run.start());
+        EXPECT_EQ(arrivedAtBooking, QList<int>({1, 2, 3}));
+    }
+    EXPECT_EQ(recipientsOf(server.received()),
+              QStringList({"a@example.org", "b@example.org", "c@example.org"}));
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(bookedOf(table, ids[i]).selected, i >= 3) << i;
+
+    ScriptedMessages messages;
+    SendRun again(state, mail, messages);
+    prepare(again, textMail("Hallo $NAME", {"x"}), 2);
+    ASSERT_TRUE(again.start());
+    EXPECT_EQ(recipientsOf(server.received()),
+              QStringList({"a@example.org", "b@example.org", "c@example.org", "d@example.org",
+                           "e@example.org"}));
+}
+
 // The pause comes between messages, not after the last; its length follows the delay.
 TEST_F(SendRunFixture, PausesBetweenMessages) {
     SmtpTestServer server;

@@ -2,8 +2,10 @@
 #include "support/SmtpTestServer.h"
 
 #include <QByteArray>
+#include <QEventLoop>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 // Decodes quoted-printable text (soft line breaks included) back to its bytes.
@@ -22,6 +24,13 @@ inline QByteArray decodeQuotedPrintable(const QByteArray& in) {
         i += 2;
     }
     return out;
+}
+
+// Keeps the event loop turning for a while (a transfer on its worker thread goes on).
+inline void settle(int milliseconds) {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 // Every recipient of the messages that arrived, sorted.

@@ -337,15 +337,7 @@ TEST(SmtpMail, AbortEndsAStalledTransfer) {
     ::close(fd);
 }
 
-namespace {
-
-void settle(int milliseconds) {
-    QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-} // namespace
+namespace {} // namespace
 
 // A held message waits before its text until it is released: given up (or aborted)
 // the server never accepts it and the next message still arrives whole; released it is
