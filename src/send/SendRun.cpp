@@ -22,6 +22,7 @@
 #include <QFileInfo>
 #include <QThread>
 #include <QTimer>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <optional>
@@ -38,7 +39,9 @@ struct Pending {
     bool begun = false; // its transfer started, held before its end
 };
 
-// Tells whether a file changed since the last look, by its size and modification time.
+// Tells whether a file may have changed since the last look, by its size and
+// modification time. File times are coarse: a file written within the last second may
+// have been written again in the same tick, so it counts as changed.
 class TemplateWatch {
 public:
     explicit TemplateWatch(const QString& path) : m_path(QFile::encodeName(path).toStdString()) {}
@@ -46,7 +49,9 @@ public:
         std::error_code e1, e2;
         const auto size = std::filesystem::file_size(m_path, e1);
         const auto time = std::filesystem::last_write_time(m_path, e2);
-        const bool same = m_seen && !e1 && !e2 && size == m_size && time == m_time;
+        const bool settled =
+            std::filesystem::file_time_type::clock::now() - time > std::chrono::seconds(1);
+        const bool same = m_seen && !e1 && !e2 && settled && size == m_size && time == m_time;
         m_seen = !e1 && !e2;
         m_size = size;
         m_time = time;

@@ -434,6 +434,17 @@ int SmtpMail::PrepareMail() {
     for (const auto& r : m_recipients)
         transfer->recipients =
             curl_slist_append(transfer->recipients, ('<' + r.address.toUtf8() + '>').constData());
+    // Opened now so that beginning the transfer costs as little as possible; lines are
+    // written only while the transfer runs, and transfers never overlap.
+    if (!LogFileName.isEmpty()) {
+        transfer->protocolFile.setFileName(LogFileName);
+        if (transfer->protocolFile.open(QIODevice::WriteOnly | QIODevice::Append))
+            transfer->protocol = &transfer->protocolFile;
+        else
+            Q_EMIT OnError(MessageError, QStringLiteral("Die Protokolldatei ") + LogFileName +
+                                             QStringLiteral(" kann nicht geschrieben werden: ") +
+                                             transfer->protocolFile.errorString());
+    }
     m_prepared = std::move(transfer);
     return Ok;
 }
@@ -532,16 +543,6 @@ int SmtpMail::BeginMail(bool held) {
     curl_easy_setopt(c, CURLOPT_DEBUGDATA, transfer.get());
     curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, curl_off_t(transfer->data.size()));
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, transfer->errorBuffer);
-
-    if (!LogFileName.isEmpty()) {
-        transfer->protocolFile.setFileName(LogFileName);
-        if (transfer->protocolFile.open(QIODevice::WriteOnly | QIODevice::Append))
-            transfer->protocol = &transfer->protocolFile;
-        else
-            Q_EMIT OnError(MessageError, QStringLiteral("Die Protokolldatei ") + LogFileName +
-                                             QStringLiteral(" kann nicht geschrieben werden: ") +
-                                             transfer->protocolFile.errorString());
-    }
 
     // Without an application the transfer runs in place and nobody could release it.
     held = held && QCoreApplication::instance();
