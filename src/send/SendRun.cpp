@@ -36,7 +36,7 @@ struct Pending {
     QString address;
     bool valid = false;
     TextMailMerge::Result merged;
-    bool begun = false; // its transfer started, held before its end
+    bool begun = false; // its transfer started, held before its text
 };
 
 // Tells whether a file may have changed since the last look, by its size and

@@ -19,8 +19,10 @@ class QEventLoop;
 // freezes the window: a transfer runs on a worker thread while the caller's event
 // loop turns, the pause is a local event loop, and pending input is processed once per
 // record. The table is touched only on the calling thread. Each record's bookkeeping
-// is committed durably before the next message leaves, so a run that is stopped, or
-// whose process dies, is resumed by sending again: only still-marked records are sent.
+// is committed durably before the next message can be complete (without a pause the
+// next message is begun meanwhile and held before its text), so a run that is
+// stopped, or whose process dies, is resumed by sending again: only still-marked
+// records are sent.
 //
 // Use from the composer:
 //   SendRun run(state, mail, messages);

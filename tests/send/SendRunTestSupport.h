@@ -96,6 +96,16 @@ protected:
         run.onPause = [this](int ms) { pauses << ms; };
     }
 
+    // Records "a@example.org" with the name "A", "b@example.org" with "B" and so on.
+    void appendLetterRecords(int count) {
+        QList<SendRecord> records;
+        for (int i = 0; i < count; ++i) {
+            const QString letter(QChar('a' + i));
+            records.append({letter + QStringLiteral("@example.org"), letter.toUpper()});
+        }
+        appendSendRecords(table, records);
+    }
+
     SmtpMail mail;
     QStringList invalidShown;
     QList<SendRun::Progress> progress;

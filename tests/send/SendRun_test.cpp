@@ -171,10 +171,7 @@ TEST_F(SendRunFixture, AbortKeepsTheCurrentRecordMarked) {
     SmtpTestServer server;
     ASSERT_SERVER_RUNS(server);
     writeSendRunSettings(state.folders.programFolder, sendRunAccount(server, 1));
-    appendSendRecords(table, {{"a@example.org", "A"},
-                              {"b@example.org", "B"},
-                              {"c@example.org", "C"},
-                              {"d@example.org", "D"}});
+    appendLetterRecords(4);
     const auto ids = table->tableIds();
     {
         ScriptedMessages messages;
@@ -228,11 +225,7 @@ TEST_F(SendRunFixture, NextMessageCompletesOnlyAfterTheBookingBeforeIt) {
     SmtpTestServer server;
     ASSERT_SERVER_RUNS(server);
     writeSendRunSettings(state.folders.programFolder, sendRunAccount(server));
-    appendSendRecords(table, {{"a@example.org", "A"},
-                              {"b@example.org", "B"},
-                              {"c@example.org", "C"},
-                              {"d@example.org", "D"},
-                              {"e@example.org", "E"}});
+    appendLetterRecords(5);
     const auto ids = table->tableIds();
     {
         ScriptedMessages messages;
@@ -267,10 +260,7 @@ TEST_F(SendRunFixture, PausesBetweenMessages) {
     SmtpTestServer server;
     ASSERT_SERVER_RUNS(server);
     writeSendRunSettings(state.folders.programFolder, sendRunAccount(server, 5));
-    appendSendRecords(table, {{"a@example.org", "A"},
-                              {"b@example.org", "B"},
-                              {"c@example.org", "C"},
-                              {"d@example.org", "D"}});
+    appendLetterRecords(4);
     ScriptedMessages messages;
     SendRun run(state, mail, messages);
     prepare(run, textMail("Hallo", {"x"}), 4);
@@ -367,7 +357,7 @@ TEST_F(SendRunFixture, ProgressAndTrafficDuringARun) {
 // question; a connection problem asks (plain) or stops (TLS) unless an ignore box is
 // ticked.
 TEST_F(SendRunFixture, FailuresAreClassifiedAndTheIgnoreBoxesSilenceThem) {
-    appendSendRecords(table, {{"a@example.org", "A"}, {"b@example.org", "B"}});
+    appendLetterRecords(2);
     const auto ids = table->tableIds();
     auto remark = [&] {
         table->first();
@@ -457,7 +447,7 @@ TEST_F(SendRunFixture, TlsConnectionProblemStopsWithAMessage) {
     writeSendRunSettings(state.folders.programFolder, a);
     IniFile(state.folders.programFolder + "Quillon.ini")
         .writeString(QStringLiteral("SSL"), QStringLiteral("CAFile"), server.caFile());
-    appendSendRecords(table, {{"a@example.org", "A"}, {"b@example.org", "B"}});
+    appendLetterRecords(2);
     RecordingMessages messages(true);
     SendRun run(state, mail, messages);
     prepare(run, textMail("Hallo", {"x"}), 2);
