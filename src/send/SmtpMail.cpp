@@ -281,7 +281,12 @@ bool SmtpMail::ImportMailFile(const QString& path) {
 }
 
 int SmtpMail::SslInit() {
+    // A run prepares TLS before every message: the store made for the same certificate
+    // file is kept, or every message would need a connection (and a login) of its own.
+    if (m_caBundleFile && !CaFile.trimmed().isEmpty() && m_caBundleSource == CaFile.trimmed())
+        return Ok;
     m_caBundle.clear();
+    m_caBundleSource.clear();
     m_caBundleFile.reset();
     if (CaFile.trimmed().isEmpty())
         return Ok;
@@ -294,6 +299,7 @@ int SmtpMail::SslInit() {
         return ConnectionError;
     }
     m_caBundle = m_caBundleFile->fileName();
+    m_caBundleSource = CaFile.trimmed();
     return Ok;
 }
 
@@ -365,6 +371,7 @@ void SmtpMail::Initialise() {
     raw_Content.clear();
     m_lastError.clear();
     m_caBundle.clear();
+    m_caBundleSource.clear();
     m_caBundleFile.reset();
     m_aborted = false;
 }

@@ -147,7 +147,8 @@ private:
     bool m_aborted = false;
     std::atomic<bool> m_abortRequested{false};
     QString m_lastError;
-    QString m_caBundle; // system authorities plus CaFile, when CaFile is set
+    QString m_caBundle;       // system authorities plus CaFile, when CaFile is set
+    QString m_caBundleSource; // the CaFile it was made from
     std::unique_ptr<class QTemporaryFile> m_caBundleFile;
     void* m_curl = nullptr;  // CURL*, kept so the connection stays open between messages
     QString m_connectionKey; // server, port, login and TLS of the open connection

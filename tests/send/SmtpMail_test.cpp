@@ -269,8 +269,14 @@ TEST(SmtpMail, TlsByStartTlsAndFromTheFirstByteWithVerifiedCertificates) {
         ASSERT_EQ(mail.SslInit(), 0) << mail.LastErrorDescription().toStdString();
         mail.SslStart();
         ASSERT_EQ(mail.SendMail(), 0) << mail.LastErrorDescription().toStdString();
-        ASSERT_EQ(server.received().size(), 1);
-        EXPECT_EQ(server.received()[0].login, options.user);
+        // A run prepares TLS before every message; the connection stays all the same.
+        ASSERT_EQ(mail.SslInit(), 0);
+        mail.SslStart();
+        ASSERT_EQ(mail.SendMail(), 0) << mail.LastErrorDescription().toStdString();
+        const auto got = server.received();
+        ASSERT_EQ(got.size(), 2);
+        EXPECT_EQ(got[0].login, options.user);
+        EXPECT_EQ(got[1].connection, got[0].connection);
     }
 
     // A server that requires STARTTLS while SSL is off: a connection problem.
