@@ -610,6 +610,11 @@ bool AddressTable::recordMatches(qint64 id) const {
 }
 
 AddressTable::PreparedUse::PreparedUse(const AddressTable& table, const QString& sql) {
+    // Every filter used adds its own statement: the cache starts afresh now and then.
+    // Uses never nest, so no statement of the cache is in use here.
+    constexpr size_t kMostStatements = 32;
+    if (table.d->statements.size() >= kMostStatements && !table.d->statements.count(sql))
+        table.d->statements.clear();
     auto& slot = table.d->statements[sql];
     if (!slot)
         slot = std::make_unique<Statement>(table.m_db, sql);
