@@ -504,6 +504,7 @@ bool SendRun::textRun() {
         if (table->eof())
             table->first();
         bool success = true;
+        bool accepted = false; // the server took this record's message
         Pending current = std::move(next);
         next = Pending();
         if (!current.loaded || current.id != table->currentId()) {
@@ -539,6 +540,7 @@ bool SendRun::textRun() {
             const ServerSession::Outcome outcome = session.finish(ServerSession::RunKind::Text);
             if (outcome.stopRun)
                 break; // no end lines and no bookkeeping for this record
+            accepted = outcome.sent;
             if (!outcome.sent && !outcome.aborted) {
                 success = false;
                 logLine(outcome.error);
@@ -551,8 +553,10 @@ bool SendRun::textRun() {
         logLine(QStringLiteral("--- END MAIL ---"));
         logLine(QStringLiteral(" "));
 
-        // Bookkeeping.
-        if (success && valid && !m_sending) {
+        // Bookkeeping. A stop keeps the record marked unless its message arrived all
+        // the same (the stop came while the server's answer was on the way): that one is
+        // booked as sent, or sending again would deliver it twice.
+        if (success && valid && !m_sending && !accepted) {
             giveUp(next);
             break; // stopped: the record stays marked
         }

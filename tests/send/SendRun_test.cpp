@@ -2,10 +2,13 @@
 
 #include "SendRunTestSupport.h"
 #include "SendTestSupport.h"
+
 #include "common/IniFile.h"
 #include "send/ServerSession.h"
+#include <QThread>
 
 #include <QRegularExpression>
+#include <QThread>
 
 namespace {
 
@@ -253,6 +256,41 @@ TEST_F(SendRunFixture, NextMessageCompletesOnlyAfterTheBookingBeforeIt) {
     EXPECT_EQ(recipientsOf(server.received()),
               QStringList({"a@example.org", "b@example.org", "c@example.org", "d@example.org",
                            "e@example.org"}));
+}
+
+// "Abbrechen" that comes after the server accepted the current message, while its answer
+// was on the way: the message arrived, so its record is booked as sent (sending again
+// would reach the address twice), and the run stops after it.
+TEST_F(SendRunFixture, AcceptedMessageIsBookedWhenTheStopComesLate) {
+    SmtpTestServer server;
+    ASSERT_SERVER_RUNS(server);
+    writeSendRunSettings(state.folders.programFolder, sendRunAccount(server));
+    appendLetterRecords(3);
+    const auto ids = table->tableIds();
+    ScriptedMessages messages;
+    SendRun run(state, mail, messages);
+    prepare(run, textMail("Hallo $NAME", {"x"}), 3);
+    int shown = 0;
+    bool stopOnSending = false;
+    QObject::connect(&mail, &SmtpMail::OnSending, [&] {
+        if (stopOnSending)
+            run.abort();
+    });
+    run.onMessage = [&](const QString&, const QStringList&) {
+        if (++shown != 2)
+            return;
+        // The window is busy while the second message goes out and is accepted; the
+        // click on "Abbrechen" is handled only afterwards.
+        stopOnSending = true;
+        QThread::msleep(300);
+    };
+    ASSERT_TRUE(run.start());
+
+    EXPECT_EQ(recipientsOf(server.received()), QStringList({"a@example.org", "b@example.org"}));
+    EXPECT_FALSE(bookedOf(table, ids[1]).selected);
+    EXPECT_EQ(bookedOf(table, ids[1]).lastMail, QDate::currentDate());
+    EXPECT_TRUE(bookedOf(table, ids[2]).selected);
+    EXPECT_EQ(run.sentList(), QStringList({"TO: a@example.org", "TO: b@example.org"}));
 }
 
 // The pause comes between messages, not after the last; its length follows the delay.
