@@ -426,9 +426,18 @@ bool SendRun::textRun() {
     MergeRecordReader reader(columns, &formula);
     const int delayMs = std::max(0, session.settings().delaySeconds) * millisecondsPerDelaySecond;
     const bool logOn = m_state.transactionLogEnabled;
-    auto logLine = [this, logOn](const QString& line) {
+    // Log lines are written at the start of the next record, after its message was let
+    // through: the file work stays out of the time in which that message waits for the
+    // booking before it. The order of the lines in each file is kept.
+    QList<std::pair<SendLog*, QString>> pendingLines;
+    auto writeLines = [&pendingLines] {
+        for (const auto& [log, line] : pendingLines)
+            log->append(line);
+        pendingLines.clear();
+    };
+    auto logLine = [&](const QString& line) {
         if (logOn)
-            d->transactionLog.append(line);
+            pendingLines.append({&d->transactionLog, line});
     };
 
     // The template as written at the start, merged with each record. The file is read
@@ -514,6 +523,7 @@ bool SendRun::textRun() {
         } else if (current.begun) {
             session.release(true);
         }
+        writeLines();
         const QString& address = current.address;
         const bool valid = current.valid;
         if (onMessage)
@@ -566,7 +576,7 @@ bool SendRun::textRun() {
             m_sentList.append(QStringLiteral("TO: ") + address);
             if (onSent)
                 onSent(m_sentList.last());
-            d->sentLog.append(address);
+            pendingLines.append({&d->sentLog, address});
             written = table->setBool(QStringLiteral("Selected"), false) &&
                       table->setBool(QStringLiteral("Invalid"), false) &&
                       table->setDate(QStringLiteral("LetztesMail"), QDate::currentDate());
@@ -601,6 +611,7 @@ bool SendRun::textRun() {
         }
     }
     giveUp(next);
+    writeLines();
 
     if (onProgressTimer)
         onProgressTimer(false);
