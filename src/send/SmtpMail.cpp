@@ -240,7 +240,7 @@ SmtpMail::SmtpMail(QObject* parent) : QObject(parent), m_idle(std::make_unique<T
 }
 
 SmtpMail::~SmtpMail() {
-    if (m_transfer) { // a message still under way is given up
+    if (m_transfer) { // a message still under way (or held) is given up
         Abort();
         EndMail();
     }
@@ -329,6 +329,10 @@ bool SmtpMail::isConnected() const {
 }
 
 void SmtpMail::Release() {
+    if (m_transfer) { // a message still under way (or held) is given up first
+        Abort();
+        EndMail();
+    }
     closeConnection();
     m_ssl = false;
 }

@@ -379,6 +379,13 @@ TEST(SmtpMail, HeldMessageEndsOnlyWhenReleased) {
     mail.Abort();
     EXPECT_EQ(mail.EndMail(), SmtpMail::Aborted);
 
+    // Closing the connection gives a held message up as well.
+    setMessage(mail, QStringLiteral("beim-schliessen@example.org"));
+    ASSERT_EQ(mail.BeginMail(true), 0);
+    settle(100);
+    mail.Release();
+    EXPECT_FALSE(mail.isConnected());
+
     setMessage(mail, QStringLiteral("ohne-absender@example.org"));
     mail.FromAddr = QStringLiteral("kein Absender");
     EXPECT_EQ(mail.BeginMail(true), SmtpMail::MessageError);
