@@ -282,7 +282,8 @@ TEST_F(SendRunFixture, AcceptedMessageIsBookedWhenTheStopComesLate) {
         // The window is busy while the second message goes out and is accepted; the
         // click on "Abbrechen" is handled only afterwards.
         stopOnSending = true;
-        QThread::msleep(300);
+        for (int waited = 0; server.received().size() < 2 && waited < 10000; waited += 5)
+            QThread::msleep(5);
     };
     ASSERT_TRUE(run.start());
 
