@@ -284,6 +284,7 @@ TEST_F(SendRunFixture, AcceptedMessageIsBookedWhenTheStopComesLate) {
         stopOnSending = true;
         for (int waited = 0; server.received().size() < 2 && waited < 10000; waited += 5)
             QThread::msleep(5);
+        QThread::msleep(300); // the server's answer reaches the transfer
     };
     ASSERT_TRUE(run.start());
 
