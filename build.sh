@@ -11,7 +11,7 @@ PACKAGES=(
     libgtest-dev
     libcurl4-openssl-dev libgmime-3.0-dev
     python3-aiosmtpd dovecot-pop3d openssl
-    xvfb xauth
+    xvfb xauth desktop-file-utils libxml2-utils
 )
 
 install_missing() {

@@ -1,11 +1,8 @@
-// GLib names a struct member "signals", which Qt defines as a keyword macro: GMime comes
-// before any Qt header.
-#include <gmime/gmime.h>
-
 #include "send/MimeMessage.h"
 
 #include "compose/MailCharset.h"
 
+#include <gmime/gmime.h>
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeDatabase>

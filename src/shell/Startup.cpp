@@ -1,5 +1,7 @@
 #include "shell/Startup.h"
 
+#include "Version.h"
+
 #include "common/IniFile.h"
 #include "common/Messages.h"
 #include "platform/FileLock.h"
@@ -41,7 +43,7 @@ QString productName() {
 }
 
 QString productVersion() {
-    return QStringLiteral("0.1.0");
+    return QStringLiteral(QUILLON_VERSION);
 }
 
 QString resolveProgramFolder(const QString& programFileFolder) {
