@@ -86,15 +86,15 @@ struct Opened {
 
 // Opens the standard database of a generated folder the way the program does.
 void openDataSet(Opened& o, qint64 n) {
-    o.state.folders =
-        WorkingFolders::fromProgramFolder(ensureDataSet(n), QString(), QDir::tempPath());
-    o.state.reloadCatalogue();
-    if (!OpenDatabase(o.state, QStringLiteral("Database.ini"), o.messages) ||
-        !o.state.currentTable()) {
+    o.state.setFolders(
+        WorkingFolders::fromProgramFolder(ensureDataSet(n), QString(), QDir::tempPath()));
+    o.state.session.reloadCatalogue();
+    if (!OpenDatabase(o.state.session, QStringLiteral("Database.ini"), o.messages) ||
+        !o.state.session.currentTable()) {
         std::fprintf(stderr, "Datenbank kann nicht geöffnet werden\n");
         std::exit(1);
     }
-    o.table = o.state.currentTable();
+    o.table = o.state.session.currentTable();
 }
 
 double seconds(const std::function<void()>& work) {
@@ -218,16 +218,16 @@ QString scratchCopy(qint64 n) {
 }
 
 void openScratch(Opened& o, qint64 n) {
-    o.state.folders =
-        WorkingFolders::fromProgramFolder(scratchCopy(n), QString(), QDir::tempPath());
+    o.state.setFolders(
+        WorkingFolders::fromProgramFolder(scratchCopy(n), QString(), QDir::tempPath()));
     o.state.folders.systemTempFolder = o.state.folders.programFolder + QStringLiteral("systemp/");
-    o.state.reloadCatalogue();
-    if (!OpenDatabase(o.state, QStringLiteral("Database.ini"), o.messages) ||
-        !o.state.currentTable()) {
+    o.state.session.reloadCatalogue();
+    if (!OpenDatabase(o.state.session, QStringLiteral("Database.ini"), o.messages) ||
+        !o.state.session.currentTable()) {
         std::fprintf(stderr, "Datenbank kann nicht geöffnet werden\n");
         std::exit(1);
     }
-    o.table = o.state.currentTable();
+    o.table = o.state.session.currentTable();
 }
 
 void removeScratch() {
@@ -273,7 +273,7 @@ void benchDuplicates(qint64 n) {
         const double cpu = cpuSeconds();
         t.start();
         const qint64 values = Duplicates::run(
-            o.state, Duplicates::Tool::Mail, QString(),
+            o.state.folders, o.state.session, Duplicates::Tool::Mail, QString(),
             [&] {
                 detect = double(t.nsecsElapsed()) / 1e9;
                 detectCpu = cpuSeconds() - cpu;
@@ -320,9 +320,11 @@ void benchEmptyDatabase(qint64 n) {
         Opened o;
         openScratch(o, n);
         YesMessages yes;
-        const double s = seconds([&] { BulkDeletion::emptyDatabase(o.state, yes, Feedback{}); });
+        const double s =
+            seconds([&] { BulkDeletion::emptyDatabase(o.state.session, yes, Feedback{}); });
         figure("empty_database", s, "s");
-        figure("records_after_emptying", double(o.state.currentTable()->recordCount()), "records");
+        figure("records_after_emptying", double(o.state.session.currentTable()->recordCount()),
+               "records");
     }
     removeScratch();
 }
@@ -495,14 +497,14 @@ void benchSetColumn(qint64 n) {
     openDataSet(o, n);
     figure("set_column_all", seconds([&] {
                SetColumnContent(
-                   o.state, QStringLiteral("Betreff"), QStringLiteral("Sommeraktion"), false,
-                   [](const QString&) {}, o.messages);
+                   o.state.session, QStringLiteral("Betreff"), QStringLiteral("Sommeraktion"),
+                   false, [](const QString&) {}, o.messages);
            }),
            "s");
     figure("set_column_empty_all", seconds([&] {
                SetColumnContent(
-                   o.state, QStringLiteral("Betreff"), QString(), false, [](const QString&) {},
-                   o.messages);
+                   o.state.session, QStringLiteral("Betreff"), QString(), false,
+                   [](const QString&) {}, o.messages);
            }),
            "s");
 }
@@ -551,7 +553,7 @@ void benchSendRun(qint64 n) {
     }
     Opened o;
     openScratch(o, records);
-    o.state.firstSettingsDone = true;
+    o.state.flags.firstSettingsDone = true;
     AccountSettings account;
     account.smtpHost = sink.host();
     account.smtpPort = QString::number(sink.port());
@@ -597,7 +599,7 @@ void benchSendRun(qint64 n) {
     }
 
     SmtpMail smtp;
-    SendRun run(o.state, smtp, o.messages);
+    SendRun run(o.state.folders, o.state.flags, o.state.session, smtp, o.messages);
     run.inputs.mail = mail;
     run.inputs.senderEntry = QStringLiteral("info@firma.de <Firma GmbH>");
     run.inputs.senderCount = 1;

@@ -3,6 +3,7 @@
 #include "platform/DocumentOpener.h"
 #include "platform/SingleInstance.h"
 #include "settings/forms/DesktopDocumentOpener.h"
+#include "shell/AppState.h"
 #include "shell/Startup.h"
 #include "shell/forms/QtFilePicker.h"
 #include "shell/forms/QtMessages.h"
@@ -34,15 +35,18 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // The program's state lives here, apart from every window: the main window shows it.
+    // Start-up ends the program when another user holds the data.
+    AppState state;
     int result = 0;
-    {
-        TMainForm mainForm;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (Startup::run(state, messages)) {
+        TMainForm mainForm(state);
         QApplication::restoreOverrideCursor();
-        if (mainForm.startupAborted())
-            return 0;
         mainForm.show();
         result = app.exec();
+    } else {
+        QApplication::restoreOverrideCursor();
     }
     Messages::install(nullptr);
     FilePicker::install(nullptr);

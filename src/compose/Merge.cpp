@@ -3,6 +3,7 @@
 #include "common/Words.h"
 #include "compose/SalutationFormula.h"
 #include "database/AddressTable.h"
+#include "database/TableDefinition.h"
 
 #include <algorithm>
 
@@ -80,28 +81,25 @@ QString germanDate(const QDate& date) {
     return date.toString(QStringLiteral("dd.MM.yyyy"));
 }
 
-QStringList placeholderList(const QStringList& proLines) {
+QStringList placeholderList(const TableDefinition& definition) {
     QStringList list;
-    const QString bar = QStringLiteral("|");
-    for (qsizetype i = 5; i < proLines.size(); ++i) {
-        const QString name = ExtractWord(1, proLines[i], bar).trimmed();
-        if (name.isEmpty())
-            continue; // a blank line is no column
-        const QString caption = ExtractWord(9, proLines[i], bar).trimmed();
-        QString entry = QChar('$') + name.toUpper();
-        if (!caption.isEmpty())
-            entry += QStringLiteral(" für ") + caption;
+    for (const FieldDefinition& f : definition.targetFields()) {
+        if (f.name.isEmpty())
+            continue;
+        QString entry = QChar('$') + f.name.toUpper();
+        if (!f.rawCaption.isEmpty())
+            entry += QStringLiteral(" für ") + f.rawCaption;
         list.append(entry);
     }
     list.append(QStringLiteral("$DATUM"));
     return list;
 }
 
-QString placeholderMessage(const QStringList& proLines) {
+QString placeholderMessage(const TableDefinition& definition) {
     QString text = QStringLiteral("Folgende Platzhalter können Sie in Ihrer Vorlage benutzen!\r"
                                   "Diese werden dann von Quillon während des Versandes "
                                   "ersetzt!\r\r");
-    QStringList list = placeholderList(proLines);
+    QStringList list = placeholderList(definition);
     list.removeLast(); // "$DATUM" is listed with its explanation below
     for (const QString& entry : list)
         text += entry + QChar('\r');

@@ -7,6 +7,8 @@
 #include <functional>
 #include <vector>
 
+struct TableDefinition;
+
 class AddressTable;
 class SalutationFormula;
 
@@ -51,11 +53,11 @@ QString cleanValue(const QString& text);
 QString germanDate(const QDate& date);
 
 // The placeholder list: "$" + column name in capitals, followed by " für " and the
-// caption when there is one, for the columns from the sixth line of the .pro file on;
-// then "$DATUM".
-QStringList placeholderList(const QStringList& proLines);
+// caption when there is one, for the target fields (the columns from Mail on); then
+// "$DATUM".
+QStringList placeholderList(const TableDefinition& definition);
 // The text of "Platzhalter anzeigen".
-QString placeholderMessage(const QStringList& proLines);
+QString placeholderMessage(const TableDefinition& definition);
 
 } // namespace Merge
 

@@ -5,8 +5,8 @@
 #include "common/Words.h"
 #include "database/AddressTable.h"
 #include "database/DatabaseDefinition.h"
+#include "database/DatabaseSession.h"
 #include "database/WebSettings.h"
-#include "shell/AppState.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,43 +36,6 @@ QString cannotOpen(const QString& definitionName, const QString& reason) {
 
 QString missingFile(const QString& path) {
     return QStringLiteral("Die Datei \"%1\" existiert nicht.").arg(QDir::toNativeSeparators(path));
-}
-
-// Puts the state back to "no database open" after a failed open.
-void forgetOpenDatabase(AppState& state) {
-    for (auto& t : state.tables)
-        if (t)
-            t->close();
-    state.tables.clear();
-    state.currentTablePath.clear();
-    state.proLines.clear();
-    state.filLines.clear();
-    state.cbLines.clear();
-    state.definitionName.clear();
-    state.displayName.clear();
-    state.webLinksEnabled = false;
-    state.webFetchEnabled = false;
-    state.tracking = TrackingState{};
-}
-
-// Web menu entries and the tracking state follow the database's web settings file.
-void readWebSettings(AppState& state, const QString& definitionName) {
-    const WebSettings web(state.folders.dataFolder, definitionName);
-    state.tracking = web.tracking();
-    if (!web.exists()) {
-        state.webLinksEnabled = false;
-        state.webFetchEnabled = false;
-        return;
-    }
-    const QString onlinePath = web.onlinePath();
-    state.webLinksEnabled = !onlinePath.isEmpty() || !web.statsUrl().isEmpty();
-    state.webFetchEnabled = !onlinePath.isEmpty();
-}
-
-// Reads an optional companion file (.fil, .cb): missing means no entries.
-QStringList optionalLines(const QString& dataFolder, const QString& fileName) {
-    const QString path = resolveDataFile(dataFolder, fileName);
-    return path.isEmpty() ? QStringList() : TextFile::readLines(path);
 }
 
 } // namespace
@@ -115,33 +78,18 @@ QString catalogueDisplayName(const QStringList& catalogueLines, const QString& d
     return {};
 }
 
+CatalogEntry catalogueEntryFor(const QStringList& catalogueLines, const QString& definitionName) {
+    CatalogEntry entry;
+    for (const CatalogEntry& e : catalogueEntries(catalogueLines))
+        if (sameName(e.definitionName, definitionName))
+            entry = e;
+    entry.displayName = catalogueDisplayName(catalogueLines, definitionName);
+    entry.definitionName = definitionName;
+    return entry;
+}
+
 QString catalogueLine(const QString& displayName, const QString& fileName) {
     return displayName + QStringLiteral("| cddrive.bmp|") + fileName + QStringLiteral(".ini");
-}
-
-bool appendCatalogueLine(AppState& state, const QString& line, QString* error) {
-    // A missing catalogue gets its header first, or the new entry would be taken for it.
-    const bool ok =
-        QFileInfo::exists(state.cataloguePath())
-            ? TextFile::appendLine(state.cataloguePath(), line, error)
-            : TextFile::writeLines(state.cataloguePath(),
-                                   {QStringLiteral("Name|Bitmap|Definitionsdatei"), line}, error);
-    state.reloadCatalogue();
-    return ok;
-}
-
-bool removeCatalogueEntry(AppState& state, const QString& definitionName, QString* error) {
-    QStringList lines;
-    if (!TextFile::readLines(state.cataloguePath(), &lines, error))
-        return false;
-    QStringList kept;
-    for (int i = 0; i < lines.size(); ++i)
-        if (i == 0 || !sameName(CatalogEntry::parse(lines[i]).definitionName, definitionName))
-            kept.append(lines[i]);
-    const bool ok =
-        kept.size() == lines.size() || TextFile::writeLines(state.cataloguePath(), kept, error);
-    state.reloadCatalogue();
-    return ok;
 }
 
 QString readLastOpenDatabase(const QString& programFolder) {
@@ -281,9 +229,9 @@ QString checkNewDatabaseFileName(const QString& dataFolder, const QString& fileN
 // ---------------------------------------------------------------------------
 // Creating and deleting
 
-bool CreateDatabase(AppState& state, const QString& displayName, const QStringList& captionLines,
-                    Messages& messages) {
-    const QString& data = state.folders.dataFolder;
+bool CreateDatabase(DatabaseSession& session, const QString& displayName,
+                    const QStringList& captionLines, Messages& messages) {
+    const QString& data = session.dataFolder();
     QString problem = checkNewDatabaseInput(displayName, coreColumnNames(), captionLines);
     const QString fileName = ToSafeFileName(displayName);
     if (problem.isEmpty())
@@ -337,31 +285,30 @@ bool CreateDatabase(AppState& state, const QString& displayName, const QStringLi
         return false;
     }
 
-    if (!appendCatalogueLine(state, catalogueLine(displayName, fileName), &error)) {
+    if (!session.appendCatalogueLine(catalogueLine(displayName, fileName), &error)) {
         messages.error(error);
         return false;
     }
     messages.information(QStringLiteral("Datenbank wurde erzeugt!"));
 
     const QString definitionName =
-        catalogueEntries(state.catalogueLines).isEmpty()
+        catalogueEntries(session.catalogueLines()).isEmpty()
             ? fileName + QStringLiteral(".ini")
-            : catalogueEntries(state.catalogueLines).last().definitionName;
-    if (!writeLastOpenDatabase(state.folders.programFolder, definitionName, &error))
+            : catalogueEntries(session.catalogueLines()).last().definitionName;
+    if (!writeLastOpenDatabase(session.programFolder(), definitionName, &error))
         messages.error(error);
-    OpenDatabase(state, definitionName, messages);
-    state.notifyCatalogueChanged();
+    OpenDatabase(session, definitionName, messages);
     return true;
 }
 
-bool DeleteDatabase(AppState& state, const QString& definitionName, Messages& messages) {
+bool DeleteDatabase(DatabaseSession& session, const QString& definitionName, Messages& messages) {
     if (definitionName.toUpper() == QStringLiteral("DATABASE.INI")) {
         messages.information(
             QStringLiteral("Diese Datenbank ist die Grundstockdatenbank von Quillon!\r\rDiese "
                            "Datenbank kann nicht gelöscht werden!\r\rWollen Sie diese Daten "
                            "trotzdem löschen, gehen Sie auf den Menüpunkt \"Löschen --> "
                            "Datenbank komplett leeren\""));
-        OpenDatabase(state, kStandardDefinitionName, messages);
+        OpenDatabase(session, kStandardDefinitionName, messages);
         return false;
     }
     if (!messages.question(QStringLiteral("Wollen Sie diese Datenbank wirklich löschen?")))
@@ -370,14 +317,14 @@ bool DeleteDatabase(AppState& state, const QString& definitionName, Messages& me
             QStringLiteral("Alle Daten dieser Datenbank gehen verloren! Wirklich löschen?")))
         return false;
 
-    CloseDatabase(state);
+    CloseDatabase(session);
 
     // Every file "<base>.<anything>" belongs to the database; "altkunden.*" does not
     // belong to "kunden".
     const QString base = baseNameOf(definitionName);
     QStringList failed;
     if (!base.isEmpty() && isPlainFileName(definitionName)) {
-        QDir dir(state.folders.dataFolder);
+        QDir dir(session.dataFolder());
         for (const QString& n : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
             const auto dot = n.indexOf(QChar('.'));
             if (dot >= 0 && sameName(n.left(dot), base) && !dir.remove(n))
@@ -390,22 +337,31 @@ bool DeleteDatabase(AppState& state, const QString& definitionName, Messages& me
                        failed.join(QStringLiteral("\r")));
 
     QString error;
-    if (!removeCatalogueEntry(state, definitionName, &error))
+    if (!session.removeCatalogueEntry(definitionName, &error))
         messages.error(error);
-    if (!writeLastOpenDatabase(state.folders.programFolder, kStandardDefinitionName, &error))
+    if (!writeLastOpenDatabase(session.programFolder(), kStandardDefinitionName, &error))
         messages.error(error);
-    OpenDatabase(state, kStandardDefinitionName, messages);
-    state.notifyCatalogueChanged();
+    OpenDatabase(session, kStandardDefinitionName, messages);
     return true;
 }
 
 // ---------------------------------------------------------------------------
 // Opening and closing
 
-void CloseDatabase(AppState& state) {
-    if (state.hasOpenTable())
-        state.notifyAboutToClose(); // windows save the grid layout of the open database
-    for (auto& t : state.tables) {
+namespace {
+
+// Reads an optional companion file (.fil, .cb): missing means no entries.
+QStringList optionalLines(const QString& dataFolder, const QString& fileName) {
+    const QString path = resolveDataFile(dataFolder, fileName);
+    return path.isEmpty() ? QStringList() : TextFile::readLines(path);
+}
+
+} // namespace
+
+void CloseDatabase(DatabaseSession& session) {
+    if (session.hasOpenTable())
+        Q_EMIT session.aboutToClose(); // windows save the grid layout of the open database
+    for (auto& t : session.m_tables) {
         if (!t || !t->isOpen())
             continue;
         if (t->state() == AddressTable::State::Edit || t->state() == AddressTable::State::Insert)
@@ -413,26 +369,24 @@ void CloseDatabase(AppState& state) {
                 t->cancel();
         t->close();
     }
-    state.tables.clear();
-    state.currentTablePath.clear();
-    state.proLines.clear();
-    state.filLines.clear();
-    state.cbLines.clear();
-    state.tracking = TrackingState{};
-    state.notifyClosed();
+    session.m_tables.clear();
+    session.m_currentTablePath.clear();
+    session.m_definition = TableDefinition{};
+    session.m_tracking = TrackingState{};
+    Q_EMIT session.closed();
 }
 
-bool OpenDatabase(AppState& state, const QString& definitionName, Messages& messages) {
+bool OpenDatabase(DatabaseSession& session, const QString& definitionName, Messages& messages) {
     const QString name = definitionName.trimmed();
     if (name.isEmpty())
         return false;
 
-    CloseDatabase(state);
-    const QString& data = state.folders.dataFolder;
+    CloseDatabase(session);
+    const QString& data = session.dataFolder();
     auto fail = [&](const QString& reason) {
         messages.error(cannotOpen(name, reason));
-        forgetOpenDatabase(state);
-        state.notifyClosed();
+        session.forget();
+        Q_EMIT session.closed();
         return false;
     };
 
@@ -456,7 +410,7 @@ bool OpenDatabase(AppState& state, const QString& definitionName, Messages& mess
                 return fail(missingFile(data + proName));
             CreateTableFromDefinition(data, entry.tableName, messages);
         }
-        state.tables.push_back(std::make_unique<AddressTable>());
+        session.m_tables.push_back(std::make_unique<AddressTable>());
     }
 
     bool tableOpen = false;
@@ -473,13 +427,13 @@ bool OpenDatabase(AppState& state, const QString& definitionName, Messages& mess
         // A table the engine refused to create was reported already; the database
         // opens without it.
         if (!tablePath.isEmpty()) {
-            AddressTable* table = state.tables.front().get();
+            AddressTable* table = session.m_tables.front().get();
             if (table->open(tablePath, &error)) {
                 table->last();
-                state.currentTablePath = tablePath;
-                state.proLines = proLines;
-                state.filLines = optionalLines(data, tableName + QStringLiteral(".fil"));
-                state.cbLines = optionalLines(data, tableName + QStringLiteral(".cb"));
+                session.m_currentTablePath = tablePath;
+                session.m_definition = TableDefinition::fromLines(
+                    proLines, optionalLines(data, tableName + QStringLiteral(".fil")),
+                    optionalLines(data, tableName + QStringLiteral(".cb")));
                 tableOpen = true;
             } else {
                 // The database stays selected so that maintenance can repair the table.
@@ -490,18 +444,17 @@ bool OpenDatabase(AppState& state, const QString& definitionName, Messages& mess
         }
     }
 
-    state.definitionName = name;
-    readWebSettings(state, name);
-    state.displayName = catalogueDisplayName(state.catalogueLines, name);
-    state.notifyOpened();
+    session.m_entry = catalogueEntryFor(session.catalogueLines(), name);
+    session.readWebSettings();
+    Q_EMIT session.opened();
     return tableOpen;
 }
 
 // ---------------------------------------------------------------------------
 // Maintenance
 
-bool MaintainDatabase(AppState& state, Messages& messages) {
-    if (state.definitionName.isEmpty()) {
+bool MaintainDatabase(DatabaseSession& session, Messages& messages) {
+    if (session.definitionName().isEmpty()) {
         messages.information(QStringLiteral("Zuerst Datenbank öffnen!"));
         return false;
     }
@@ -509,11 +462,12 @@ bool MaintainDatabase(AppState& state, Messages& messages) {
             QStringLiteral("Die Tabellen der Datenbank \"%1\" werden jetzt geprüft und, wenn "
                            "nötig, repariert. Die Datenbank wird dazu kurz geschlossen.\r\rJetzt "
                            "prüfen und reparieren?")
-                .arg(state.displayName.isEmpty() ? state.definitionName : state.displayName)))
+                .arg(session.displayName().isEmpty() ? session.definitionName()
+                                                     : session.displayName())))
         return false;
 
-    const QString name = state.definitionName;
-    const QString& data = state.folders.dataFolder;
+    const QString name = session.definitionName();
+    const QString& data = session.dataFolder();
     QStringList iniLines;
     QString error;
     QStringList tableNames;
@@ -521,7 +475,7 @@ bool MaintainDatabase(AppState& state, Messages& messages) {
         for (const TableEntry& e : parseDatabaseDefinition(iniLines).tables)
             tableNames.append(e.tableName);
 
-    CloseDatabase(state);
+    CloseDatabase(session);
 
     bool allOk = true;
     QStringList report;
@@ -546,6 +500,6 @@ bool MaintainDatabase(AppState& state, Messages& messages) {
     else
         messages.error(text);
 
-    OpenDatabase(state, name, messages);
+    OpenDatabase(session, name, messages);
     return allOk;
 }

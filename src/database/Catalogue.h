@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-class AppState;
+class DatabaseSession;
 class Messages;
 
 // The catalogue of databases (Buttons.ini in ProgramFolder), LastopenDB.inc, and
@@ -25,13 +25,11 @@ inline const QString kStandardDefinitionName = QStringLiteral("Database.ini");
 QList<CatalogEntry> catalogueEntries(const QStringList& catalogueLines);
 // The display name shown for an opened definition file name (see OpenDatabase).
 QString catalogueDisplayName(const QStringList& catalogueLines, const QString& definitionName);
+// The entry of an opened definition file name: its display name as above, the name
+// itself and the bitmap word of the entry naming exactly that file.
+CatalogEntry catalogueEntryFor(const QStringList& catalogueLines, const QString& definitionName);
 // The catalogue line written for a new database.
 QString catalogueLine(const QString& displayName, const QString& fileName);
-// Appends a line to Buttons.ini and reloads the catalogue.
-bool appendCatalogueLine(AppState& state, const QString& line, QString* error);
-// Removes the entries whose word 3 equals definitionName without regard to case,
-// rewrites Buttons.ini and reloads the catalogue.
-bool removeCatalogueEntry(AppState& state, const QString& definitionName, QString* error);
 
 // LastopenDB.inc: the first line, trimmed, or "Database.ini" when the file is missing.
 QString readLastOpenDatabase(const QString& programFolder);
@@ -58,20 +56,20 @@ bool databaseFilesExist(const QString& dataFolder, const QString& base);
 
 // Creates a database from the standard database's definition files with one free
 // text column per non-blank caption line, adds it to the catalogue and opens it.
-bool CreateDatabase(AppState& state, const QString& displayName, const QStringList& captionLines,
-                    Messages& messages);
+bool CreateDatabase(DatabaseSession& session, const QString& displayName,
+                    const QStringList& captionLines, Messages& messages);
 
 // Deletes every file of the database in DataFolder and its catalogue entry, then
 // opens the standard database. The standard database itself is refused.
-bool DeleteDatabase(AppState& state, const QString& definitionName, Messages& messages);
+bool DeleteDatabase(DatabaseSession& session, const QString& definitionName, Messages& messages);
 
 // Opens the database with this definition file name in DataFolder; its first table
 // becomes the current table, positioned on its last record. True when a table is
-// open afterwards. An empty name opens nothing and leaves the state as it is.
-bool OpenDatabase(AppState& state, const QString& definitionName, Messages& messages);
+// open afterwards. An empty name opens nothing and leaves the session as it is.
+bool OpenDatabase(DatabaseSession& session, const QString& definitionName, Messages& messages);
 
 // Closes and releases every table of the open database; no table is current afterwards.
-void CloseDatabase(AppState& state);
+void CloseDatabase(DatabaseSession& session);
 
 // Checks and repairs the tables of the open database after asking, then reopens it.
-bool MaintainDatabase(AppState& state, Messages& messages);
+bool MaintainDatabase(DatabaseSession& session, Messages& messages);

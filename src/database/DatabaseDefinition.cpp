@@ -94,18 +94,6 @@ DatabaseDefinition parseDatabaseDefinition(const QStringList& iniLines) {
     return DatabaseDefinition{parseEntries<TableEntry>(iniLines)};
 }
 
-QList<FieldDefinition> targetFields(const QStringList& proLines) {
-    return parseFieldDefinitions(proLines).mid(4);
-}
-
-QStringList choicesForField(const QStringList& cbLines, const QString& fieldName) {
-    QStringList result;
-    for (const ChoiceList& c : parseChoiceLists(cbLines))
-        if (c.fieldName.compare(fieldName, Qt::CaseInsensitive) == 0)
-            result = c.choices;
-    return result;
-}
-
 bool isPlainFileName(const QString& name) {
     return !name.isEmpty() && name != QStringLiteral(".") && name != QStringLiteral("..") &&
            !name.contains(QChar('/')) && !name.contains(QChar('\\')) && !name.contains(QChar(':'));
@@ -144,10 +132,6 @@ QString freeColumnLine(int n, const QString& caption) {
            QStringLiteral("| ftString   | False      |80     | Spalte") + num +
            QStringLiteral(" | Spalte") + num +
            QStringLiteral("    |                     | TRUE        | ") + caption;
-}
-
-bool proShowsCaptions(const QStringList& proLines) {
-    return !proLines.isEmpty() && proLines.first().contains(QStringLiteral("ANZEIGENAME"));
 }
 
 bool CreateTableFromDefinition(const QString& dataFolder, const QString& tableName,
@@ -229,16 +213,4 @@ int FindColumnByName(const QString& name, const AddressTable* table) {
 
 int FindMailColumn(const AddressTable* table) {
     return FindColumnByName(QStringLiteral("MAIL"), table);
-}
-
-void ApplyDisplayCaptions(const QStringList& proLines, QStringList& titles) {
-    if (!proShowsCaptions(proLines))
-        return;
-    // Match against the field names the titles started with, so a caption that
-    // happens to equal a later field's name is not renamed again.
-    const QStringList fieldNames = titles;
-    for (const FieldDefinition& d : parseFieldDefinitions(proLines))
-        for (int i = 0; i < fieldNames.size(); ++i)
-            if (fieldNames[i].compare(d.name, Qt::CaseInsensitive) == 0)
-                titles[i] = d.rawCaption;
 }

@@ -64,14 +64,6 @@ QList<ViewFilter> parseViewFilters(const QStringList& filLines);
 QList<ChoiceList> parseChoiceLists(const QStringList& cbLines);
 DatabaseDefinition parseDatabaseDefinition(const QStringList& iniLines);
 
-// Target fields: the field definitions from the fifth on (the first four are the
-// system columns ID, Selected, Invalid, LetztesMail).
-QList<FieldDefinition> targetFields(const QStringList& proLines);
-
-// The choices offered for a field (name compared without regard to case); empty when
-// the field has no choice list.
-QStringList choicesForField(const QStringList& cbLines, const QString& fieldName);
-
 // Path of the file of that name in folder, compared without regard to case; an exact
 // match wins. Empty when there is none or the name would leave the folder.
 QString resolveDataFile(const QString& folder, const QString& fileName);
@@ -89,9 +81,6 @@ bool readDefinitionLines(const QString& path, QStringList* lines, QString* error
 // of 80 characters with a secondary index on itself, sortable, with the caption.
 QString freeColumnLine(int n, const QString& caption);
 
-// Whether the grid titles show the captions: the .pro header contains "ANZEIGENAME".
-bool proShowsCaptions(const QStringList& proLines);
-
 // Creates DataFolder + tableName + ".DB" from DataFolder + tableName + ".pro" and
 // writes the creation record DataFolder + tableName + ".log". Failures are reported
 // through messages; false when no table was created.
@@ -102,8 +91,3 @@ bool CreateTableFromDefinition(const QString& dataFolder, const QString& tableNa
 int FindMailColumn(const AddressTable* table);
 // Index of the last column of that name in any case; -1 when none or no open table.
 int FindColumnByName(const QString& name, const AddressTable* table);
-
-// titles holds one field name per grid column. When the .pro header contains
-// "ANZEIGENAME", each title that names a defined field becomes that field's caption,
-// also when the caption is empty.
-void ApplyDisplayCaptions(const QStringList& proLines, QStringList& titles);

@@ -1,7 +1,6 @@
 #include "database/WebSettings.h"
 
 #include "database/DatabaseDefinition.h"
-#include "shell/AppState.h"
 
 #include <QFileInfo>
 

@@ -4,7 +4,13 @@
 #include <QString>
 #include <optional>
 
-struct TrackingState;
+// Tracking state of a database: statistics address, password and the on-by-default
+// switch of its web settings file.
+struct TrackingState {
+    QString statsAddress;
+    QString password;
+    bool onByDefault = false;
+};
 
 // The web settings file of a database (*base*.web in the data folder, section
 // SETTINGS): the subscription web kit, the synchronisation with the web site and

@@ -5,7 +5,7 @@
 #include "database/BulkDelete.h"
 #include "database/Catalogue.h"
 #include "database/DatabaseDefinition.h"
-#include "shell/AppState.h"
+#include "database/DatabaseSession.h"
 
 #include <QDir>
 #include <QFile>
@@ -39,11 +39,11 @@ qint64 deleteByFlag(AddressTable* table, const QString& flagField, const Feedbac
 
 namespace {
 
-bool deleteFlagged(AppState& state, Messages& messages, const Feedback& feedback,
+bool deleteFlagged(DatabaseSession& session, Messages& messages, const Feedback& feedback,
                    const QString& question, const QString& flagField) {
     if (!messages.question(question))
         return false;
-    AddressTable* table = state.currentTable();
+    AddressTable* table = session.currentTable();
     if (!table) {
         messages.information(QStringLiteral("Zuerst Datenbank öffnen!"));
         return false;
@@ -63,20 +63,20 @@ bool deleteFlagged(AppState& state, Messages& messages, const Feedback& feedback
 
 } // namespace
 
-bool deleteAllMarked(AppState& state, Messages& messages, const Feedback& feedback) {
-    return deleteFlagged(state, messages, feedback,
+bool deleteAllMarked(DatabaseSession& session, Messages& messages, const Feedback& feedback) {
+    return deleteFlagged(session, messages, feedback,
                          QStringLiteral("Wollen Sie wirklich alle markierten Datensätze löschen?"),
                          QStringLiteral("Selected"));
 }
 
-bool deleteAllInvalid(AppState& state, Messages& messages, const Feedback& feedback) {
-    return deleteFlagged(state, messages, feedback,
+bool deleteAllInvalid(DatabaseSession& session, Messages& messages, const Feedback& feedback) {
+    return deleteFlagged(session, messages, feedback,
                          QStringLiteral("Wollen Sie wirklich alle invaliden Datensätze löschen?"),
                          QStringLiteral("Invalid"));
 }
 
-bool emptyDatabase(AppState& state, Messages& messages, const Feedback& feedback) {
-    if (!state.hasOpenTable()) {
+bool emptyDatabase(DatabaseSession& session, Messages& messages, const Feedback& feedback) {
+    if (!session.hasOpenTable()) {
         messages.information(QStringLiteral("Zuerst Datenbank öffnen!"));
         return false;
     }
@@ -88,15 +88,15 @@ bool emptyDatabase(AppState& state, Messages& messages, const Feedback& feedback
         return false;
 
     BusyScope busy(feedback);
-    const QString tablePath = state.currentTablePath;
+    const QString tablePath = session.currentTablePath();
     // The database is reopened under the definition it was opened with; its grid
     // layout carries the definition's base name (the main window saves it there
     // while the database closes, so it is removed afterwards).
-    const QString definitionName = state.definitionName;
-    const QString dataFolder = state.folders.dataFolder;
-    const QString layoutName = state.definitionBaseName() + QStringLiteral(".grd");
+    const QString definitionName = session.definitionName();
+    const QString dataFolder = session.dataFolder();
+    const QString layoutName = session.definitionBaseName() + QStringLiteral(".grd");
 
-    CloseDatabase(state);
+    CloseDatabase(session);
 
     bool removed = true;
     if (!tablePath.isEmpty()) {
@@ -112,7 +112,7 @@ bool emptyDatabase(AppState& state, Messages& messages, const Feedback& feedback
                                       "Datenbank wurde nicht geleert.")
                            .arg(QDir::toNativeSeparators(tablePath)));
 
-    const bool reopened = OpenDatabase(state, definitionName, messages);
+    const bool reopened = OpenDatabase(session, definitionName, messages);
     feedback.refreshCount();
     return removed && reopened;
 }

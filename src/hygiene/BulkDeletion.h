@@ -4,7 +4,7 @@
 #include <QString>
 
 class AddressTable;
-class AppState;
+class DatabaseSession;
 class Messages;
 
 // The bulk deletions of the "Löschen" menu: all marked records, all invalid records,
@@ -21,12 +21,12 @@ qint64 deleteByFlag(AddressTable* table, const QString& flagField, const Feedbac
 
 // "Alle markierten Datensätze löschen" and "Alle invaliden Datensätze löschen": ask
 // first, then delete by Selected resp. Invalid. False when nothing was done.
-bool deleteAllMarked(AppState& state, Messages& messages, const Feedback& feedback);
-bool deleteAllInvalid(AppState& state, Messages& messages, const Feedback& feedback);
+bool deleteAllMarked(DatabaseSession& session, Messages& messages, const Feedback& feedback);
+bool deleteAllInvalid(DatabaseSession& session, Messages& messages, const Feedback& feedback);
 
 // "Datenbank komplett leeren": after two confirmations the current table file and the
 // database's grid layout file are deleted and the database is opened again, which
 // creates the table anew, empty, from its field definitions.
-bool emptyDatabase(AppState& state, Messages& messages, const Feedback& feedback);
+bool emptyDatabase(DatabaseSession& session, Messages& messages, const Feedback& feedback);
 
 } // namespace BulkDeletion

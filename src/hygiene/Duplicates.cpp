@@ -6,7 +6,8 @@
 #include "database/BulkDelete.h"
 #include "database/ColumnScan.h"
 #include "database/DatabaseDefinition.h"
-#include "shell/AppState.h"
+#include "database/DatabaseSession.h"
+#include "shell/WorkingFolders.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -128,18 +129,19 @@ QStringList duplicateKeys(const QStringList& keys, const ProgressFn& progress) {
     return result;
 }
 
-QString keyListPath(const AppState& state) {
-    return state.folders.systemTempFolder + QStringLiteral("Dubletten1.txt");
+QString keyListPath(const WorkingFolders& folders) {
+    return folders.systemTempFolder + QStringLiteral("Dubletten1.txt");
 }
 
-QString resultListPath(const AppState& state, Tool tool) {
-    return (tool == Tool::Mail ? state.folders.tempFolder : state.folders.systemTempFolder) +
+QString resultListPath(const WorkingFolders& folders, Tool tool) {
+    return (tool == Tool::Mail ? folders.tempFolder : folders.systemTempFolder) +
            QStringLiteral("Dubletten_Ergebnis.txt");
 }
 
-qint64 run(AppState& state, Tool tool, const QString& fieldName, const ChooseFn& choose,
-           Messages& messages, const Feedback& feedback) {
-    AddressTable* table = state.currentTable();
+qint64 run(const WorkingFolders& folders, DatabaseSession& session, Tool tool,
+           const QString& fieldName, const ChooseFn& choose, Messages& messages,
+           const Feedback& feedback) {
+    AddressTable* table = session.currentTable();
     if (!table) {
         messages.information(QStringLiteral("Zuerst Datenbank öffnen!"));
         return -1;
@@ -169,7 +171,7 @@ qint64 run(AppState& state, Tool tool, const QString& fieldName, const ChooseFn&
         table->first();
         table->setFiltered(false);
         table->enableControls();
-        if (!writeList(keyListPath(state), keys, messages)) {
+        if (!writeList(keyListPath(folders), keys, messages)) {
             feedback.clear();
             return -1;
         }
@@ -178,7 +180,7 @@ qint64 run(AppState& state, Tool tool, const QString& fieldName, const ChooseFn&
     {
         BusyScope busy(feedback);
         work = duplicateKeys(keys, feedback.counter(QStringLiteral("Check doublettes: ")));
-        if (!writeList(resultListPath(state, tool), work, messages)) {
+        if (!writeList(resultListPath(folders, tool), work, messages)) {
             feedback.clear();
             return -1;
         }

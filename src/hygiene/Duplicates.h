@@ -5,7 +5,8 @@
 #include <QStringList>
 #include <functional>
 
-class AppState;
+class DatabaseSession;
+struct WorkingFolders;
 class Messages;
 
 // Removal of records that share a value in one column: "Doppelte E-Mail-Adressen
@@ -34,15 +35,16 @@ QStringList duplicateKeys(const QStringList& keys, const ProgressFn& progress = 
 
 // "Dubletten1.txt" in SystemTempFolder, and "Dubletten_Ergebnis.txt" in TempFolder
 // (mail tool) or SystemTempFolder (selective tool).
-QString keyListPath(const AppState& state);
-QString resultListPath(const AppState& state, Tool tool);
+QString keyListPath(const WorkingFolders& folders);
+QString resultListPath(const WorkingFolders& folders, Tool tool);
 
 // Runs a tool: collects the keys of the current table's column (the mail column, or
 // fieldName for the selective tool), writes both lists, asks choose, and deletes or
 // marks the groups, closing with the final message. Returns the number of duplicate
 // values handled; -1 when the run stopped before (no table, the choice was not to
 // proceed, a list could not be written).
-qint64 run(AppState& state, Tool tool, const QString& fieldName, const ChooseFn& choose,
-           Messages& messages, const Feedback& feedback);
+qint64 run(const WorkingFolders& folders, DatabaseSession& session, Tool tool,
+           const QString& fieldName, const ChooseFn& choose, Messages& messages,
+           const Feedback& feedback);
 
 } // namespace Duplicates

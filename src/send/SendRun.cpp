@@ -6,13 +6,15 @@
 #include "compose/SalutationFormula.h"
 #include "database/AddressTable.h"
 #include "database/DatabaseDefinition.h"
+#include "database/DatabaseSession.h"
 #include "database/SqlFunctions.h"
 #include "hygiene/EmailAddress.h"
 #include "send/SendLog.h"
 #include "send/ServerSession.h"
 #include "send/SmtpMail.h"
 #include "settings/AccountSettings.h"
-#include "shell/AppState.h"
+#include "shell/ShellFlags.h"
+#include "shell/WorkingFolders.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -101,8 +103,10 @@ struct SendRun::Private {
     SendLog sentLog;
 };
 
-SendRun::SendRun(AppState& state, SmtpMail& mail, Messages& messages)
-    : m_state(state), m_mail(mail), m_messages(messages), d(std::make_unique<Private>()) {}
+SendRun::SendRun(const WorkingFolders& folders, const ShellFlags& flags, DatabaseSession& session,
+                 SmtpMail& mail, Messages& messages)
+    : m_folders(folders), m_flags(flags), m_session(session), m_mail(mail), m_messages(messages),
+      d(std::make_unique<Private>()) {}
 
 SendRun::~SendRun() = default;
 
@@ -263,7 +267,7 @@ bool SendRun::start() {
     m_running = true;
     OnExit running([this] { m_running = false; });
 
-    const WorkingFolders& f = m_state.folders;
+    const WorkingFolders& f = m_folders;
     d->transactionLog.setPath(f.programFolder + transactionLogName());
     d->transactionLog.remove();
     m_invalidList.clear();
@@ -271,7 +275,7 @@ bool SendRun::start() {
     if (inputs.senderCount > 1 && !m_messages.question(senderQuestion(inputs.senderEntry)))
         return false;
 
-    if (!m_state.firstSettingsDone) {
+    if (!m_flags.firstSettingsDone) {
         m_messages.information(
             QStringLiteral("Die Einstellungen für Ihr Mailkonto sind noch nicht durchgeführt "
                            "worden. Gehen Sie hierzu in den Menüpunkt \"Programm - Optionen\""));
@@ -298,7 +302,7 @@ bool SendRun::start() {
 }
 
 bool SendRun::textRun() {
-    const WorkingFolders& f = m_state.folders;
+    const WorkingFolders& f = m_folders;
     m_mail.Initialise();
     if (onTrafficTimer)
         onTrafficTimer(true);
@@ -329,7 +333,7 @@ bool SendRun::textRun() {
         return false;
     }
 
-    AddressTable* table = m_state.currentTable();
+    AddressTable* table = m_session.currentTable();
     if (!table) {
         m_messages.information(QStringLiteral("Zuerst Datenbank öffnen!"));
         return false;
@@ -385,8 +389,8 @@ bool SendRun::textRun() {
         if (onStatus)
             onStatus(text);
     };
-    session.transactionLogEnabled = m_state.transactionLogEnabled;
-    if (!session.setUp(f.programFolder, m_state.definitionName))
+    session.transactionLogEnabled = m_flags.transactionLogEnabled;
+    if (!session.setUp(f.programFolder, m_session.definitionName()))
         return false;
     OnExit release([&session] { session.finishRun(); });
 
@@ -425,7 +429,7 @@ bool SendRun::textRun() {
     SalutationFormula formula(f.programFolder + SalutationFormula::fileName());
     MergeRecordReader reader(columns, &formula);
     const int delayMs = std::max(0, session.settings().delaySeconds) * millisecondsPerDelaySecond;
-    const bool logOn = m_state.transactionLogEnabled;
+    const bool logOn = m_flags.transactionLogEnabled;
     // Log lines are written at the start of the next record, after its message was let
     // through: the file work stays out of the time in which that message waits for the
     // booking before it. The order of the lines in each file is kept.

@@ -6,7 +6,9 @@
 #include <functional>
 #include <memory>
 
-class AppState;
+class DatabaseSession;
+struct ShellFlags;
+struct WorkingFolders;
 class Messages;
 class SmtpMail;
 class QEventLoop;
@@ -25,7 +27,7 @@ class QEventLoop;
 // records are sent.
 //
 // Use from the composer:
-//   SendRun run(state, mail, messages);
+//   SendRun run(folders, flags, session, mail, messages);
 //   run.inputs = {...};                  // read from the window when "Senden" is clicked
 //   run.onProgress = ...; ...            // hooks, each may be left empty
 //   run.start();                         // returns when the run is over
@@ -62,7 +64,8 @@ public:
         int value = 0; // KB; a message above 100 KB is shown as 350
     };
 
-    SendRun(AppState& state, SmtpMail& mail, Messages& messages);
+    SendRun(const WorkingFolders& folders, const ShellFlags& flags, DatabaseSession& session,
+            SmtpMail& mail, Messages& messages);
     ~SendRun();
     SendRun(const SendRun&) = delete;
     SendRun& operator=(const SendRun&) = delete;
@@ -138,7 +141,9 @@ private:
     void emitProgress();
     bool ignoring() const;
 
-    AppState& m_state;
+    const WorkingFolders& m_folders;
+    const ShellFlags& m_flags;
+    DatabaseSession& m_session;
     SmtpMail& m_mail;
     Messages& m_messages;
     std::unique_ptr<Private> d;

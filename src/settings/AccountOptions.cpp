@@ -1,9 +1,10 @@
 #include "settings/AccountOptions.h"
 
 #include "common/Messages.h"
+#include "database/DatabaseSession.h"
 #include "hygiene/EmailAddress.h"
 #include "settings/SenderList.h"
-#include "shell/AppState.h"
+#include "shell/ShellFlags.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,29 +32,27 @@ QString correctedProxyPort(const QString& text) {
     return t.isEmpty() || isDigits(t) ? t : QStringLiteral("3128");
 }
 
-OptionsValues loadForDialog(AppState& state, Messages& messages, const QString& keepAddress,
-                            const QString& keepName) {
-    const QString program = state.folders.programFolder;
+OptionsValues loadForDialog(const DatabaseSession& session, Messages& messages,
+                            const QString& keepAddress, const QString& keepName) {
+    const QString program = session.programFolder();
     if (!QFileInfo::exists(SettingsFiles::generalSettingsPath(program)))
         messages.error(Settings::missingGeneralFileMessage(program));
     OptionsValues v;
     v.account = Settings::readAccountSettingsPlain(
-        SettingsFiles::chooseSettingsFile(program, state.definitionName));
+        SettingsFiles::chooseSettingsFile(program, session.definitionName()));
     v.proxy = Settings::loadProxySettings(program);
-    state.sslActive = v.account.sslActive;
-    state.codeSetIndex = v.account.codeSetIndex;
 
     v.senderAddress = keepAddress;
     v.senderName = keepName;
     QString error;
-    if (SettingsFiles::hasDatabaseSettings(program, state.definitionName) &&
-        !SenderList::ensureDatabaseList(state.folders.dataFolder, state.definitionName, &error)) {
+    if (SettingsFiles::hasDatabaseSettings(program, session.definitionName()) &&
+        !SenderList::ensureDatabaseList(session.dataFolder(), session.definitionName(), &error)) {
         messages.error(error);
         return v;
     }
     QStringList lines;
     if (!SenderList::read(
-            SenderList::activePath(program, state.folders.dataFolder, state.definitionName), &lines,
+            SenderList::activePath(program, session.dataFolder(), session.definitionName()), &lines,
             &error)) {
         messages.error(error);
         return v;
@@ -103,14 +102,15 @@ bool checkSender(const QString& address, const QString& name, Messages& messages
     return true;
 }
 
-bool saveAtLevel(AppState& state, Level level, const OptionsValues& values, Messages& messages) {
-    const QString program = state.folders.programFolder;
-    const QString data = state.folders.dataFolder;
+bool saveAtLevel(const DatabaseSession& session, ShellFlags& flags, Level level,
+                 const OptionsValues& values, Messages& messages, QStringList* savedSenders) {
+    const QString program = session.programFolder();
+    const QString data = session.dataFolder();
     const QString settingsFile =
         level == Level::Database
-            ? SettingsFiles::databaseSettingsPath(program, state.definitionName)
+            ? SettingsFiles::databaseSettingsPath(program, session.definitionName())
             : SettingsFiles::generalSettingsPath(program);
-    const QString listPath = SettingsFiles::senderListPath(data, state.definitionName, level);
+    const QString listPath = SettingsFiles::senderListPath(data, session.definitionName(), level);
     if (settingsFile.isEmpty() || listPath.isEmpty()) {
         messages.error(QStringLiteral("Für diese Datenbank können keine eigenen Einstellungen "
                                       "gespeichert werden!"));
@@ -120,7 +120,7 @@ bool saveAtLevel(AppState& state, Level level, const OptionsValues& values, Mess
     // The database's own list starts as a copy of the general one, so the further
     // senders the user keeps there carry over.
     if (level == Level::Database &&
-        !SenderList::ensureDatabaseList(data, state.definitionName, &error)) {
+        !SenderList::ensureDatabaseList(data, session.definitionName(), &error)) {
         messages.error(error);
         return false;
     }
@@ -132,19 +132,17 @@ bool saveAtLevel(AppState& state, Level level, const OptionsValues& values, Mess
         messages.error(error);
         return false;
     }
-    state.firstSettingsDone = true;
-    state.sslActive = values.account.sslActive;
-    state.codeSetIndex = values.account.codeSetIndex;
-    state.senderLines = saved;
-    state.notifySenderListChanged();
+    flags.firstSettingsDone = true;
+    if (savedSenders)
+        *savedSenders = saved;
     return true;
 }
 
-bool removeDatabaseLevel(AppState& state, Messages& messages) {
+bool removeDatabaseLevel(const DatabaseSession& session, Messages& messages) {
     const QString list =
-        SettingsFiles::databaseSenderListPath(state.folders.dataFolder, state.definitionName);
-    const QString settings = SettingsFiles::existingDatabaseSettingsPath(
-        state.folders.programFolder, state.definitionName);
+        SettingsFiles::databaseSenderListPath(session.dataFolder(), session.definitionName());
+    const QString settings = SettingsFiles::existingDatabaseSettingsPath(session.programFolder(),
+                                                                         session.definitionName());
     for (const QString& path : {list, settings}) {
         if (path.isEmpty() || !QFileInfo::exists(path))
             continue;
@@ -167,30 +165,31 @@ QString resetQuestion(const QString& displayName) {
            QStringLiteral(" löschen und die allgemeinen Einstellungen verwenden?");
 }
 
-bool accept(AppState& state, const OptionsValues& values, Messages& messages) {
+bool accept(const DatabaseSession& session, ShellFlags& flags, const OptionsValues& values,
+            Messages& messages) {
     if (!checkSender(values.senderAddress, values.senderName, messages))
         return false;
-    if (!SettingsFiles::mayHaveOwnSettings(state.definitionName))
-        return saveAtLevel(state, Level::General, values, messages);
-    switch (messages.questionYesNoAbort(levelQuestion(state.displayName))) {
+    if (!SettingsFiles::mayHaveOwnSettings(session.definitionName()))
+        return saveAtLevel(session, flags, Level::General, values, messages);
+    switch (messages.questionYesNoAbort(levelQuestion(session.displayName()))) {
     case Messages::Answer::Yes:
-        return saveAtLevel(state, Level::Database, values, messages);
+        return saveAtLevel(session, flags, Level::Database, values, messages);
     case Messages::Answer::No:
-        return removeDatabaseLevel(state, messages) &&
-               saveAtLevel(state, Level::General, values, messages);
+        return removeDatabaseLevel(session, messages) &&
+               saveAtLevel(session, flags, Level::General, values, messages);
     case Messages::Answer::Abort:
         return true;
     }
     return true;
 }
 
-bool showsLevelGroup(const AppState& state) {
-    return SettingsFiles::mayHaveOwnSettings(state.definitionName);
+bool showsLevelGroup(const DatabaseSession& session) {
+    return SettingsFiles::mayHaveOwnSettings(session.definitionName());
 }
 
-bool canResetToGeneral(const AppState& state) {
+bool canResetToGeneral(const DatabaseSession& session) {
     const QString list =
-        SettingsFiles::databaseSenderListPath(state.folders.dataFolder, state.definitionName);
+        SettingsFiles::databaseSenderListPath(session.dataFolder(), session.definitionName());
     return !list.isEmpty() && QFileInfo::exists(list);
 }
 

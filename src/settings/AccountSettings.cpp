@@ -3,7 +3,7 @@
 #include "common/IniFile.h"
 #include "common/Messages.h"
 #include "database/DatabaseDefinition.h"
-#include "shell/AppState.h"
+#include "shell/WorkingFolders.h"
 
 #include <QDir>
 #include <QFile>
@@ -224,14 +224,6 @@ AccountSettings loadAccountSettings(const QString& programFolder, const QString&
     s.sslActive = ini.readBool(kSsl, QStringLiteral("active"), false);
     s.codeSetIndex = inRange(ini.readInteger(kCodeSet, QStringLiteral("Index"), 0), 0, 3);
     s.clientIdentityIndex = inRange(ini.readInteger(kXMailer, QStringLiteral("Type"), 0), 0, 5);
-    return s;
-}
-
-AccountSettings loadAccountSettings(AppState& state, Messages& messages) {
-    AccountSettings s =
-        loadAccountSettings(state.folders.programFolder, state.definitionName, messages);
-    state.sslActive = s.sslActive;
-    state.codeSetIndex = s.codeSetIndex;
     return s;
 }
 

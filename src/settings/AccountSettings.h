@@ -3,7 +3,6 @@
 #include <QStringList>
 #include <optional>
 
-class AppState;
 class Messages;
 
 // The SMTP and POP3 account values in force for the open database.
@@ -99,9 +98,6 @@ QString missingGeneralFileMessage(const QString& programFolder);
 // reads. When the chosen file does not exist only the missing-file message is shown.
 AccountSettings loadAccountSettings(const QString& programFolder, const QString& definitionName,
                                     Messages& messages);
-// The same for the open database; also makes the stored SSL switch and character set
-// index the application's current ones.
-AccountSettings loadAccountSettings(AppState& state, Messages& messages);
 
 // Plain reads of every key of one settings file, no checks (the options dialog).
 AccountSettings readAccountSettingsPlain(const QString& settingsFile);

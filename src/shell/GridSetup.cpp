@@ -1,36 +1,20 @@
 #include "shell/GridSetup.h"
 
 #include "database/DatabaseDefinition.h"
-#include "shell/AppState.h"
+#include "database/DatabaseSession.h"
+#include "database/TableDefinition.h"
 
 namespace GridSetup {
 
-QString sortIndexForField(const QStringList& proLines, const QString& fieldName) {
-    for (const FieldDefinition& d : parseFieldDefinitions(proLines)) {
-        if (d.name.compare(fieldName, Qt::CaseInsensitive) != 0)
-            continue;
-        return d.sortable ? d.indexName : QString();
-    }
-    return {};
-}
-
-QStringList booleanFields(const QStringList& proLines) {
-    QStringList names;
-    for (const FieldDefinition& d : parseFieldDefinitions(proLines))
-        if (d.typeName == QStringLiteral("ftBoolean"))
-            names << d.name;
-    return names;
-}
-
-QString layoutPath(const AppState& state) {
-    const QString base = state.definitionBaseName();
-    if (base.isEmpty() || state.folders.dataFolder.isEmpty())
+QString layoutPath(const DatabaseSession& session) {
+    const QString base = session.definitionBaseName();
+    if (base.isEmpty() || session.dataFolder().isEmpty())
         return {};
-    return dataFilePath(state.folders.dataFolder, base + QStringLiteral(".grd"));
+    return dataFilePath(session.dataFolder(), base + QStringLiteral(".grd"));
 }
 
 GridLayout openingLayout(const QString& path, const QStringList& fieldNames,
-                         const QStringList& proLines, bool* fromFile) {
+                         const TableDefinition& definition, bool* fromFile) {
     GridLayout saved;
     const bool loaded = !path.isEmpty() && saved.load(path);
     if (fromFile)
@@ -51,7 +35,7 @@ GridLayout openingLayout(const QString& path, const QStringList& fieldNames,
     }
     // Captions replace titles that still read as field names; a title the user's
     // layout already holds as a caption stays.
-    ApplyDisplayCaptions(proLines, titles);
+    ApplyDisplayCaptions(definition, titles);
     for (int i = 0; i < layout.columns.size(); ++i)
         layout.columns[i].title = titles[i];
     return layout;

@@ -4,7 +4,7 @@
 #include "common/TextFile.h"
 #include "database/AddressTable.h"
 #include "database/DatabaseDefinition.h"
-#include "shell/AppState.h"
+#include "database/DatabaseSession.h"
 
 #include <QHash>
 #include <sqlite3.h>
@@ -68,8 +68,8 @@ bool isAutoIncrement(const AddressTable& table, const QString& name) {
 
 } // namespace
 
-bool WriteExistingAddresses(const AppState& state, QString* error) {
-    const AddressTable* table = state.currentTable();
+bool WriteExistingAddresses(const DatabaseSession& session, QString* error) {
+    const AddressTable* table = session.currentTable();
     QStringList lines;
     if (table) {
         const int mail = FindMailColumn(table);
@@ -87,7 +87,7 @@ bool WriteExistingAddresses(const AppState& state, QString* error) {
             }
         }
     }
-    return TextFile::writeLines(state.folders.programFolder + kExistingAddressesFile, lines, error);
+    return TextFile::writeLines(session.programFolder() + kExistingAddressesFile, lines, error);
 }
 
 bool DuplicateCheckAccepts(const QString& programFolder, const QString& mail, Messages& messages) {
@@ -107,10 +107,10 @@ bool DuplicateCheckAccepts(const QString& programFolder, const QString& mail, Me
     return accept;
 }
 
-QList<EditorRow> EditorRows(const QStringList& proLines, const QStringList& cbLines) {
+QList<EditorRow> EditorRows(const TableDefinition& definition) {
     QList<EditorRow> rows;
     int n = 0;
-    for (const FieldDefinition& f : parseFieldDefinitions(proLines)) {
+    for (const FieldDefinition& f : definition.fields) {
         ++n;
         EditorRow row;
         row.fieldName = f.name;
@@ -118,7 +118,7 @@ QList<EditorRow> EditorRows(const QStringList& proLines, const QStringList& cbLi
         row.typeName = f.typeName;
         row.hidden =
             f.name.contains(QStringLiteral("ID")) || f.name.toUpper() == QStringLiteral("ARCHIVE");
-        row.choices = choicesForField(cbLines, f.name);
+        row.choices = definition.choicesFor(f.name);
         if (!row.choices.isEmpty())
             row.kind = EditorRow::Kind::Combo;
         else if (f.typeName != QStringLiteral("ftBoolean"))
@@ -131,8 +131,9 @@ QList<EditorRow> EditorRows(const QStringList& proLines, const QStringList& cbLi
     return rows;
 }
 
-SaveOutcome SaveRecord(AppState& state, bool isNew, const FieldValues& values, Messages& messages) {
-    AddressTable* table = state.currentTable();
+SaveOutcome SaveRecord(DatabaseSession& session, bool isNew, const FieldValues& values,
+                       bool checkDuplicatesOnInput, Messages& messages) {
+    AddressTable* table = session.currentTable();
     if (!table)
         return SaveOutcome::Failed;
     if (!isNew) {
@@ -145,9 +146,9 @@ SaveOutcome SaveRecord(AppState& state, bool isNew, const FieldValues& values, M
         if (!changed)
             return SaveOutcome::Unchanged;
     }
-    if (isNew && state.checkDuplicatesOnInput) {
+    if (isNew && checkDuplicatesOnInput) {
         const int mail = FindMailColumn(table);
-        if (mail >= 0 && !DuplicateCheckAccepts(state.folders.programFolder,
+        if (mail >= 0 && !DuplicateCheckAccepts(session.programFolder(),
                                                 valueOf(values, table->fieldName(mail)), messages))
             return SaveOutcome::Refused;
     }
@@ -177,8 +178,8 @@ SaveOutcome SaveRecord(AppState& state, bool isNew, const FieldValues& values, M
     return SaveOutcome::Saved;
 }
 
-bool DeleteCurrentRecord(AppState& state, Messages& messages) {
-    AddressTable* table = state.currentTable();
+bool DeleteCurrentRecord(DatabaseSession& session, Messages& messages) {
+    AddressTable* table = session.currentTable();
     if (!table || table->recordCount() == 0)
         return false;
     if (!messages.question(QStringLiteral("Datensatz wirklich löschen?")))
@@ -191,10 +192,10 @@ bool DeleteCurrentRecord(AppState& state, Messages& messages) {
     return true;
 }
 
-bool SetColumnContent(AppState& state, const QString& fieldName, const QString& value,
+bool SetColumnContent(DatabaseSession& session, const QString& fieldName, const QString& value,
                       bool onlyMarked, const std::function<void(const QString&)>& status,
                       Messages& messages) {
-    AddressTable* table = state.currentTable();
+    AddressTable* table = session.currentTable();
     if (!table)
         return false;
     table->setFiltered(false);

@@ -5,7 +5,8 @@
 #include <QStringList>
 #include <functional>
 
-class AppState;
+class DatabaseSession;
+struct TableDefinition;
 class Messages;
 
 // Record editing of the main window's dialogs: the generated record editor's rows, the
@@ -17,7 +18,7 @@ inline const QString kExistingAddressesFile = QStringLiteral("SchonInDB.list");
 
 // Writes ProgramFolder + "SchonInDB.list": the Mail text of every record of the
 // current view, first to last. The records are read in batches, not through the cursor.
-bool WriteExistingAddresses(const AppState& state, QString* error = nullptr);
+bool WriteExistingAddresses(const DatabaseSession& session, QString* error = nullptr);
 
 // The duplicate check for a new record with this Mail text: for every line of
 // ProgramFolder + "SchonInDB.list" that contains it (case ignored) the user is asked
@@ -42,7 +43,7 @@ struct EditorRow {
     static constexpr int width = 250;
 };
 
-QList<EditorRow> EditorRows(const QStringList& proLines, const QStringList& cbLines);
+QList<EditorRow> EditorRows(const TableDefinition& definition);
 
 // Field name and text of every control of the editor that is written to the record.
 using FieldValues = QList<QPair<QString, QString>>;
@@ -58,17 +59,18 @@ enum class SaveOutcome {
 // record first passes the duplicate check when CheckDuplicatesOnInput is on. Afterwards
 // the table is refreshed and the saved record is current again. Every failure is
 // reported through messages and leaves the table as it was.
-SaveOutcome SaveRecord(AppState& state, bool isNew, const FieldValues& values, Messages& messages);
+SaveOutcome SaveRecord(DatabaseSession& session, bool isNew, const FieldValues& values,
+                       bool checkDuplicatesOnInput, Messages& messages);
 
 // Asks "Datensatz wirklich löschen?" and on "Ja" deletes the current record. True when a
 // record was deleted.
-bool DeleteCurrentRecord(AppState& state, Messages& messages);
+bool DeleteCurrentRecord(DatabaseSession& session, Messages& messages);
 
 // Sets the column to the value (an empty value empties it) in every record of the table
 // or, with onlyMarked, in every marked record. The filter is switched off and cleared
 // first and the first record becomes current. Runs as batched set operations; status
 // gets "Spaltenbearbeitung: " + done + " von " + record count and finally an empty text.
 // A value the column cannot hold is reported and nothing is changed. True on success.
-bool SetColumnContent(AppState& state, const QString& fieldName, const QString& value,
+bool SetColumnContent(DatabaseSession& session, const QString& fieldName, const QString& value,
                       bool onlyMarked, const std::function<void(const QString&)>& status,
                       Messages& messages);

@@ -4,10 +4,12 @@
 
 #include "common/IniFile.h"
 #include "common/Messages.h"
+#include "database/Catalogue.h"
 #include "platform/FileLock.h"
 #include "platform/UserFolders.h"
 #include "shell/AppState.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -165,6 +167,40 @@ void refreshUserTemplates(const QString& templatesFolder, const QString& userTem
         if (out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size())
             out.commit();
     }
+}
+
+bool run(AppState& state, Messages& messages) {
+    // Program folder, with every shipped file that is missing laid out into it.
+    const QString programFolder = resolveProgramFolder(QCoreApplication::applicationDirPath());
+    const QStringList missing = layOutShippedFiles(programFolder);
+    if (!missing.isEmpty())
+        messages.error(QStringLiteral("Folgende Programmdateien fehlen in ") + programFolder +
+                       QStringLiteral(" und konnten nicht angelegt werden:\r") +
+                       missing.join(QChar('\r')));
+
+    // The table engine needs no control folders: SQLite keeps everything in its files.
+
+    const ShellConfig config = readShellConfig(programFolder);
+    state.flags.checkDuplicatesOnInput = config.checkDuplicatesOnInput;
+    state.flags.transactionLogEnabled = config.transactionLogEnabled;
+    state.flags.gridEditMode = config.gridEditMode;
+
+    state.setFolders(WorkingFolders::fromProgramFolder(
+        programFolder, UserFolders::documentsFolder(), UserFolders::systemTempFolder()));
+    state.session.reloadCatalogue();
+
+    if (!clearStaleLockFiles(state.folders.dataFolder, messages))
+        return false;
+
+    const QString definition = readLastOpenDatabase(programFolder);
+    if (!definition.isEmpty())
+        OpenDatabase(state.session, definition, messages);
+
+    refreshUserTemplates(state.folders.templatesFolder, state.folders.userTemplatesFolder);
+
+    // No Outlook automation on this platform.
+    state.flags.outlookAvailable = false;
+    return true;
 }
 
 bool checkActivation(const QString& programFolder, Messages& messages) {

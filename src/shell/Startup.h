@@ -2,6 +2,7 @@
 #include <QString>
 #include <QStringList>
 
+class AppState;
 class Messages;
 
 // The steps of start-up and shutdown that need no window: where the program folder
@@ -51,6 +52,13 @@ QString databaseInUseMessage();
 // the user's folder (created with its parents), replacing files of the same name.
 // Failures are ignored: the user's copy is a convenience.
 void refreshUserTemplates(const QString& templatesFolder, const QString& userTemplatesFolder);
+
+// The start-up steps that need no window, in their order: program folder and the
+// shipped files, config.ini into the flags, the working folders, the catalogue, the
+// engine's lock files, the last database, the user's templates, OutlookAvailable.
+// False when another user holds the data: the message was shown and the program must
+// end without opening a window.
+bool run(AppState& state, Messages& messages);
 
 // Run on each activation of the main window: reports a missing Quillon.ini and reads
 // FIRSTSETTINGS/FirstSettingsDone; returns true exactly when that value is "Done".

@@ -1,10 +1,10 @@
 #include "shell/StatusCountText.h"
 
 #include "database/AddressTable.h"
-#include "shell/AppState.h"
+#include "database/DatabaseSession.h"
 
-QString StatusCountText(const AppState& state) {
-    const AddressTable* table = state.currentTable();
+QString StatusCountText(const DatabaseSession& session) {
+    const AddressTable* table = session.currentTable();
     if (!table)
         return {};
     return QString::number(table->recordCount()) + QStringLiteral(" Datensätze");

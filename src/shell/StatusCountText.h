@@ -1,8 +1,8 @@
 #pragma once
 #include <QString>
 
-class AppState;
+class DatabaseSession;
 
 // The record count of the current view (filter applied) + " Datensätze"; empty while
 // no table is open.
-QString StatusCountText(const AppState& state);
+QString StatusCountText(const DatabaseSession& session);

@@ -5,6 +5,7 @@
 #include "database/AddressTable.h"
 #include "database/Catalogue.h"
 #include "database/DatabaseTestSupport.h"
+#include "database/TableDefinition.h"
 #include "support/ScriptedMessages.h"
 #include "support/TempProgramFolder.h"
 
@@ -228,8 +229,8 @@ TEST(Merge, SalutationAndRealTableRecord) {
     AppState state;
     layOutStandardDatabase(state, folder.path());
     ScriptedMessages none;
-    ASSERT_TRUE(OpenDatabase(state, "Database.ini", none));
-    AddressTable* table = state.currentTable();
+    ASSERT_TRUE(OpenDatabase(state.session, "Database.ini", none));
+    AddressTable* table = state.session.currentTable();
     ASSERT_NE(table, nullptr);
     const char* rows[][3] = {{"Herr", "Schulz", "a@example.de"},
                              {"", "Weiß", "b@example.de"},
@@ -312,13 +313,13 @@ TEST(Merge, PlaceholderListAndMessage) {
     QStringList pro = TextFile::decode(file.readAll()).split(QRegularExpression("\r?\n"));
     pro.append("Spalte1         | ftString   | False      |40     |                 |              "
                "   |           | FALSE       |   ");
-    const QStringList list = Merge::placeholderList(pro);
+    const QStringList list = Merge::placeholderList(TableDefinition::fromLines(pro));
     EXPECT_EQ(list.first(), u("$MAIL für E-Mail"));
     EXPECT_TRUE(list.contains(u("$STR für Straße")));
     EXPECT_TRUE(list.contains("$SPALTE1")); // no caption: no " für "
     EXPECT_EQ(list.last(), "$DATUM");
     EXPECT_EQ(list.size(), 16); // Mail to Kategorie, Spalte1, $DATUM
-    const QString message = Merge::placeholderMessage(pro);
+    const QString message = Merge::placeholderMessage(TableDefinition::fromLines(pro));
     EXPECT_TRUE(message.startsWith(
         u("Folgende Platzhalter können Sie in Ihrer Vorlage benutzen!\rDiese werden dann von "
           "Quillon während des Versandes ersetzt!\r\r$MAIL für E-Mail\r$ANREDE für Anrede\r")));

@@ -23,7 +23,7 @@ const QString kAllLost =
 class CatalogueTest : public ::testing::Test {
 protected:
     void SetUp() override { layOutStandardDatabase(state, folder.path()); }
-    void TearDown() override { CloseDatabase(state); }
+    void TearDown() override { CloseDatabase(state.session); }
 
     QString data() const { return state.folders.dataFolder; }
     QStringList dataFiles() const { return filesIn(data()); }
@@ -32,7 +32,7 @@ protected:
     void create(const QString& name, const QStringList& captions) {
         ScriptedMessages messages;
         messages.expectInformation(kCreated);
-        ASSERT_TRUE(CreateDatabase(state, name, captions, messages));
+        ASSERT_TRUE(CreateDatabase(state.session, name, captions, messages));
     }
 
     TempProgramFolder folder;
@@ -97,10 +97,10 @@ TEST(NewDatabaseChecks, InOrderFirstFailureWins) {
 
 TEST_F(CatalogueTest, ShippedStandardDatabaseOpens) {
     ScriptedMessages messages;
-    ASSERT_TRUE(OpenDatabase(state, kStandardDefinitionName, messages));
-    AddressTable* table = state.currentTable();
+    ASSERT_TRUE(OpenDatabase(state.session, kStandardDefinitionName, messages));
+    AddressTable* table = state.session.currentTable();
     ASSERT_TRUE(table);
-    EXPECT_EQ(state.displayName, "Grundstockdatenbank");
+    EXPECT_EQ(state.session.displayName(), "Grundstockdatenbank");
     EXPECT_TRUE(QFileInfo::exists(data() + "Database.DB"));
     const QStringList core = coreColumnNames();
     ASSERT_GE(table->fieldCount(), 18);
@@ -118,21 +118,22 @@ TEST_F(CatalogueTest, ShippedStandardDatabaseOpens) {
     QStringList indexNames;
     for (const IndexDef& ix : table->indexes())
         indexNames << ix.name;
-    for (const FieldDefinition& d : parseFieldDefinitions(state.proLines))
+    for (const FieldDefinition& d : state.session.definition().fields)
         if (d.sortable) {
             EXPECT_TRUE(indexNames.contains(d.indexName)) << d.name.toStdString();
         }
-    EXPECT_TRUE(proShowsCaptions(state.proLines));
+    EXPECT_TRUE(state.session.definition().showsCaptions());
 
     QStringList captions;
-    for (const ViewFilter& f : parseViewFilters(state.filLines)) {
+    for (const ViewFilter& f : state.session.definition().viewFilters) {
         captions << f.caption;
         EXPECT_TRUE(f.expression.isEmpty() || table->checkFilter(f.expression))
             << f.caption.toStdString();
     }
     EXPECT_EQ(captions.mid(0, 3), QStringList({"Alle", "Markierte", "Nicht markierte"}));
     EXPECT_TRUE(captions.contains(QString::fromUtf8("Ungültige")));
-    EXPECT_EQ(choicesForField(state.cbLines, "Anrede"), QStringList({"Herr", "Frau", "Firma"}));
+    EXPECT_EQ(state.session.definition().choicesFor("Anrede"),
+              QStringList({"Herr", "Frau", "Firma"}));
 }
 
 TEST_F(CatalogueTest, CreateKunden2024) {
@@ -140,14 +141,14 @@ TEST_F(CatalogueTest, CreateKunden2024) {
 
     for (const char* ext : {".ini", ".pro", ".fil", ".cb", ".DB"})
         EXPECT_TRUE(QFileInfo::exists(data() + "kunden_2024" + ext)) << ext;
-    EXPECT_EQ(state.catalogueLines.last(), "Kunden 2024| cddrive.bmp|kunden_2024.ini");
-    EXPECT_EQ(TextFile::readLines(state.cataloguePath()).last(),
+    EXPECT_EQ(state.session.catalogueLines().last(), "Kunden 2024| cddrive.bmp|kunden_2024.ini");
+    EXPECT_EQ(TextFile::readLines(state.session.cataloguePath()).last(),
               "Kunden 2024| cddrive.bmp|kunden_2024.ini");
     EXPECT_EQ(TextFile::readLines(data() + "kunden_2024.ini"),
               QStringList({"TABLE        TABELNAME", "Table1      |kunden_2024"}));
     EXPECT_EQ(lastOpen(), "kunden_2024.ini");
-    EXPECT_EQ(state.definitionName, "kunden_2024.ini");
-    EXPECT_EQ(state.displayName, "Kunden 2024");
+    EXPECT_EQ(state.session.definitionName(), "kunden_2024.ini");
+    EXPECT_EQ(state.session.displayName(), "Kunden 2024");
 
     // The header and the core lines of the template, then one line per kept caption;
     // blank and emptied lines use up their number.
@@ -159,14 +160,14 @@ TEST_F(CatalogueTest, CreateKunden2024) {
     EXPECT_EQ(TextFile::readLines(data() + "kunden_2024.fil"),
               TextFile::readLines(data() + "Database.fil"));
 
-    AddressTable* table = state.currentTable();
+    AddressTable* table = state.session.currentTable();
     ASSERT_TRUE(table);
     EXPECT_EQ(table->fieldCount(), 11);
     EXPECT_EQ(table->fieldName(8), "Spalte1");
     EXPECT_EQ(table->fieldName(9), "Spalte3");
     EXPECT_EQ(FindColumnByName("Spalte2", table), -1);
     QStringList titles = {"Spalte1", "Spalte3"};
-    ApplyDisplayCaptions(state.proLines, titles);
+    ApplyDisplayCaptions(state.session.definition(), titles);
     EXPECT_EQ(titles, QStringList({"Ort", "PLZ"}));
 }
 
@@ -174,12 +175,12 @@ TEST_F(CatalogueTest, CreateRefusesExistingNames) {
     ScriptedMessages messages;
     messages.expectInformation("Eine Datenbank mit dem Namen \"database\" existiert bereits. "
                                "Bitte wählen Sie einen anderen Namen!");
-    EXPECT_FALSE(CreateDatabase(state, "Database", {"Ort"}, messages));
+    EXPECT_FALSE(CreateDatabase(state.session, "Database", {"Ort"}, messages));
     messages.expectInformation("Der Name darf das Zeichen \"|\" nicht enthalten!");
-    EXPECT_FALSE(CreateDatabase(state, "A|B", {"Ort"}, messages));
+    EXPECT_FALSE(CreateDatabase(state.session, "A|B", {"Ort"}, messages));
     messages.expectInformation("Bitte geben Sie einen Namen für die neue Datenbank ein!");
-    EXPECT_FALSE(CreateDatabase(state, "  ", {}, messages));
-    EXPECT_EQ(state.catalogueLines.size(), 2);
+    EXPECT_FALSE(CreateDatabase(state.session, "  ", {}, messages));
+    EXPECT_EQ(state.session.catalogueLines().size(), 2);
     EXPECT_EQ(dataFiles(),
               QStringList({"Database.cb", "Database.fil", "Database.ini", "Database.pro"}));
 }
@@ -192,8 +193,9 @@ TEST_F(CatalogueTest, DeleteRemovesOnlyTheFilesOfThatDatabase) {
     ASSERT_TRUE(TextFile::writeLines(data() + "KUNDEN.web", {"[SETTINGS]"}));
     {
         ScriptedMessages messages;
-        ASSERT_TRUE(OpenDatabase(state, "kunden.ini", messages));
-        EXPECT_EQ(state.displayName, "Kunden"); // not "Altkunden", whose line also contains it
+        ASSERT_TRUE(OpenDatabase(state.session, "kunden.ini", messages));
+        EXPECT_EQ(state.session.displayName(),
+                  "Kunden"); // not "Altkunden", whose line also contains it
     }
     const QStringList altFiles = {"altkunden.DB",  "altkunden.cb",  "altkunden.fil",
                                   "altkunden.ini", "altkunden.log", "altkunden.pro"};
@@ -201,19 +203,19 @@ TEST_F(CatalogueTest, DeleteRemovesOnlyTheFilesOfThatDatabase) {
     {
         ScriptedMessages messages;
         messages.expectQuestion(kReallyDelete, true).expectQuestion(kAllLost, true);
-        EXPECT_TRUE(DeleteDatabase(state, "kunden.ini", messages));
+        EXPECT_TRUE(DeleteDatabase(state.session, "kunden.ini", messages));
     }
     QStringList left = dataFiles();
     for (const QString& f : altFiles)
         EXPECT_TRUE(left.contains(f)) << f.toStdString();
     for (const QString& f : left)
         EXPECT_FALSE(f.startsWith("kunden.", Qt::CaseInsensitive)) << f.toStdString();
-    EXPECT_EQ(state.catalogueLines,
+    EXPECT_EQ(state.session.catalogueLines(),
               QStringList({"Datenbanken", "Grundstockdatenbank| cddrive.bmp|Database.ini",
                            "Altkunden| cddrive.bmp|altkunden.ini"}));
     EXPECT_EQ(lastOpen(), "Database.ini");
-    EXPECT_EQ(state.definitionName, "Database.ini");
-    EXPECT_TRUE(state.hasOpenTable());
+    EXPECT_EQ(state.session.definitionName(), "Database.ini");
+    EXPECT_TRUE(state.session.hasOpenTable());
 
     // "Nein" to either question changes nothing.
     for (bool first : {false, true}) {
@@ -221,9 +223,9 @@ TEST_F(CatalogueTest, DeleteRemovesOnlyTheFilesOfThatDatabase) {
         messages.expectQuestion(kReallyDelete, first);
         if (first)
             messages.expectQuestion(kAllLost, false);
-        EXPECT_FALSE(DeleteDatabase(state, "altkunden.ini", messages));
+        EXPECT_FALSE(DeleteDatabase(state.session, "altkunden.ini", messages));
     }
-    EXPECT_EQ(state.catalogueLines.size(), 3);
+    EXPECT_EQ(state.session.catalogueLines().size(), 3);
     EXPECT_TRUE(dataFiles().contains("altkunden.DB"));
 }
 
@@ -234,18 +236,18 @@ TEST_F(CatalogueTest, StandardDatabaseCannotBeDeleted) {
         "Diese Datenbank ist die Grundstockdatenbank von Quillon!\r\rDiese Datenbank kann nicht "
         "gelöscht werden!\r\rWollen Sie diese Daten trotzdem löschen, gehen Sie auf den "
         "Menüpunkt \"Löschen --> Datenbank komplett leeren\"");
-    EXPECT_FALSE(DeleteDatabase(state, "database.INI", messages));
-    EXPECT_EQ(state.definitionName, "Database.ini"); // reopened
-    EXPECT_TRUE(state.hasOpenTable());
+    EXPECT_FALSE(DeleteDatabase(state.session, "database.INI", messages));
+    EXPECT_EQ(state.session.definitionName(), "Database.ini"); // reopened
+    EXPECT_TRUE(state.session.hasOpenTable());
     EXPECT_TRUE(QFileInfo::exists(data() + "Database.pro"));
-    EXPECT_EQ(state.catalogueLines.size(), 3);
+    EXPECT_EQ(state.session.catalogueLines().size(), 3);
 }
 
 TEST_F(CatalogueTest, OpenFailuresAreReportedAndTouchNothingElse) {
     create("Kunden", {"Ort"});
     ScriptedMessages messages;
-    ASSERT_TRUE(OpenDatabase(state, "Database.ini", messages));
-    CloseDatabase(state);
+    ASSERT_TRUE(OpenDatabase(state.session, "Database.ini", messages));
+    CloseDatabase(state.session);
 
     // Garbage in the table file.
     QFile db(data() + "kunden.DB");
@@ -253,25 +255,25 @@ TEST_F(CatalogueTest, OpenFailuresAreReportedAndTouchNothingElse) {
     db.write(QByteArray(4096, '\x5A'));
     db.close();
     messages.expectAnyError();
-    EXPECT_FALSE(OpenDatabase(state, "kunden.ini", messages));
-    EXPECT_FALSE(state.hasOpenTable());
-    EXPECT_TRUE(state.proLines.isEmpty());
+    EXPECT_FALSE(OpenDatabase(state.session, "kunden.ini", messages));
+    EXPECT_FALSE(state.session.hasOpenTable());
+    EXPECT_TRUE(state.session.definition().isEmpty());
     ASSERT_TRUE(messages.shown().last().contains("kunden.DB"))
         << messages.shown().last().toStdString();
 
     // The database stays selected, so maintenance can be tried on the broken table.
-    EXPECT_EQ(state.definitionName, "kunden.ini");
+    EXPECT_EQ(state.session.definitionName(), "kunden.ini");
     RecordingMessages recording(true);
-    EXPECT_FALSE(MaintainDatabase(state, recording));
+    EXPECT_FALSE(MaintainDatabase(state.session, recording));
     ASSERT_EQ(recording.shown.size(), 3);
     EXPECT_TRUE(recording.shown[0].startsWith("Q:"));
     EXPECT_TRUE(recording.shown[1].startsWith("E:") && recording.shown[1].contains("kunden.DB"));
     EXPECT_TRUE(recording.shown[2].startsWith("E:")); // reopening fails again
-    EXPECT_FALSE(state.hasOpenTable());
+    EXPECT_FALSE(state.session.hasOpenTable());
 
     // The other database is untouched and opens.
-    ASSERT_TRUE(OpenDatabase(state, "Database.ini", messages));
-    EXPECT_TRUE(state.hasOpenTable());
+    ASSERT_TRUE(OpenDatabase(state.session, "Database.ini", messages));
+    EXPECT_TRUE(state.session.hasOpenTable());
 
     // A missing .pro: error, the previous database is closed.
     ASSERT_TRUE(QFile::remove(data() + "kunden.pro"));
@@ -279,28 +281,28 @@ TEST_F(CatalogueTest, OpenFailuresAreReportedAndTouchNothingElse) {
     messages.expectError("Die Datenbank \"kunden.ini\" kann nicht geöffnet werden:\r"
                          "Die Datei \"" +
                          QDir::toNativeSeparators(data() + "kunden.pro") + "\" existiert nicht.");
-    EXPECT_FALSE(OpenDatabase(state, "kunden.ini", messages));
-    EXPECT_FALSE(state.hasOpenTable());
-    EXPECT_TRUE(state.definitionName.isEmpty());
+    EXPECT_FALSE(OpenDatabase(state.session, "kunden.ini", messages));
+    EXPECT_FALSE(state.session.hasOpenTable());
+    EXPECT_TRUE(state.session.definitionName().isEmpty());
 
     // A missing definition file.
     messages.expectError("Die Datenbank \"weg.ini\" kann nicht geöffnet werden:\r"
                          "Die Datei \"" +
                          QDir::toNativeSeparators(data() + "weg.ini") + "\" existiert nicht.");
-    EXPECT_FALSE(OpenDatabase(state, "weg.ini", messages));
+    EXPECT_FALSE(OpenDatabase(state.session, "weg.ini", messages));
 
     // An empty name opens nothing and changes nothing.
-    EXPECT_FALSE(OpenDatabase(state, "  ", messages));
-    EXPECT_FALSE(state.hasOpenTable());
-    ASSERT_TRUE(OpenDatabase(state, "DATABASE.INI", messages)); // any case
-    EXPECT_FALSE(OpenDatabase(state, "", messages));
-    EXPECT_TRUE(state.hasOpenTable());
+    EXPECT_FALSE(OpenDatabase(state.session, "  ", messages));
+    EXPECT_FALSE(state.session.hasOpenTable());
+    ASSERT_TRUE(OpenDatabase(state.session, "DATABASE.INI", messages)); // any case
+    EXPECT_FALSE(OpenDatabase(state.session, "", messages));
+    EXPECT_TRUE(state.session.hasOpenTable());
 }
 
 TEST_F(CatalogueTest, OpenShowsLastRecordAndReadsWebSettings) {
     ScriptedMessages messages;
-    ASSERT_TRUE(OpenDatabase(state, "Database.ini", messages));
-    AddressTable* table = state.currentTable();
+    ASSERT_TRUE(OpenDatabase(state.session, "Database.ini", messages));
+    AddressTable* table = state.session.currentTable();
     for (const char* mail : {"a@example.com", "b@example.com", "c@example.com"}) {
         table->append();
         ASSERT_TRUE(table->setString("Mail", mail));
@@ -310,34 +312,33 @@ TEST_F(CatalogueTest, OpenShowsLastRecordAndReadsWebSettings) {
     ASSERT_TRUE(table->setString("Name", "Zuletzt"));
 
     int aboutToClose = 0;
-    QObject::connect(&state, &AppState::databaseAboutToClose, [&] {
+    QObject::connect(&state.session, &DatabaseSession::aboutToClose, [&] {
         ++aboutToClose;
-        EXPECT_TRUE(state.hasOpenTable()); // the grid layout can still be read
+        EXPECT_TRUE(state.session.hasOpenTable()); // the grid layout can still be read
     });
     IniFile web(data() + "Database.web");
     web.writeString("SETTINGS", "StatsURL", "http://example.com/stats/");
-    state.tracking.statsAddress = "http://alt.example.com/";
-    ASSERT_TRUE(OpenDatabase(state, "Database.ini", messages));
+    ASSERT_TRUE(OpenDatabase(state.session, "Database.ini", messages));
     EXPECT_EQ(aboutToClose, 1);
-    table = state.currentTable();
+    table = state.session.currentTable();
     EXPECT_EQ(table->recordCount(), 3);
     EXPECT_EQ(table->recNo(), 2);
     EXPECT_EQ(table->asString("Mail"), "c@example.com");
     EXPECT_EQ(table->asString("Name"), "Zuletzt");
-    EXPECT_TRUE(state.webLinksEnabled);
-    EXPECT_FALSE(state.webFetchEnabled);
+    EXPECT_TRUE(state.session.webLinksEnabled());
+    EXPECT_FALSE(state.session.webFetchEnabled());
     // Loaded from the opened database's file, never left from the closed one.
-    EXPECT_EQ(state.tracking.statsAddress, "http://example.com/stats/");
+    EXPECT_EQ(state.session.tracking().statsAddress, "http://example.com/stats/");
 
     web.writeString("SETTINGS", "OnlinePath", "http://example.com/kit/");
     web.writeString("SETTINGS", "StatsURL", "");
-    ASSERT_TRUE(OpenDatabase(state, "Database.ini", messages));
-    EXPECT_TRUE(state.webLinksEnabled);
-    EXPECT_TRUE(state.webFetchEnabled);
+    ASSERT_TRUE(OpenDatabase(state.session, "Database.ini", messages));
+    EXPECT_TRUE(state.session.webLinksEnabled());
+    EXPECT_TRUE(state.session.webFetchEnabled());
     ASSERT_TRUE(QFile::remove(data() + "Database.web"));
-    ASSERT_TRUE(OpenDatabase(state, "Database.ini", messages));
-    EXPECT_FALSE(state.webLinksEnabled);
-    EXPECT_FALSE(state.webFetchEnabled);
+    ASSERT_TRUE(OpenDatabase(state.session, "Database.ini", messages));
+    EXPECT_FALSE(state.session.webLinksEnabled());
+    EXPECT_FALSE(state.session.webFetchEnabled());
 }
 
 TEST(CatalogueLines, DisplayNameAndLastOpen) {
@@ -365,25 +366,25 @@ TEST_F(CatalogueTest, MaintenanceChecksAndReopens) {
     {
         ScriptedMessages messages;
         messages.expectInformation("Zuerst Datenbank öffnen!");
-        EXPECT_FALSE(MaintainDatabase(state, messages));
+        EXPECT_FALSE(MaintainDatabase(state.session, messages));
     }
     ScriptedMessages quiet;
-    ASSERT_TRUE(OpenDatabase(state, "Database.ini", quiet));
+    ASSERT_TRUE(OpenDatabase(state.session, "Database.ini", quiet));
     {
         ScriptedMessages messages;
         messages.expectQuestion("Die Tabellen der Datenbank \"Grundstockdatenbank\" werden jetzt "
                                 "geprüft und, wenn nötig, repariert. Die Datenbank wird dazu kurz "
                                 "geschlossen.\r\rJetzt prüfen und reparieren?",
                                 false);
-        EXPECT_FALSE(MaintainDatabase(state, messages));
-        EXPECT_TRUE(state.hasOpenTable());
+        EXPECT_FALSE(MaintainDatabase(state.session, messages));
+        EXPECT_TRUE(state.session.hasOpenTable());
     }
     RecordingMessages recording(true);
-    EXPECT_TRUE(MaintainDatabase(state, recording));
+    EXPECT_TRUE(MaintainDatabase(state.session, recording));
     ASSERT_EQ(recording.shown.size(), 2);
     EXPECT_TRUE(recording.shown[0].startsWith("Q:"));
     EXPECT_TRUE(recording.shown[1].startsWith("I:"));
     EXPECT_TRUE(recording.shown[1].contains("Database.DB"));
-    EXPECT_TRUE(state.hasOpenTable());
-    EXPECT_EQ(state.definitionName, "Database.ini");
+    EXPECT_TRUE(state.session.hasOpenTable());
+    EXPECT_EQ(state.session.definitionName(), "Database.ini");
 }

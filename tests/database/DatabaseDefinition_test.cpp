@@ -2,6 +2,7 @@
 
 #include "common/TextFile.h"
 #include "database/AddressTable.h"
+#include "database/TableDefinition.h"
 #include "support/ScriptedMessages.h"
 #include "support/TempProgramFolder.h"
 
@@ -82,8 +83,9 @@ TEST(DefinitionFiles, HeaderAndBlankLinesCarryNoEntry) {
     ASSERT_EQ(lists.size(), 2);
     EXPECT_EQ(lists[0].choices, QStringList({"Herr", "Frau", "Firma"}));
     EXPECT_EQ(lists[1].choices, QStringList({"D", "A", "CH"}));
-    EXPECT_EQ(choicesForField(cb, "LAND"), QStringList({"D", "A", "CH"}));
-    EXPECT_TRUE(choicesForField(cb, "Ort").isEmpty());
+    const TableDefinition withChoices = TableDefinition::fromLines({kHeader}, {}, cb);
+    EXPECT_EQ(withChoices.choicesFor("LAND"), QStringList({"D", "A", "CH"}));
+    EXPECT_TRUE(withChoices.choicesFor("Ort").isEmpty());
 
     const DatabaseDefinition def =
         parseDatabaseDefinition({"TABLE        TABELNAME", "Table1      |kunden", "Table2|archiv"});
@@ -99,7 +101,8 @@ TEST(DefinitionFiles, HeaderAndBlankLinesCarryNoEntry) {
                              "LetztesMail|ftDate|False|0",
                              "Mail|ftString|False|80| | | |TRUE|E-Mail"};
     const QList<FieldDefinition> targets =
-        targetFields(QStringList(pro) << "Anrede|ftString|False|20| | | |FALSE| ");
+        TableDefinition::fromLines(QStringList(pro) << "Anrede|ftString|False|20| | | |FALSE| ")
+            .targetFields();
     ASSERT_EQ(targets.size(), 2);
     EXPECT_EQ(targets[0].caption, "E-Mail");
     EXPECT_EQ(targets[1].caption, "Anrede");
@@ -215,14 +218,15 @@ TEST(DisplayCaptions, OnlyWithAnzeigenameInTheHeader) {
     const QStringList fields = {"ID", "MAIL", "Fax", "Spalte1", "Name"};
 
     QStringList titles = fields;
-    ApplyDisplayCaptions(QStringList{kHeader} + body, titles);
+    ApplyDisplayCaptions(TableDefinition::fromLines(QStringList{kHeader} + body), titles);
     // An empty caption is taken too; a caption equal to a field name is not renamed again.
     EXPECT_EQ(titles, QStringList({"Nummer", "E-Mail", "", "Name", "Nachname"}));
 
     titles = fields;
-    ApplyDisplayCaptions(QStringList{"FELDNAME | TYP | anzeigename"} + body, titles);
+    ApplyDisplayCaptions(
+        TableDefinition::fromLines(QStringList{"FELDNAME | TYP | anzeigename"} + body), titles);
     EXPECT_EQ(titles, fields);
-    ApplyDisplayCaptions({}, titles);
+    ApplyDisplayCaptions(TableDefinition{}, titles);
     EXPECT_EQ(titles, fields);
 }
 

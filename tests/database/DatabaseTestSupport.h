@@ -17,7 +17,7 @@
 inline void layOutStandardDatabase(AppState& state, const QString& programFolder,
                                    const QStringList& extraCatalogueLines = {}) {
     Q_INIT_RESOURCE(database);
-    state.folders = WorkingFolders::fromProgramFolder(programFolder, QString(), QDir::tempPath());
+    state.setFolders(WorkingFolders::fromProgramFolder(programFolder, QString(), QDir::tempPath()));
     QDir().mkpath(state.folders.dataFolder);
     for (const char* name : {"Database.ini", "Database.pro", "Database.fil", "Database.cb"}) {
         const QString target = state.folders.dataFolder + QLatin1String(name);
@@ -27,8 +27,8 @@ inline void layOutStandardDatabase(AppState& state, const QString& programFolder
     QStringList catalogue = {QStringLiteral("Datenbanken"),
                              QStringLiteral("Grundstockdatenbank| cddrive.bmp|Database.ini")};
     catalogue += extraCatalogueLines;
-    TextFile::writeLines(state.cataloguePath(), catalogue);
-    state.reloadCatalogue();
+    TextFile::writeLines(state.session.cataloguePath(), catalogue);
+    state.session.reloadCatalogue();
 }
 
 // The file names in a folder, sorted.
@@ -52,11 +52,11 @@ protected:
         }
         beforeOpening();
         ScriptedMessages none;
-        ASSERT_TRUE(OpenDatabase(state, "Database.ini", none));
-        table = state.currentTable();
+        ASSERT_TRUE(OpenDatabase(state.session, "Database.ini", none));
+        table = state.session.currentTable();
         ASSERT_NE(table, nullptr);
     }
-    void TearDown() override { CloseDatabase(state); }
+    void TearDown() override { CloseDatabase(state.session); }
 
     // Changes to the state that must be made before the database opens.
     virtual void beforeOpening() {}

@@ -15,7 +15,7 @@ namespace {
 class WebSettingsTest : public ::testing::Test {
 protected:
     void SetUp() override { layOutStandardDatabase(state, folder.path()); }
-    void TearDown() override { CloseDatabase(state); }
+    void TearDown() override { CloseDatabase(state.session); }
 
     QString data() const { return state.folders.dataFolder; }
     void writeWeb(const QString& name, const QStringList& keyLines) {
@@ -138,28 +138,28 @@ TEST_F(WebSettingsTest, BooleanStylesAndColoursAreReadStrictly) {
 TEST_F(WebSettingsTest, OpeningADatabaseLoadsItsTrackingStateAndMenuFlags) {
     ScriptedMessages messages;
     messages.expectInformation("Datenbank wurde erzeugt!");
-    ASSERT_TRUE(CreateDatabase(state, "Kunden", {"Ort"}, messages));
+    ASSERT_TRUE(CreateDatabase(state.session, "Kunden", {"Ort"}, messages));
     writeWeb("Database.web",
              {"StatsURL=http://example.de/stats/", "StatsPassword=pw", "StatsActive=1"});
 
-    ASSERT_TRUE(OpenDatabase(state, "Database.ini", messages));
-    EXPECT_EQ(state.tracking.statsAddress, "http://example.de/stats/");
-    EXPECT_EQ(state.tracking.password, "pw");
-    EXPECT_TRUE(state.tracking.onByDefault);
-    EXPECT_TRUE(state.webLinksEnabled);
-    EXPECT_FALSE(state.webFetchEnabled);
+    ASSERT_TRUE(OpenDatabase(state.session, "Database.ini", messages));
+    EXPECT_EQ(state.session.tracking().statsAddress, "http://example.de/stats/");
+    EXPECT_EQ(state.session.tracking().password, "pw");
+    EXPECT_TRUE(state.session.tracking().onByDefault);
+    EXPECT_TRUE(state.session.webLinksEnabled());
+    EXPECT_FALSE(state.session.webFetchEnabled());
 
     // The second database has no web settings file: empty and off.
-    ASSERT_TRUE(OpenDatabase(state, "kunden.ini", messages));
-    EXPECT_TRUE(state.tracking.statsAddress.isEmpty());
-    EXPECT_TRUE(state.tracking.password.isEmpty());
-    EXPECT_FALSE(state.tracking.onByDefault);
-    EXPECT_FALSE(state.webLinksEnabled);
-    EXPECT_FALSE(state.webFetchEnabled);
+    ASSERT_TRUE(OpenDatabase(state.session, "kunden.ini", messages));
+    EXPECT_TRUE(state.session.tracking().statsAddress.isEmpty());
+    EXPECT_TRUE(state.session.tracking().password.isEmpty());
+    EXPECT_FALSE(state.session.tracking().onByDefault);
+    EXPECT_FALSE(state.session.webLinksEnabled());
+    EXPECT_FALSE(state.session.webFetchEnabled());
 
     writeWeb("kunden.web", {"OnlinePath=http://example.de/nl/"});
-    ASSERT_TRUE(OpenDatabase(state, "kunden.ini", messages));
-    EXPECT_TRUE(state.webLinksEnabled);
-    EXPECT_TRUE(state.webFetchEnabled);
-    EXPECT_FALSE(state.tracking.onByDefault);
+    ASSERT_TRUE(OpenDatabase(state.session, "kunden.ini", messages));
+    EXPECT_TRUE(state.session.webLinksEnabled());
+    EXPECT_TRUE(state.session.webFetchEnabled());
+    EXPECT_FALSE(state.session.tracking().onByDefault);
 }

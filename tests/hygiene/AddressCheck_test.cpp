@@ -67,8 +67,8 @@ TEST_F(AddressCheckTest, MarksByTheRuleAndDeletesOnRequest) {
 TEST_F(AddressCheckTest, TableWithoutMailColumnIsLeftAlone) {
     writeCustomDatabase(state, "NoMail", {idLine(), textLine("Name"), textLine("Invalid")});
     ScriptedMessages none;
-    ASSERT_TRUE(OpenDatabase(state, "NoMail.ini", none));
-    table = state.currentTable();
+    ASSERT_TRUE(OpenDatabase(state.session, "NoMail.ini", none));
+    table = state.session.currentTable();
     addRecords(table, {{{"Name", "Maier"}}});
     ScriptedMessages messages;
     messages.expectError(QString::fromUtf8(

@@ -37,13 +37,13 @@ TEST_F(BulkDeletionTest, MarkedRecordsGoWhateverTheFilter) {
     {
         ScriptedMessages messages;
         messages.expectQuestion(kMarkedQuestion, false);
-        EXPECT_FALSE(BulkDeletion::deleteAllMarked(state, messages, feedback()));
+        EXPECT_FALSE(BulkDeletion::deleteAllMarked(state.session, messages, feedback()));
         EXPECT_EQ(allIds(table).size(), 8);
         EXPECT_TRUE(table->filtered());
     }
     ScriptedMessages messages;
     messages.expectQuestion(kMarkedQuestion, true);
-    EXPECT_TRUE(BulkDeletion::deleteAllMarked(state, messages, feedback()));
+    EXPECT_TRUE(BulkDeletion::deleteAllMarked(state.session, messages, feedback()));
     EXPECT_EQ(allIds(table), QList<qint64>({1, 5, 6, 8}));
     EXPECT_FALSE(table->filtered());
     EXPECT_EQ(table->filter(), QString::fromUtf8("Ort='Köln'"));
@@ -52,7 +52,7 @@ TEST_F(BulkDeletionTest, MarkedRecordsGoWhateverTheFilter) {
     EXPECT_EQ(busyDepth, 0);
 
     messages.expectQuestion(kInvalidQuestion, true);
-    EXPECT_TRUE(BulkDeletion::deleteAllInvalid(state, messages, feedback()));
+    EXPECT_TRUE(BulkDeletion::deleteAllInvalid(state.session, messages, feedback()));
     EXPECT_EQ(allIds(table), QList<qint64>({5, 6, 8}));
 }
 
@@ -60,18 +60,18 @@ TEST_F(BulkDeletionTest, EveryRecordMarkedLeavesAnEmptyTable) {
     table->updateRecords(table->tableIds(), {{"Selected", true}});
     ScriptedMessages messages;
     messages.expectQuestion(kMarkedQuestion, true);
-    EXPECT_TRUE(BulkDeletion::deleteAllMarked(state, messages, feedback()));
+    EXPECT_TRUE(BulkDeletion::deleteAllMarked(state.session, messages, feedback()));
     EXPECT_EQ(table->recordCount(), 0);
     EXPECT_TRUE(allIds(table).isEmpty());
 }
 
 TEST_F(BulkDeletionTest, WithoutTableTheQuestionComesFirst) {
-    CloseDatabase(state);
+    CloseDatabase(state.session);
     ScriptedMessages messages;
     messages.expectQuestion(kInvalidQuestion, true).expectInformation(kOpenFirst);
-    EXPECT_FALSE(BulkDeletion::deleteAllInvalid(state, messages, feedback()));
+    EXPECT_FALSE(BulkDeletion::deleteAllInvalid(state.session, messages, feedback()));
     messages.expectInformation(kOpenFirst);
-    EXPECT_FALSE(BulkDeletion::emptyDatabase(state, messages, feedback()));
+    EXPECT_FALSE(BulkDeletion::emptyDatabase(state.session, messages, feedback()));
 }
 
 TEST_F(BulkDeletionTest, EmptyingRecreatesTheTableFromItsDefinition) {
@@ -86,22 +86,22 @@ TEST_F(BulkDeletionTest, EmptyingRecreatesTheTableFromItsDefinition) {
     {
         ScriptedMessages messages;
         messages.expectQuestion(kEmpty1, true).expectQuestion(kEmpty2, false);
-        EXPECT_FALSE(BulkDeletion::emptyDatabase(state, messages, feedback()));
-        EXPECT_EQ(allIds(state.currentTable()).size(), 8);
+        EXPECT_FALSE(BulkDeletion::emptyDatabase(state.session, messages, feedback()));
+        EXPECT_EQ(allIds(state.session.currentTable()).size(), 8);
         EXPECT_TRUE(QFile::exists(layout));
     }
     int opened = 0;
     int aboutToClose = 0;
-    QObject::connect(&state, &AppState::databaseOpened, [&] { ++opened; });
-    QObject::connect(&state, &AppState::databaseAboutToClose, [&] { ++aboutToClose; });
+    QObject::connect(&state.session, &DatabaseSession::opened, [&] { ++opened; });
+    QObject::connect(&state.session, &DatabaseSession::aboutToClose, [&] { ++aboutToClose; });
     ScriptedMessages messages;
     messages.expectQuestion(kEmpty1, true).expectQuestion(kEmpty2, true);
-    EXPECT_TRUE(BulkDeletion::emptyDatabase(state, messages, feedback()));
+    EXPECT_TRUE(BulkDeletion::emptyDatabase(state.session, messages, feedback()));
     EXPECT_EQ(opened, 1);
     EXPECT_EQ(aboutToClose, 1);
-    table = state.currentTable();
+    table = state.session.currentTable();
     ASSERT_NE(table, nullptr);
-    EXPECT_EQ(state.definitionName, "Database.ini");
+    EXPECT_EQ(state.session.definitionName(), "Database.ini");
     EXPECT_EQ(table->recordCount(), 0);
     QStringList columnsAfter;
     for (const ColumnDef& c : table->columns())
@@ -131,7 +131,7 @@ TEST_F(BulkDeletionTest, LargeDeletionRebuildsTheIndexes) {
     const auto indexesBefore = table->indexes().size();
     ScriptedMessages messages;
     messages.expectQuestion(kMarkedQuestion, true);
-    EXPECT_TRUE(BulkDeletion::deleteAllMarked(state, messages, feedback()));
+    EXPECT_TRUE(BulkDeletion::deleteAllMarked(state.session, messages, feedback()));
     EXPECT_EQ(allIds(table).size(), 8 - 4 + 20000);
     EXPECT_TRUE(idsWhere(table, "Selected='True'").isEmpty());
     EXPECT_TRUE(statusTexts.contains("Delete: 10004"));

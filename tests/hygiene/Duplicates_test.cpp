@@ -30,7 +30,7 @@ protected:
             messages.expectInformation(finalText);
         int asked = 0;
         const qint64 n = Duplicates::run(
-            state, tool, field,
+            state.folders, state.session, tool, field,
             [&] {
                 ++asked;
                 return choice;
@@ -69,12 +69,12 @@ TEST_F(DuplicatesTest, OldestRuleKeepsTheFirstAndWritesBothLists) {
     EXPECT_EQ(idsWhere(table, "Selected='True'"), QList<qint64>({1, 9})); // marks unchanged
     EXPECT_FALSE(table->filtered());
 
-    EXPECT_EQ(TextFile::readLines(Duplicates::keyListPath(state)),
+    EXPECT_EQ(TextFile::readLines(Duplicates::keyListPath(state.folders)),
               QStringList({"anna@x.de", "bob@x.de", "anna@x.de", "bob@x.de", "o'neill@x.de", "",
                            "o'neill@x.de", "", "carl@x.de", "o'neill@x.de"}));
-    EXPECT_EQ(Duplicates::resultListPath(state, Tool::Mail),
+    EXPECT_EQ(Duplicates::resultListPath(state.folders, Tool::Mail),
               state.folders.tempFolder + "Dubletten_Ergebnis.txt");
-    EXPECT_EQ(TextFile::readLines(Duplicates::resultListPath(state, Tool::Mail)),
+    EXPECT_EQ(TextFile::readLines(Duplicates::resultListPath(state.folders, Tool::Mail)),
               QStringList({"anna@x.de", "bob@x.de", "o'neill@x.de"}));
     EXPECT_TRUE(statusTexts.contains("Getmail: 10 von 10"));
     EXPECT_TRUE(statusTexts.contains("Check doublettes: 10 von 10"));
@@ -129,9 +129,9 @@ TEST_F(DuplicatesTest, SelectiveToolMarksAfterClearingAllMarks) {
     EXPECT_EQ(idsWhere(table, "Selected='True'"), QList<qint64>({1, 2, 4, 5, 7}));
     EXPECT_TRUE(statusTexts.contains("Get Data: 10 von 10"));
     EXPECT_TRUE(statusTexts.contains("Unmarkieren: 10 von 10"));
-    EXPECT_EQ(Duplicates::resultListPath(state, Tool::Selective),
+    EXPECT_EQ(Duplicates::resultListPath(state.folders, Tool::Selective),
               state.folders.systemTempFolder + "Dubletten_Ergebnis.txt");
-    EXPECT_EQ(TextFile::readLines(Duplicates::resultListPath(state, Tool::Selective)),
+    EXPECT_EQ(TextFile::readLines(Duplicates::resultListPath(state.folders, Tool::Selective)),
               QStringList({"o'brien", QString::fromUtf8("weiß")}));
 
     statusTexts.clear();
@@ -146,23 +146,25 @@ TEST_F(DuplicatesTest, CancelledChoiceChangesNothing) {
     EXPECT_EQ(allIds(table).size(), 10);
     EXPECT_EQ(idsWhere(table, "Selected='True'"), QList<qint64>({1, 9, 10}));
     // The lists are written before the question.
-    EXPECT_EQ(TextFile::readLines(Duplicates::resultListPath(state, Tool::Mail)).size(), 3);
+    EXPECT_EQ(TextFile::readLines(Duplicates::resultListPath(state.folders, Tool::Mail)).size(), 3);
 }
 
 TEST_F(DuplicatesTest, TableWithoutMailColumnFindsNothing) {
     writeCustomDatabase(state, "NoMail", {idLine(), textLine("Name", true)});
     ScriptedMessages none;
-    ASSERT_TRUE(OpenDatabase(state, "NoMail.ini", none));
-    table = state.currentTable();
+    ASSERT_TRUE(OpenDatabase(state.session, "NoMail.ini", none));
+    table = state.session.currentTable();
     addRecords(table, {{{"Name", "a"}}, {{"Name", "a"}}});
     EXPECT_EQ(run(Tool::Mail, {}, choose(Action::Delete),
                   QString::fromUtf8("Prüfung abgeschlossen. 0 doppelte E-Mail-Adressen gelöscht!")),
               0);
     EXPECT_EQ(allIds(table).size(), 2);
-    EXPECT_TRUE(TextFile::readLines(Duplicates::keyListPath(state)).isEmpty());
+    EXPECT_TRUE(TextFile::readLines(Duplicates::keyListPath(state.folders)).isEmpty());
 
-    CloseDatabase(state);
+    CloseDatabase(state.session);
     ScriptedMessages messages;
     messages.expectInformation(QString::fromUtf8("Zuerst Datenbank öffnen!"));
-    EXPECT_EQ(Duplicates::run(state, Tool::Mail, {}, {}, messages, feedback()), -1);
+    EXPECT_EQ(
+        Duplicates::run(state.folders, state.session, Tool::Mail, {}, {}, messages, feedback()),
+        -1);
 }

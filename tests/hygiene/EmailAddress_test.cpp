@@ -127,8 +127,8 @@ TEST_F(CollectTest, WithSelectionColumnTakesMarkedAddressesOnce) {
 TEST_F(CollectTest, WithoutSelectionColumnTakesEveryRecordAndReportsBadOnes) {
     writeCustomDatabase(state, "Plain", {idLine(), textLine("Mail", true), textLine("Name")});
     ScriptedMessages none;
-    ASSERT_TRUE(OpenDatabase(state, "Plain.ini", none));
-    table = state.currentTable();
+    ASSERT_TRUE(OpenDatabase(state.session, "Plain.ini", none));
+    table = state.session.currentTable();
     addRecords(table, {{{"Mail", "a@x.de"}},
                        {{"Mail", "bad address@x.de"}},
                        {{"Mail", "a@x.de"}},

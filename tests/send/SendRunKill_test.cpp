@@ -28,20 +28,20 @@ MailTemplate killTestMail() {
 }
 
 void openIn(AppState& state, const QString& folder) {
-    state.folders = WorkingFolders::fromProgramFolder(folder, QString(), QDir::tempPath());
+    state.setFolders(WorkingFolders::fromProgramFolder(folder, QString(), QDir::tempPath()));
     state.folders.systemTempFolder = folder + "systemp/";
     QDir().mkpath(state.folders.systemTempFolder);
-    state.firstSettingsDone = true;
-    state.reloadCatalogue();
+    state.flags.firstSettingsDone = true;
+    state.session.reloadCatalogue();
     ScriptedMessages none;
-    ASSERT_TRUE(OpenDatabase(state, "Database.ini", none));
+    ASSERT_TRUE(OpenDatabase(state.session, "Database.ini", none));
 }
 
 // One run over the marked records with the kill test's message and no boxes.
 bool sendMarked(AppState& state, const QString& sender, qint64 marked) {
     ScriptedMessages messages;
     SmtpMail mail;
-    SendRun run(state, mail, messages);
+    SendRun run(state.folders, state.flags, state.session, mail, messages);
     run.inputs.mail = killTestMail();
     run.inputs.senderEntry = sender;
     run.inputs.senderCount = 1;
@@ -66,7 +66,7 @@ TEST(SendRunKill, DISABLED_ChildRun) {
     AppState state;
     openIn(state, folder);
     EXPECT_TRUE(sendMarked(state, QStringLiteral("info@firma.de <Firma GmbH>"), kRecords));
-    CloseDatabase(state);
+    CloseDatabase(state.session);
 }
 
 TEST(SendRunKill, KilledRunIsResumedWithoutLosingOrRepeatingMessages) {
@@ -78,14 +78,14 @@ TEST(SendRunKill, KilledRunIsResumedWithoutLosingOrRepeatingMessages) {
         AppState state;
         layOutStandardDatabase(state, folder.path());
         ScriptedMessages none;
-        ASSERT_TRUE(OpenDatabase(state, "Database.ini", none));
+        ASSERT_TRUE(OpenDatabase(state.session, "Database.ini", none));
         QList<SendRecord> records;
         for (int i = 1; i <= kRecords; ++i)
             records.append(
                 {QStringLiteral("r%1@example.org").arg(i), QStringLiteral("Nr%1").arg(i)});
-        appendSendRecords(state.currentTable(), records);
-        tablePath = state.currentTable()->path();
-        CloseDatabase(state);
+        appendSendRecords(state.session.currentTable(), records);
+        tablePath = state.session.currentTable()->path();
+        CloseDatabase(state.session);
     }
     writeSendRunSettings(folder.path(), sendRunAccount(server));
 
@@ -115,7 +115,7 @@ TEST(SendRunKill, KilledRunIsResumedWithoutLosingOrRepeatingMessages) {
 
     AppState state;
     openIn(state, folder.path());
-    AddressTable* table = state.currentTable();
+    AddressTable* table = state.session.currentTable();
     QMap<QString, int> got = arrivals(server);
     int markedButArrived = 0;
     int booked = 0;
@@ -148,5 +148,5 @@ TEST(SendRunKill, KilledRunIsResumedWithoutLosingOrRepeatingMessages) {
     EXPECT_EQ(twice, markedButArrived);
     for (qint64 id : table->tableIds())
         EXPECT_FALSE(bookedOf(table, id).selected);
-    CloseDatabase(state);
+    CloseDatabase(state.session);
 }

@@ -73,7 +73,7 @@ inline Booked bookedOf(AddressTable* table, qint64 id) {
 class SendRunFixture : public StandardDatabaseTest {
 protected:
     SendRunFixture() : StandardDatabaseTest(true) {}
-    void beforeOpening() override { state.firstSettingsDone = true; }
+    void beforeOpening() override { state.flags.firstSettingsDone = true; }
 
     MailTemplate textMail(const QString& subject, const QStringList& body) const {
         MailTemplate m;

@@ -47,10 +47,10 @@ TEST_F(SendRunFixture, ThreeRecordsOneInvalidAddress) {
     appendSendRecords(table, {{"anna@example.org", "Müller"},
                               {"kein-at.example.org", "Schmidt"},
                               {"  carl@example.org ", "Weber", "Frau"}});
-    state.transactionLogEnabled = true;
+    state.flags.transactionLogEnabled = true;
 
     ScriptedMessages messages;
-    SendRun run(state, mail, messages);
+    SendRun run(state.folders, state.flags, state.session, mail, messages);
     prepare(run, textMail("Angebot fuer $NAME", {"$ANREDE $NAME,", "", "viele Grüße"}), 3);
     run.inputs.priority = SendRun::priorityFromText(QStringLiteral("Hoch"));
     QStringList sentEntries;
@@ -143,7 +143,7 @@ TEST_F(SendRunFixture, InvalidRecordsAttachmentAndTemplateReadPerRecord) {
     TextFile::writeLines(attachment, {"Preise"});
 
     ScriptedMessages messages;
-    SendRun run(state, mail, messages);
+    SendRun run(state.folders, state.flags, state.session, mail, messages);
     MailTemplate m = textMail("$NAME", {"Text"});
     m.attachment = attachment;
     prepare(run, m, 3);
@@ -178,7 +178,7 @@ TEST_F(SendRunFixture, AbortKeepsTheCurrentRecordMarked) {
     const auto ids = table->tableIds();
     {
         ScriptedMessages messages;
-        SendRun run(state, mail, messages);
+        SendRun run(state.folders, state.flags, state.session, mail, messages);
         prepare(run, textMail("Hallo $NAME", {"x"}), 4);
         int shown = 0;
         run.onMessage = [&](const QString&, const QStringList&) {
@@ -199,7 +199,7 @@ TEST_F(SendRunFixture, AbortKeepsTheCurrentRecordMarked) {
     {
         pauses.clear();
         ScriptedMessages messages;
-        SendRun run(state, mail, messages);
+        SendRun run(state.folders, state.flags, state.session, mail, messages);
         prepare(run, textMail("Hallo $NAME", {"x"}), 3);
         run.onPause = [&](int) { run.abort(); };
         ASSERT_TRUE(run.start());
@@ -210,7 +210,7 @@ TEST_F(SendRunFixture, AbortKeepsTheCurrentRecordMarked) {
     // Sending again delivers the rest.
     {
         ScriptedMessages messages;
-        SendRun run(state, mail, messages);
+        SendRun run(state.folders, state.flags, state.session, mail, messages);
         prepare(run, textMail("Hallo $NAME", {"x"}), 2);
         ASSERT_TRUE(run.start());
     }
@@ -232,7 +232,7 @@ TEST_F(SendRunFixture, NextMessageCompletesOnlyAfterTheBookingBeforeIt) {
     const auto ids = table->tableIds();
     {
         ScriptedMessages messages;
-        SendRun run(state, mail, messages);
+        SendRun run(state.folders, state.flags, state.session, mail, messages);
         prepare(run, textMail("Hallo $NAME", {"x"}), 5);
         QList<int> arrivedAtBooking;
         run.onSent = [&](const QString&) {
@@ -250,7 +250,7 @@ TEST_F(SendRunFixture, NextMessageCompletesOnlyAfterTheBookingBeforeIt) {
         EXPECT_EQ(bookedOf(table, ids[i]).selected, i >= 3) << i;
 
     ScriptedMessages messages;
-    SendRun again(state, mail, messages);
+    SendRun again(state.folders, state.flags, state.session, mail, messages);
     prepare(again, textMail("Hallo $NAME", {"x"}), 2);
     ASSERT_TRUE(again.start());
     EXPECT_EQ(recipientsOf(server.received()),
@@ -268,7 +268,7 @@ TEST_F(SendRunFixture, AcceptedMessageIsBookedWhenTheStopComesLate) {
     appendLetterRecords(3);
     const auto ids = table->tableIds();
     ScriptedMessages messages;
-    SendRun run(state, mail, messages);
+    SendRun run(state.folders, state.flags, state.session, mail, messages);
     prepare(run, textMail("Hallo $NAME", {"x"}), 3);
     int shown = 0;
     bool stopOnSending = false;
@@ -302,7 +302,7 @@ TEST_F(SendRunFixture, PausesBetweenMessages) {
     writeSendRunSettings(state.folders.programFolder, sendRunAccount(server, 5));
     appendLetterRecords(4);
     ScriptedMessages messages;
-    SendRun run(state, mail, messages);
+    SendRun run(state.folders, state.flags, state.session, mail, messages);
     prepare(run, textMail("Hallo", {"x"}), 4);
     run.millisecondsPerDelaySecond = 2;
     int sentBeforeLastPause = -1;
@@ -374,7 +374,7 @@ TEST_F(SendRunFixture, ProgressAndTrafficDuringARun) {
                               {"c@example.org", "C"},
                               {"d@example.org", "D", "Herr", false}});
     ScriptedMessages messages;
-    SendRun run(state, mail, messages);
+    SendRun run(state.folders, state.flags, state.session, mail, messages);
     prepare(run, textMail("Hallo", {QString(1536, 'x')}), 4);
     int resets = 0;
     run.onDisplayReset = [&] { ++resets; };
@@ -416,7 +416,7 @@ TEST_F(SendRunFixture, FailuresAreClassifiedAndTheIgnoreBoxesSilenceThem) {
         ASSERT_SERVER_RUNS(server);
         writeSendRunSettings(state.folders.programFolder, sendRunAccount(server));
         ScriptedMessages messages; // no box
-        SendRun run(state, mail, messages);
+        SendRun run(state.folders, state.flags, state.session, mail, messages);
         prepare(run, textMail("Hallo", {"x"}), 2);
         ASSERT_TRUE(run.start());
         EXPECT_EQ(invalidShown.size(), 2);
@@ -433,7 +433,7 @@ TEST_F(SendRunFixture, FailuresAreClassifiedAndTheIgnoreBoxesSilenceThem) {
         // Yes to the question stops at once: the record is not booked.
         remark();
         RecordingMessages messages(true);
-        SendRun run(state, mail, messages);
+        SendRun run(state.folders, state.flags, state.session, mail, messages);
         prepare(run, textMail("Hallo", {"x"}), 2);
         invalidShown.clear();
         ASSERT_TRUE(run.start());
@@ -451,7 +451,7 @@ TEST_F(SendRunFixture, FailuresAreClassifiedAndTheIgnoreBoxesSilenceThem) {
     {
         // No goes on: every record asked and failed.
         RecordingMessages messages(false);
-        SendRun run(state, mail, messages);
+        SendRun run(state.folders, state.flags, state.session, mail, messages);
         prepare(run, textMail("Hallo", {"x"}), 2);
         ASSERT_TRUE(run.start());
         EXPECT_EQ(messages.shown.size(), 2);
@@ -462,7 +462,7 @@ TEST_F(SendRunFixture, FailuresAreClassifiedAndTheIgnoreBoxesSilenceThem) {
         remark();
         invalidShown.clear();
         RecordingMessages messages(true);
-        SendRun run(state, mail, messages);
+        SendRun run(state.folders, state.flags, state.session, mail, messages);
         prepare(run, textMail("Hallo", {"x"}), 2);
         if (box == 0)
             run.inputs.ignoreConnectionProblems = true;
@@ -489,7 +489,7 @@ TEST_F(SendRunFixture, TlsConnectionProblemStopsWithAMessage) {
         .writeString(QStringLiteral("SSL"), QStringLiteral("CAFile"), server.caFile());
     appendLetterRecords(2);
     RecordingMessages messages(true);
-    SendRun run(state, mail, messages);
+    SendRun run(state.folders, state.flags, state.session, mail, messages);
     prepare(run, textMail("Hallo", {"x"}), 2);
     ASSERT_TRUE(run.start());
     ASSERT_EQ(messages.shown.size(), 1);
@@ -513,7 +513,7 @@ TEST_F(SendRunFixture, EarlyChecks) {
         ScriptedMessages messages;
         messages.expectQuestion(
             "Wollen Sie die Email mit dem Absender: info@firma.de <Firma GmbH>versenden", false);
-        SendRun run(state, mail, messages);
+        SendRun run(state.folders, state.flags, state.session, mail, messages);
         prepare(run, textMail("Hallo", {"x"}), 1);
         run.inputs.senderCount = 2;
         EXPECT_FALSE(run.start());
@@ -522,23 +522,23 @@ TEST_F(SendRunFixture, EarlyChecks) {
     }
     {
         // Account never set up: message, the window closes.
-        state.firstSettingsDone = false;
+        state.flags.firstSettingsDone = false;
         ScriptedMessages messages;
         messages.expectInformation(
             "Die Einstellungen für Ihr Mailkonto sind noch nicht durchgeführt worden. Gehen Sie "
             "hierzu in den Menüpunkt \"Programm - Optionen\"");
-        SendRun run(state, mail, messages);
+        SendRun run(state.folders, state.flags, state.session, mail, messages);
         prepare(run, textMail("Hallo", {"x"}), 1);
         EXPECT_FALSE(run.start());
         EXPECT_EQ(closed, 1);
-        state.firstSettingsDone = true;
+        state.flags.firstSettingsDone = true;
     }
     {
         // No subject: the window stays open; temp.mail was written all the same.
         closed = 0;
         ScriptedMessages messages;
         messages.expectInformation("Kein Betreff eingegeben! - E-Mail wird nicht versendet!");
-        SendRun run(state, mail, messages);
+        SendRun run(state.folders, state.flags, state.session, mail, messages);
         prepare(run, textMail("   ", {"x"}), 1);
         EXPECT_FALSE(run.start());
         EXPECT_EQ(closed, 0);
@@ -552,7 +552,7 @@ TEST_F(SendRunFixture, EarlyChecks) {
         messages.expectInformation("Achtung! In der Vorlage haben Sie als Anhang die Datei " +
                                    m.attachment +
                                    " angegeben. \rDie Datei existiert aber nicht mehr!");
-        SendRun run(state, mail, messages);
+        SendRun run(state.folders, state.flags, state.session, mail, messages);
         prepare(run, m, 1);
         EXPECT_FALSE(run.start());
         EXPECT_FALSE(table->filtered());
@@ -565,7 +565,7 @@ TEST_F(SendRunFixture, EarlyChecks) {
         ScriptedMessages messages;
         messages.expectInformation("Sie haben die Einstellungen noch nicht bearbeitet!\rBitte "
                                    "bearbeiten Sie diese im Menü unter Programm/Optionen!");
-        SendRun run(state, mail, messages);
+        SendRun run(state.folders, state.flags, state.session, mail, messages);
         prepare(run, textMail("Hallo", {"x"}), 1);
         int busy = 0;
         run.onBusyCursor = [&](bool on) { busy += on ? 1 : -1; };
@@ -581,7 +581,7 @@ TEST_F(SendRunFixture, EarlyChecks) {
         QFile::remove(state.folders.programFolder + "Quillon.ini");
         ScriptedMessages messages;
         messages.expectError("Inifile " + state.folders.programFolder + "Quillon.ini not found!");
-        SendRun run(state, mail, messages);
+        SendRun run(state.folders, state.flags, state.session, mail, messages);
         prepare(run, textMail("Hallo", {"x"}), 1);
         EXPECT_FALSE(run.start());
         EXPECT_EQ(closed, 0);

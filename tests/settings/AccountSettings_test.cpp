@@ -32,8 +32,7 @@ protected:
     QString program(const QString& name) const { return state.folders.programFolder + name; }
     QString data(const QString& name) const { return state.folders.dataFolder + name; }
     void openOwnDatabase() {
-        state.definitionName = QStringLiteral("Kunden.ini");
-        state.displayName = QStringLiteral("Kunden");
+        selectDatabase(state, QStringLiteral("Kunden.ini"), QStringLiteral("Kunden"));
     }
 
     OptionsValues values(const QString& host) const {
@@ -124,7 +123,8 @@ TEST_F(SettingsTest, LoadingUsesTheCheckingReadsAndKeepsBothBooleanStylesApart) 
         // POP/port is missing: reported, and its default 110 used.
         ScriptedMessages messages;
         messages.expectError("Item port not found in " + file);
-        const AccountSettings s = Settings::loadAccountSettings(state, messages);
+        const AccountSettings s = Settings::loadAccountSettings(
+            state.folders.programFolder, state.session.definitionName(), messages);
         EXPECT_EQ(s.smtpHost, "smtp.example.de");
         EXPECT_EQ(s.smtpPortNumber(), 465);
         EXPECT_FALSE(s.authentication);        // "true" is not "True"
@@ -143,14 +143,13 @@ TEST_F(SettingsTest, LoadingUsesTheCheckingReadsAndKeepsBothBooleanStylesApart) 
     IniFile(file).writeString("POP", "port", "995");
     {
         ScriptedMessages messages;
-        const AccountSettings s = Settings::loadAccountSettings(state, messages);
+        const AccountSettings s = Settings::loadAccountSettings(
+            state.folders.programFolder, state.session.definitionName(), messages);
         EXPECT_TRUE(s.authentication);
         EXPECT_EQ(s.smtpPassword, "secret");
         EXPECT_TRUE(s.sslActive);
         EXPECT_EQ(codeSetCharset(s.codeSetIndex), "windows-1252");
-        // Loading makes SSL and character set the application's current ones.
-        EXPECT_TRUE(state.sslActive);
-        EXPECT_EQ(state.codeSetIndex, 1);
+        EXPECT_EQ(s.codeSetIndex, 1);
     }
     // A missing section is reported with its key.
     IniFile(file).eraseSection("DELAY");
@@ -158,14 +157,18 @@ TEST_F(SettingsTest, LoadingUsesTheCheckingReadsAndKeepsBothBooleanStylesApart) 
         ScriptedMessages messages;
         messages.expectError("Block DELAY not found in " + file)
             .expectError("Item delay not found in " + file);
-        EXPECT_EQ(Settings::loadAccountSettings(state, messages).delaySeconds, 0);
+        EXPECT_EQ(Settings::loadAccountSettings(state.folders.programFolder,
+                                                state.session.definitionName(), messages)
+                      .delaySeconds,
+                  0);
     }
     // Without Quillon.ini: one message, defaults, no score of missing-key boxes.
     QFile::remove(file);
     {
         ScriptedMessages messages;
         messages.expectError("Inifile " + state.folders.programFolder + "Quillon.ini not found!");
-        const AccountSettings s = Settings::loadAccountSettings(state, messages);
+        const AccountSettings s = Settings::loadAccountSettings(
+            state.folders.programFolder, state.session.definitionName(), messages);
         EXPECT_TRUE(s.smtpHost.isEmpty());
         EXPECT_EQ(s.popPort, "110");
     }
@@ -176,9 +179,10 @@ TEST_F(SettingsTest, SavingWritesEveryKeyInItsStyleAndRoundTripsAtBothLevels) {
     TextFile::writeLines(
         data("AbsenderMails.ini"),
         {"old@example.de <Alt>", "zwei@example.de <Zwei>", "drei@example.de <Drei>"});
-    ASSERT_TRUE(
-        AccountOptions::saveAtLevel(state, Level::General, values("smtp.general.de"), messages));
-    EXPECT_TRUE(state.firstSettingsDone);
+    QStringList savedSenders;
+    ASSERT_TRUE(AccountOptions::saveAtLevel(state.session, state.flags, Level::General,
+                                            values("smtp.general.de"), messages, &savedSenders));
+    EXPECT_TRUE(state.flags.firstSettingsDone);
     const QStringList text = linesOf(program("Quillon.ini"));
     for (const char* line : {"Authentification=True", "active=1", "POPvorSMTP=True", "Index=3",
                              "Type=4", "delay=7", "FirstSettingsDone=Done", "password=geheim"})
@@ -191,9 +195,10 @@ TEST_F(SettingsTest, SavingWritesEveryKeyInItsStyleAndRoundTripsAtBothLevels) {
     EXPECT_EQ(linesOf(data("AbsenderMails.ini")),
               QStringList({"anna@example.de <Anna Schmidt>", "zwei@example.de <Zwei>",
                            "drei@example.de <Drei>"}));
-    EXPECT_EQ(state.senderLines, linesOf(data("AbsenderMails.ini")));
+    EXPECT_EQ(savedSenders, linesOf(data("AbsenderMails.ini")));
 
-    const AccountSettings back = Settings::loadAccountSettings(state, messages);
+    const AccountSettings back = Settings::loadAccountSettings(
+        state.folders.programFolder, state.session.definitionName(), messages);
     const AccountSettings want = values("smtp.general.de").account;
     EXPECT_EQ(back.smtpHost, want.smtpHost);
     EXPECT_EQ(back.smtpPassword, want.smtpPassword);
@@ -212,9 +217,13 @@ TEST_F(SettingsTest, SavingWritesEveryKeyInItsStyleAndRoundTripsAtBothLevels) {
     OptionsValues own = values("smtp.kunden.de");
     own.senderAddress = "kunden@example.de";
     own.senderName = "Kundenservice";
-    ASSERT_TRUE(AccountOptions::saveAtLevel(state, Level::Database, own, messages));
+    ASSERT_TRUE(
+        AccountOptions::saveAtLevel(state.session, state.flags, Level::Database, own, messages));
     EXPECT_TRUE(isOwnerOnly(program("Kunden.ini")));
-    EXPECT_EQ(Settings::loadAccountSettings(state, messages).smtpHost, "smtp.kunden.de");
+    EXPECT_EQ(Settings::loadAccountSettings(state.folders.programFolder,
+                                            state.session.definitionName(), messages)
+                  .smtpHost,
+              "smtp.kunden.de");
     EXPECT_EQ(IniFile(program("Quillon.ini")).readString("SMTP", "host"), "smtp.general.de");
     EXPECT_EQ(linesOf(data("Absender-Kunden.ini")),
               QStringList({"kunden@example.de <Kundenservice>", "zwei@example.de <Zwei>",
@@ -222,7 +231,8 @@ TEST_F(SettingsTest, SavingWritesEveryKeyInItsStyleAndRoundTripsAtBothLevels) {
     EXPECT_EQ(linesOf(data("AbsenderMails.ini")).first(), "anna@example.de <Anna Schmidt>");
     // A line break in a value cannot forge a further entry.
     own.account.smtpHost = "host\r\n[AUT]\r\nAuthentification=False";
-    ASSERT_TRUE(AccountOptions::saveAtLevel(state, Level::Database, own, messages));
+    ASSERT_TRUE(
+        AccountOptions::saveAtLevel(state.session, state.flags, Level::Database, own, messages));
     EXPECT_EQ(IniFile(program("Kunden.ini")).readString("AUT", "Authentification"), "True");
 }
 
@@ -308,21 +318,23 @@ TEST_F(SettingsTest, LevelQuestionAnswersAndReset) {
         // Abort: nothing is written, and the dialog closes.
         ScriptedMessages messages;
         messages.expectQuestion3(question, Answer::Abort);
-        EXPECT_TRUE(AccountOptions::accept(state, values("smtp.abort.de"), messages));
+        EXPECT_TRUE(
+            AccountOptions::accept(state.session, state.flags, values("smtp.abort.de"), messages));
         EXPECT_FALSE(QFileInfo::exists(program("Kunden.ini")));
         EXPECT_FALSE(QFileInfo::exists(data("Absender-Kunden.ini")));
         EXPECT_EQ(linesOf(program("Quillon.ini")).join('\n'), quillonBefore);
-        EXPECT_FALSE(state.firstSettingsDone);
+        EXPECT_FALSE(state.flags.firstSettingsDone);
     }
     {
         ScriptedMessages messages;
         messages.expectQuestion3(question, Answer::Yes);
-        EXPECT_TRUE(AccountOptions::accept(state, values("smtp.kunden.de"), messages));
-        EXPECT_TRUE(state.firstSettingsDone);
+        EXPECT_TRUE(
+            AccountOptions::accept(state.session, state.flags, values("smtp.kunden.de"), messages));
+        EXPECT_TRUE(state.flags.firstSettingsDone);
         EXPECT_EQ(linesOf(program("Quillon.ini")).join('\n'), quillonBefore);
-        EXPECT_TRUE(AccountOptions::canResetToGeneral(state));
+        EXPECT_TRUE(AccountOptions::canResetToGeneral(state.session));
         // The next opening shows the database's values and list.
-        const OptionsValues shown = AccountOptions::loadForDialog(state, messages);
+        const OptionsValues shown = AccountOptions::loadForDialog(state.session, messages);
         EXPECT_EQ(shown.account.smtpHost, "smtp.kunden.de");
         EXPECT_EQ(shown.senderName, "Anna Schmidt");
     }
@@ -330,20 +342,22 @@ TEST_F(SettingsTest, LevelQuestionAnswersAndReset) {
         // No: both database files go, the general level is saved.
         ScriptedMessages messages;
         messages.expectQuestion3(question, Answer::No);
-        EXPECT_TRUE(AccountOptions::accept(state, values("smtp.general.de"), messages));
+        EXPECT_TRUE(AccountOptions::accept(state.session, state.flags, values("smtp.general.de"),
+                                           messages));
         EXPECT_FALSE(QFileInfo::exists(program("Kunden.ini")));
         EXPECT_FALSE(QFileInfo::exists(data("Absender-Kunden.ini")));
-        EXPECT_FALSE(AccountOptions::canResetToGeneral(state));
+        EXPECT_FALSE(AccountOptions::canResetToGeneral(state.session));
         EXPECT_EQ(IniFile(program("Quillon.ini")).readString("SMTP", "host"), "smtp.general.de");
         EXPECT_EQ(linesOf(data("AbsenderMails.ini")),
                   QStringList({"anna@example.de <Anna Schmidt>", "zwei@example.de <Zwei>"}));
     }
     {
         // The standard database never asks.
-        state.definitionName = "Database.ini";
+        selectDatabase(state, "Database.ini", "Grundstock");
         ScriptedMessages messages;
-        EXPECT_TRUE(AccountOptions::accept(state, values("smtp.standard.de"), messages));
+        EXPECT_TRUE(AccountOptions::accept(state.session, state.flags, values("smtp.standard.de"),
+                                           messages));
         EXPECT_EQ(IniFile(program("Quillon.ini")).readString("SMTP", "host"), "smtp.standard.de");
-        EXPECT_FALSE(AccountOptions::showsLevelGroup(state));
+        EXPECT_FALSE(AccountOptions::showsLevelGroup(state.session));
     }
 }

@@ -1,5 +1,6 @@
 #include "shell/GridSetup.h"
 
+#include "database/TableDefinition.h"
 #include "support/TempProgramFolder.h"
 
 #include <QFile>
@@ -22,26 +23,16 @@ const QStringList proLines = {
 
 } // namespace
 
-TEST(GridSetup, SortIndexAndPictureColumnsFollowTheDefinitionLines) {
-    EXPECT_EQ(GridSetup::sortIndexForField(proLines, QStringLiteral("mail")),
-              QStringLiteral("Mail"));
-    EXPECT_EQ(GridSetup::sortIndexForField(proLines, QStringLiteral("Name")), QString());
-    EXPECT_EQ(GridSetup::sortIndexForField(proLines, QStringLiteral("Ort")), QString());
-    EXPECT_EQ(GridSetup::sortIndexForField(proLines, QStringLiteral("ID")), QString());
-    EXPECT_EQ(GridSetup::sortIndexForField(proLines, QStringLiteral("Unbekannt")), QString());
-    EXPECT_EQ(GridSetup::booleanFields(proLines),
-              QStringList({QStringLiteral("Selected"), QStringLiteral("Aktiv")}));
-}
-
 TEST(GridSetup, OpeningLayoutTakesOnlyFilesOverHundredBytesAndAppliesCaptions) {
     TempProgramFolder dir;
     const QStringList fields = {QStringLiteral("ID"), QStringLiteral("Selected"),
                                 QStringLiteral("Mail"), QStringLiteral("Name")};
     const QString path = dir.file(QStringLiteral("Database.grd"));
+    const TableDefinition definition = TableDefinition::fromLines(proLines);
 
     // No file: every field, captions as titles, widths left to the grid.
     bool fromFile = true;
-    GridLayout layout = GridSetup::openingLayout(path, fields, proLines, &fromFile);
+    GridLayout layout = GridSetup::openingLayout(path, fields, definition, &fromFile);
     EXPECT_FALSE(fromFile);
     ASSERT_EQ(layout.columns.size(), 4);
     EXPECT_EQ(layout.columns[2].title, QStringLiteral("E-Mail"));
@@ -56,7 +47,7 @@ TEST(GridSetup, OpeningLayoutTakesOnlyFilesOverHundredBytesAndAppliesCaptions) {
         {QStringLiteral("Mail"), QStringLiteral("Adresse"), QStringLiteral("Sans"), 8, false, 220},
         {QStringLiteral("ID"), QStringLiteral("ID"), QStringLiteral("Sans"), 8, false, 30}};
     ASSERT_TRUE(saved.save(path));
-    layout = GridSetup::openingLayout(path, fields, proLines, &fromFile);
+    layout = GridSetup::openingLayout(path, fields, definition, &fromFile);
     EXPECT_TRUE(fromFile);
     ASSERT_EQ(layout.columns.size(), 4);
     EXPECT_EQ(layout.columns[0].field, QStringLiteral("Name"));
@@ -68,7 +59,7 @@ TEST(GridSetup, OpeningLayoutTakesOnlyFilesOverHundredBytesAndAppliesCaptions) {
 
     // A file of 100 bytes is ignored.
     ASSERT_NO_FATAL_FAILURE(writeBytes(path, QByteArray(100, 'x')));
-    layout = GridSetup::openingLayout(path, fields, proLines, &fromFile);
+    layout = GridSetup::openingLayout(path, fields, definition, &fromFile);
     EXPECT_FALSE(fromFile);
     EXPECT_EQ(layout.columns[0].field, QStringLiteral("ID"));
 }

@@ -1,5 +1,7 @@
 #include "shell/RecordEditing.h"
 
+#include "database/TableDefinition.h"
+
 #include "common/TextFile.h"
 #include "shell/ShellTestSupport.h"
 
@@ -20,18 +22,18 @@ protected:
 } // namespace
 
 TEST_F(RecordEditingTest, ExistingAddressesFollowTheCurrentView) {
-    ASSERT_TRUE(WriteExistingAddresses(state));
+    ASSERT_TRUE(WriteExistingAddresses(state.session));
     EXPECT_EQ(listLines(),
               QStringList({"anna@web.de", "bert@web.de", "carl@gmx.de", "O'Neill@web.de"}));
     ASSERT_TRUE(table->setFilter("Selected='True'"));
     table->setFiltered(true);
     ASSERT_TRUE(table->setIndexName("Mail"));
-    ASSERT_TRUE(WriteExistingAddresses(state));
+    ASSERT_TRUE(WriteExistingAddresses(state.session));
     EXPECT_EQ(listLines(), QStringList({"anna@web.de", "carl@gmx.de"}));
 }
 
 TEST_F(RecordEditingTest, DuplicateCheckAsksForEveryContainingLineAndTheLastAnswerDecides) {
-    ASSERT_TRUE(WriteExistingAddresses(state));
+    ASSERT_TRUE(WriteExistingAddresses(state.session));
     {
         ScriptedMessages m;
         m.expectQuestion(duplicateQuestion("anna@web.de"), true);
@@ -63,7 +65,7 @@ TEST(EditorRows, LayoutFollowsTheDefinitionLines) {
         "Archive | ftString | False | 20 | | | | FALSE | Archiv",
         "Name | ftString | False | 60 | | | | FALSE | Nachname"};
     const QStringList cb = {"FELD | AUSWAHL", "Anrede |Herr; Frau=Frau Dr.;Firma"};
-    const QList<EditorRow> rows = EditorRows(pro, cb);
+    const QList<EditorRow> rows = EditorRows(TableDefinition::fromLines(pro, {}, cb));
     ASSERT_EQ(rows.size(), 7);
     EXPECT_TRUE(rows[0].hidden);
     EXPECT_EQ(rows[1].kind, EditorRow::Kind::Check);
@@ -79,18 +81,21 @@ TEST(EditorRows, LayoutFollowsTheDefinitionLines) {
 }
 
 TEST_F(RecordEditingTest, SaveRecordReportsRefusedValuesAndSkipsUnchangedRecords) {
-    state.checkDuplicatesOnInput = false;
+    state.flags.checkDuplicatesOnInput = false;
     ScriptedMessages m;
     m.expectError("\"31.02.2026\" ist kein gültiges Datum für das Feld \"LetztesMail\".");
-    EXPECT_EQ(SaveRecord(state, true, {{"Mail", "neu@x.de"}, {"LetztesMail", "31.02.2026"}}, m),
+    EXPECT_EQ(SaveRecord(state.session, true, {{"Mail", "neu@x.de"}, {"LetztesMail", "31.02.2026"}},
+                         state.flags.checkDuplicatesOnInput, m),
               SaveOutcome::Failed);
     EXPECT_EQ(table->recordCount(), 4);
     EXPECT_EQ(table->state(), AddressTable::State::Browse);
 
     table->first();
-    EXPECT_EQ(SaveRecord(state, false, {{"Mail", "anna@web.de"}, {"Name", "Adam"}}, m),
+    EXPECT_EQ(SaveRecord(state.session, false, {{"Mail", "anna@web.de"}, {"Name", "Adam"}},
+                         state.flags.checkDuplicatesOnInput, m),
               SaveOutcome::Unchanged);
-    EXPECT_EQ(SaveRecord(state, false, {{"Mail", "anna@web.de"}, {"Name", "Adams"}}, m),
+    EXPECT_EQ(SaveRecord(state.session, false, {{"Mail", "anna@web.de"}, {"Name", "Adams"}},
+                         state.flags.checkDuplicatesOnInput, m),
               SaveOutcome::Saved);
     EXPECT_EQ(column("Name").first(), "Adams");
     EXPECT_EQ(table->currentId(), 1);
@@ -102,7 +107,7 @@ TEST_F(RecordEditingTest, SetColumnOnMarkedRecordsLeavesTheTableUnfiltered) {
     QStringList progress;
     ScriptedMessages m;
     ASSERT_TRUE(SetColumnContent(
-        state, "Anrede", "Herr", true, [&](const QString& t) { progress << t; }, m));
+        state.session, "Anrede", "Herr", true, [&](const QString& t) { progress << t; }, m));
     EXPECT_EQ(column("Anrede"), QStringList({"Herr", "Herr", "Herr", ""}));
     EXPECT_FALSE(table->filtered());
     EXPECT_TRUE(table->filter().isEmpty());
@@ -110,13 +115,13 @@ TEST_F(RecordEditingTest, SetColumnOnMarkedRecordsLeavesTheTableUnfiltered) {
     EXPECT_EQ(progress, QStringList({"Spaltenbearbeitung: 4 von 4", ""}));
 
     // An apostrophe is stored as typed; an empty value empties the column everywhere.
-    ASSERT_TRUE(SetColumnContent(state, "Betreff", "Kunde's Angebot", false, {}, m));
+    ASSERT_TRUE(SetColumnContent(state.session, "Betreff", "Kunde's Angebot", false, {}, m));
     EXPECT_EQ(column("Betreff"), QStringList(4, "Kunde's Angebot"));
-    ASSERT_TRUE(SetColumnContent(state, "Anrede", "", false, {}, m));
+    ASSERT_TRUE(SetColumnContent(state.session, "Anrede", "", false, {}, m));
     EXPECT_EQ(column("Anrede"), QStringList(4, ""));
 
     // A value the column cannot hold changes nothing.
     m.expectError("\"morgen\" ist kein gültiges Datum für das Feld \"LetztesMail\".");
-    EXPECT_FALSE(SetColumnContent(state, "LetztesMail", "morgen", false, {}, m));
+    EXPECT_FALSE(SetColumnContent(state.session, "LetztesMail", "morgen", false, {}, m));
     EXPECT_EQ(column("LetztesMail"), QStringList(4, ""));
 }

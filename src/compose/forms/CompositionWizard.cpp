@@ -25,11 +25,13 @@ CompositionWizard::CompositionWizard(AppState& state, QWidget* parentWindow)
     connect(m_action, &TOpenOrNewForm::composeRequested, this,
             [this](MailTemplate::Mode mode, const QString& templatePath) {
                 closeAll();
-                Q_EMIT composeRequested(mode, templatePath);
+                Q_EMIT composeRequested(mode, templatePath, m_markedCount);
             });
 }
 
-void CompositionWizard::start() {
+void CompositionWizard::start(qint64 markedCount) {
+    m_markedCount = markedCount;
+    m_start->setMarkedCount(markedCount);
     m_start->showPage();
 }
 

@@ -17,8 +17,10 @@ class CompositionWizard : public QObject {
 public:
     CompositionWizard(AppState& state, QWidget* parentWindow);
 
-    // Shows the start page (the marked count is already in the state).
-    void start();
+    // Shows the start page for a serial e-mail to this many marked records; the count
+    // goes on to the composer with composeRequested.
+    void start(qint64 markedCount);
+    qint64 markedCount() const { return m_markedCount; }
     // Closes every page of the chain.
     void closeAll();
 
@@ -27,10 +29,11 @@ public:
     TOpenOrNewForm* actionPage() const { return m_action; }
 
 Q_SIGNALS:
-    void composeRequested(MailTemplate::Mode mode, const QString& templatePath);
+    void composeRequested(MailTemplate::Mode mode, const QString& templatePath, qint64 markedCount);
 
 private:
     TMailquestionsForm* m_start = nullptr;
     THTMLorTEXTForm* m_type = nullptr;
     TOpenOrNewForm* m_action = nullptr;
+    qint64 m_markedCount = 0;
 };

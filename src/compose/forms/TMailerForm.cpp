@@ -323,12 +323,14 @@ void TMailerForm::buildControls() {
 // ---------------------------------------------------------------------------
 // Opening and activation
 
-void TMailerForm::openForComposition(MailTemplate::Mode mode, const QString& templatePath) {
+void TMailerForm::openForComposition(MailTemplate::Mode mode, const QString& templatePath,
+                                     qint64 markedCount) {
     // A running send keeps its window as it is.
     if (isSending()) {
         raise();
         return;
     }
+    m_markedCount = markedCount;
     m_template.mode = mode;
     m_closable = false;
     QFile::remove(QDir(m_state.folders.systemTempFolder).filePath(QStringLiteral("SendList.txt")));
@@ -370,7 +372,7 @@ void TMailerForm::activationSetUp() {
     updateTrackingBox();
     loadSenderList();
     // Rebuilt only when the table's columns changed, so a selected entry stays selected.
-    const QStringList placeholders = Merge::placeholderList(m_state.proLines);
+    const QStringList placeholders = Merge::placeholderList(m_state.session.definition());
     QStringList shown;
     for (int i = 0; i < m_variables->count(); ++i)
         shown << m_variables->item(i)->text();
@@ -384,8 +386,8 @@ void TMailerForm::activationSetUp() {
 
 void TMailerForm::updateTrackingBox() {
     bool on = false;
-    if (!m_state.definitionName.isEmpty()) {
-        const WebSettings web(m_state.folders.dataFolder, m_state.definitionName);
+    if (!m_state.session.definitionName().isEmpty()) {
+        const WebSettings web(m_state.folders.dataFolder, m_state.session.definitionName());
         on = web.statsActive() && !web.statsUrl().trimmed().isEmpty() &&
              !web.statsPassword().trimmed().isEmpty();
     }
@@ -396,8 +398,9 @@ void TMailerForm::updateTrackingBox() {
 void TMailerForm::loadSenderList() {
     QStringList lines;
     QString error;
-    const QString path = SenderList::activePath(m_state.folders.programFolder,
-                                                m_state.folders.dataFolder, m_state.definitionName);
+    const QString path =
+        SenderList::activePath(m_state.folders.programFolder, m_state.folders.dataFolder,
+                               m_state.session.definitionName());
     if (!path.isEmpty() && !SenderList::read(path, &lines, &error))
         Messages::instance().error(error);
     m_sender->clear();
@@ -581,7 +584,8 @@ void TMailerForm::send() {
     if (m_inSend)
         return;
     m_inSend = true;
-    m_run = std::make_unique<SendRun>(m_state, *m_mail, Messages::instance());
+    m_run = std::make_unique<SendRun>(m_state.folders, m_state.flags, m_state.session, *m_mail,
+                                      Messages::instance());
     SendRun& run = *m_run;
     SendRun::Inputs& in = run.inputs;
     in.mail = currentTemplate();
@@ -591,7 +595,7 @@ void TMailerForm::send() {
     in.priority = priority();
     in.ignoreConnectionProblems = m_ignore->isChecked();
     in.tracking = m_tracking->isChecked();
-    in.markedCount = m_state.markedCountForSend;
+    in.markedCount = m_markedCount;
 
     run.ignoreConnectionProblemsNow = [this] {
         return m_ignore->isChecked() || m_ignore2->isChecked();
@@ -643,7 +647,7 @@ void TMailerForm::send() {
     };
     run.onInvalidList = [this](const QStringList& invalid) { m_errorForm->showList(invalid); };
 
-    AddressTable* table = m_state.currentTable();
+    AddressTable* table = m_state.session.currentTable();
     const bool filteredBefore = table && table->filtered();
     const QString filterBefore = table ? table->filter() : QString();
     // Only "Abbrechen" works during the run: the preview would switch the table's filter
@@ -663,7 +667,7 @@ void TMailerForm::send() {
     // Closed during the run: the component could not be released while it sent.
     if (!isVisible())
         m_mail->Release();
-    table = m_state.currentTable();
+    table = m_state.session.currentTable();
     if (table && (table->filtered() != filteredBefore || table->filter() != filterBefore))
         Q_EMIT tableFilterChanged();
     Q_EMIT runFinished();

@@ -35,8 +35,10 @@ public:
     ~TMailerForm() override;
 
     // End of the composition wizard: sets the window up for the mode, with the template
-    // chosen in the wizard (empty for a new mail), and shows it.
-    void openForComposition(MailTemplate::Mode mode, const QString& templatePath);
+    // chosen in the wizard (empty for a new mail) and the number of marked records the
+    // wizard counted, and shows it.
+    void openForComposition(MailTemplate::Mode mode, const QString& templatePath,
+                            qint64 markedCount);
 
     // What the window holds now: subject, body lines, attachment, template path.
     MailTemplate currentTemplate() const;
@@ -90,6 +92,7 @@ private:
     MailTemplate m_template; // mode, attachment and template path; the text is in the fields
     bool m_closable = false;
     bool m_inSend = false;
+    qint64 m_markedCount = 0; // handed over by the wizard for the send run
     std::unique_ptr<SmtpMail> m_mail;
     std::unique_ptr<SendRun> m_run;
 

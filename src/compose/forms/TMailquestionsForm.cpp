@@ -40,9 +40,14 @@ QString TMailquestionsForm::countText(qint64 marked) {
            QStringLiteral(" markierte Datensätze gesendet.");
 }
 
+void TMailquestionsForm::setMarkedCount(qint64 marked) {
+    m_marked = marked;
+    m_count->setText(countText(marked));
+}
+
 bool TMailquestionsForm::event(QEvent* event) {
     // The count is filled whenever the page is shown or becomes active again.
     if (event->type() == QEvent::Show || event->type() == QEvent::WindowActivate)
-        m_count->setText(countText(m_state.markedCountForSend));
+        m_count->setText(countText(m_marked));
     return WizardPage::event(event);
 }

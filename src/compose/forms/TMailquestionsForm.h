@@ -11,6 +11,8 @@ public:
     explicit TMailquestionsForm(AppState& state, QWidget* parent = nullptr);
 
     static QString countText(qint64 marked);
+    // The number of marked records the page names.
+    void setMarkedCount(qint64 marked);
 
 Q_SIGNALS:
     void nextRequested();
@@ -21,4 +23,5 @@ protected:
 
 private:
     QLabel* m_count = nullptr;
+    qint64 m_marked = 0;
 };

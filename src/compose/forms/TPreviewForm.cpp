@@ -81,7 +81,7 @@ TPreviewForm::TPreviewForm(AppState& state, QWidget* parent)
 }
 
 void TPreviewForm::showPreview() {
-    AddressTable* table = m_state.currentTable();
+    AddressTable* table = m_state.session.currentTable();
     if (!table) {
         Messages::instance().information(QStringLiteral("Zuerst Datenbank öffnen!"));
         return;
@@ -114,15 +114,9 @@ void TPreviewForm::showPreview() {
 }
 
 bool TPreviewForm::refresh() {
-    AddressTable* table = m_state.currentTable();
+    AddressTable* table = m_state.session.currentTable();
     if (!table || !currentTemplate)
         return false;
-    // The character set in force; a text preview shows Unicode text whatever it is, but
-    // the composer and the runs read the same value.
-    const QString settingsFile =
-        SettingsFiles::chooseSettingsFile(m_state.folders.programFolder, m_state.definitionName);
-    m_state.codeSetIndex =
-        IniFile(settingsFile).readInteger(QStringLiteral("CodeSet"), QStringLiteral("Index"), 0);
     m_caption->setText(QStringLiteral("Vorschau Datensatz Nr: ") +
                        table->asString(QStringLiteral("ID")));
     TextPreview::Result result;
@@ -138,13 +132,13 @@ bool TPreviewForm::refresh() {
 }
 
 void TPreviewForm::previous() {
-    if (AddressTable* table = m_state.currentTable())
+    if (AddressTable* table = m_state.session.currentTable())
         table->prior();
     refresh();
 }
 
 void TPreviewForm::nextRecord() {
-    if (AddressTable* table = m_state.currentTable())
+    if (AddressTable* table = m_state.session.currentTable())
         table->next();
     refresh();
 }
@@ -164,7 +158,7 @@ void TPreviewForm::switchFilterOff() {
     if (!m_filterOn)
         return;
     m_filterOn = false;
-    if (AddressTable* table = m_state.currentTable()) {
+    if (AddressTable* table = m_state.session.currentTable()) {
         table->setFiltered(false);
         table->setFilter(QString());
     }

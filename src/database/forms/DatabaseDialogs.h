@@ -3,7 +3,7 @@
 
 #include <QObject>
 
-class AppState;
+class DatabaseSession;
 class QWidget;
 class TNewDatabaseForm;
 
@@ -12,7 +12,7 @@ class TNewDatabaseForm;
 class DatabaseDialogs : public QObject {
     Q_OBJECT
 public:
-    DatabaseDialogs(AppState& state, QWidget* parent);
+    DatabaseDialogs(DatabaseSession& session, QWidget* parent);
 
     void openViaDialog();   // "Datenbank öffnen" (F12), "DB öffnen (F12)"
     void createViaDialog(); // "Neue frei definierbare Datenbank erzeugen"
@@ -25,7 +25,7 @@ public:
 private:
     QString pick(TSelectDatabaseForm::Mode mode);
 
-    AppState& m_state;
+    DatabaseSession& m_session;
     TSelectDatabaseForm* m_selectForm = nullptr;
     TNewDatabaseForm* m_newForm = nullptr;
 };

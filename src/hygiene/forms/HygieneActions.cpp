@@ -17,7 +17,7 @@ HygieneActions::HygieneActions(AppState& state, QWidget* parent) : QObject(paren
     m_selective = new TSelectiveDuplicateForm(state, parent);
     m_selective->setRun([this](const QString& fieldName) {
         return Duplicates::run(
-                   m_state, Duplicates::Tool::Selective, fieldName,
+                   m_state.folders, m_state.session, Duplicates::Tool::Selective, fieldName,
                    [this] { return m_wizard->ask(); }, Messages::instance(), feedback()) >= 0;
     });
 }
@@ -43,17 +43,17 @@ Feedback HygieneActions::feedback() const {
 }
 
 void HygieneActions::checkAddresses() {
-    AddressCheck::run(m_state.currentTable(), Messages::instance(), feedback());
+    AddressCheck::run(m_state.session.currentTable(), Messages::instance(), feedback());
 }
 
 void HygieneActions::deleteDuplicateMails() {
     Duplicates::run(
-        m_state, Duplicates::Tool::Mail, QString(), [this] { return m_wizard->ask(); },
-        Messages::instance(), feedback());
+        m_state.folders, m_state.session, Duplicates::Tool::Mail, QString(),
+        [this] { return m_wizard->ask(); }, Messages::instance(), feedback());
 }
 
 void HygieneActions::selectiveDuplicates() {
-    if (!m_state.hasOpenTable()) {
+    if (!m_state.session.hasOpenTable()) {
         Messages::instance().information(QStringLiteral("Zuerst Datenbank öffnen!"));
         return;
     }
@@ -61,13 +61,13 @@ void HygieneActions::selectiveDuplicates() {
 }
 
 void HygieneActions::deleteAllMarked() {
-    BulkDeletion::deleteAllMarked(m_state, Messages::instance(), feedback());
+    BulkDeletion::deleteAllMarked(m_state.session, Messages::instance(), feedback());
 }
 
 void HygieneActions::emptyDatabase() {
-    BulkDeletion::emptyDatabase(m_state, Messages::instance(), feedback());
+    BulkDeletion::emptyDatabase(m_state.session, Messages::instance(), feedback());
 }
 
 void HygieneActions::deleteAllInvalid() {
-    BulkDeletion::deleteAllInvalid(m_state, Messages::instance(), feedback());
+    BulkDeletion::deleteAllInvalid(m_state.session, Messages::instance(), feedback());
 }

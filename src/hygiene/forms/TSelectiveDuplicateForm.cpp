@@ -65,7 +65,7 @@ void TSelectiveDuplicateForm::showEvent(QShowEvent* event) {
 void TSelectiveDuplicateForm::refill() {
     m_columns->clear();
     m_fieldNames.clear();
-    for (const FieldDefinition& f : targetFields(m_state.proLines)) {
+    for (const FieldDefinition& f : m_state.session.definition().targetFields()) {
         m_columns->addItem(f.caption);
         m_fieldNames.append(f.name);
     }

@@ -84,10 +84,11 @@ bool TFTryconnection::sendTestMail() {
     const OptionsValues values = dialogValues ? dialogValues() : OptionsValues{};
     // The test uses the dialog's values; they become the settings in force first, at the
     // level the options dialog itself would use without asking.
-    const SettingsFiles::Level level = SettingsFiles::mayHaveOwnSettings(m_state.definitionName)
-                                           ? SettingsFiles::Level::Database
-                                           : SettingsFiles::Level::General;
-    AccountOptions::saveAtLevel(m_state, level, values, messages);
+    const SettingsFiles::Level level =
+        SettingsFiles::mayHaveOwnSettings(m_state.session.definitionName())
+            ? SettingsFiles::Level::Database
+            : SettingsFiles::Level::General;
+    AccountOptions::saveAtLevel(m_state.session, m_state.flags, level, values, messages);
 
     ConnectionTest::TestMail test;
     test.account = values.account;
@@ -96,10 +97,9 @@ bool TFTryconnection::sendTestMail() {
     test.priority = priority ? priority() : 3;
     test.testAddress = address.trimmed();
     // A private server's authority is kept in the settings file, not in the dialog.
-    const QString settingsFile = SettingsFiles::chooseSettingsFile(program, m_state.definitionName);
+    const QString settingsFile =
+        SettingsFiles::chooseSettingsFile(program, m_state.session.definitionName());
     test.caFile = IniFile(settingsFile).readString(QStringLiteral("SSL"), QStringLiteral("CAFile"));
-    m_state.sslActive = values.account.sslActive;
-    m_state.codeSetIndex = values.account.codeSetIndex;
 
     bool sent = false;
     m_busy = true;

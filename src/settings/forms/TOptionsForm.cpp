@@ -353,12 +353,12 @@ void TOptionsForm::fill(const OptionsValues& v) {
 }
 
 void TOptionsForm::prepare() {
-    fill(AccountOptions::loadForDialog(m_state, Messages::instance(), m_email->text(),
+    fill(AccountOptions::loadForDialog(m_state.session, Messages::instance(), m_email->text(),
                                        m_name->text()));
-    m_outlookImport->setEnabled(m_state.outlookAvailable);
-    m_levelGroup->setVisible(AccountOptions::showsLevelGroup(m_state));
-    m_dbSettings->setText(m_state.displayName);
-    const bool canReset = AccountOptions::canResetToGeneral(m_state);
+    m_outlookImport->setEnabled(m_state.flags.outlookAvailable);
+    m_levelGroup->setVisible(AccountOptions::showsLevelGroup(m_state.session));
+    m_dbSettings->setText(m_state.session.displayName());
+    const bool canReset = AccountOptions::canResetToGeneral(m_state.session);
     m_dbSettingsButton->setEnabled(canReset);
     m_dbSettingsButton->setToolTip(
         canReset ? QStringLiteral("Einstellungen für diese Datenbank löschen und allgemeine "
@@ -400,15 +400,16 @@ OptionsValues TOptionsForm::currentValues() const {
 }
 
 void TOptionsForm::okClicked() {
-    if (AccountOptions::accept(m_state, currentValues(), Messages::instance()))
+    if (AccountOptions::accept(m_state.session, m_state.flags, currentValues(),
+                               Messages::instance()))
         accept();
 }
 
 void TOptionsForm::resetClicked() {
     Messages& messages = Messages::instance();
-    if (!messages.question(AccountOptions::resetQuestion(m_state.displayName)))
+    if (!messages.question(AccountOptions::resetQuestion(m_state.session.displayName())))
         return;
-    if (AccountOptions::removeDatabaseLevel(m_state, messages))
+    if (AccountOptions::removeDatabaseLevel(m_state.session, messages))
         reject();
 }
 

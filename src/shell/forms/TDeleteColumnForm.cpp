@@ -74,7 +74,7 @@ const QString& TDeleteColumnForm::explanation() {
 }
 
 void TDeleteColumnForm::execute() {
-    if (!m_state.hasOpenTable()) {
+    if (!m_state.session.hasOpenTable()) {
         Messages::instance().information(QStringLiteral("Zuerst Datenbank öffnen!"));
         return;
     }
@@ -89,7 +89,7 @@ void TDeleteColumnForm::showEvent(QShowEvent* event) {
 void TDeleteColumnForm::refill() {
     m_columns->clear();
     m_fieldNames.clear();
-    for (const FieldDefinition& f : targetFields(m_state.proLines)) {
+    for (const FieldDefinition& f : m_state.session.definition().targetFields()) {
         m_columns->addItem(f.caption);
         m_fieldNames << f.name;
     }
@@ -100,7 +100,7 @@ void TDeleteColumnForm::apply() {
     const int index = m_columns->currentIndex();
     if (index < 0 || index >= m_fieldNames.size())
         return;
-    if (!m_state.hasOpenTable()) {
+    if (!m_state.session.hasOpenTable()) {
         Messages::instance().information(QStringLiteral("Zuerst Datenbank öffnen!"));
         return;
     }
@@ -117,7 +117,7 @@ void TDeleteColumnForm::apply() {
         return;
     {
         const BusyCursor busy;
-        SetColumnContent(m_state, m_fieldNames.at(index), value, onlyMarked, m_status,
+        SetColumnContent(m_state.session, m_fieldNames.at(index), value, onlyMarked, m_status,
                          Messages::instance());
     }
     // Also after a refusal: the filter was switched off either way.

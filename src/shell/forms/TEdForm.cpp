@@ -73,16 +73,16 @@ TEdForm::TEdForm(AppState& state, QWidget* parent) : QDialog(parent), m_state(st
 }
 
 bool TEdForm::execFor(Mode mode) {
-    AddressTable* table = m_state.currentTable();
+    AddressTable* table = m_state.session.currentTable();
     if (!table) {
         Messages::instance().information(QStringLiteral("Zuerst Datenbank öffnen!"));
         return false;
     }
     if (mode != Mode::New && table->recordCount() == 0)
         return false;
-    if (mode == Mode::New && m_state.checkDuplicatesOnInput) {
+    if (mode == Mode::New && m_state.flags.checkDuplicatesOnInput) {
         QString error;
-        if (!WriteExistingAddresses(m_state, &error))
+        if (!WriteExistingAddresses(m_state.session, &error))
             Messages::instance().error(error);
     }
     m_mode = mode;
@@ -111,10 +111,10 @@ void TEdForm::build() {
     m_heading->setPalette(headingPalette);
     m_okButton->setPalette(buttonPalette);
 
-    const AddressTable* table = m_state.currentTable();
+    const AddressTable* table = m_state.session.currentTable();
     m_panel = new QWidget;
     m_panel->setObjectName(QStringLiteral("EditorPanel"));
-    const QList<EditorRow> rows = EditorRows(m_state.proLines, m_state.cbLines);
+    const QList<EditorRow> rows = EditorRows(m_state.session.definition());
     int bottom = 0;
     for (const EditorRow& row : rows) {
         QWidget* control = nullptr;
@@ -205,12 +205,13 @@ void TEdForm::save() {
     if (!m_panel)
         return;
     if (m_mode == Mode::Delete) {
-        m_done = DeleteCurrentRecord(m_state, Messages::instance());
+        m_done = DeleteCurrentRecord(m_state.session, Messages::instance());
         accept();
         return;
     }
     const SaveOutcome outcome =
-        SaveRecord(m_state, m_mode == Mode::New, controlValues(), Messages::instance());
+        SaveRecord(m_state.session, m_mode == Mode::New, controlValues(),
+                   m_state.flags.checkDuplicatesOnInput, Messages::instance());
     if (outcome == SaveOutcome::Refused || outcome == SaveOutcome::Failed)
         return; // the entry stays in the editor, unsaved
     m_done = outcome == SaveOutcome::Saved;

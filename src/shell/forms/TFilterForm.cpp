@@ -134,7 +134,7 @@ TFilterForm::TFilterForm(AppState& state, QWidget* parent) : QDialog(parent), m_
 }
 
 void TFilterForm::execute() {
-    if (!m_state.hasOpenTable()) {
+    if (!m_state.session.hasOpenTable()) {
         Messages::instance().information(QStringLiteral("Zuerst Datenbank öffnen!"));
         return;
     }
@@ -158,7 +158,7 @@ void TFilterForm::done(int result) {
 void TFilterForm::refill() {
     const int previous1 = m_field1->currentIndex();
     const int previous2 = m_field2->currentIndex();
-    const QList<FieldDefinition> fields = parseFieldDefinitions(m_state.proLines);
+    const QList<FieldDefinition>& fields = m_state.session.definition().fields;
     QStringList captions;
     m_fieldNames.clear();
     for (const FieldDefinition& f : fields) {
@@ -273,7 +273,7 @@ void TFilterForm::updateSecondCondition() {
 }
 
 bool TFilterForm::applyFilter() {
-    AddressTable* table = m_state.currentTable();
+    AddressTable* table = m_state.session.currentTable();
     if (!table) {
         Messages::instance().information(QStringLiteral("Zuerst Datenbank öffnen!"));
         return false;
@@ -289,7 +289,7 @@ bool TFilterForm::applyFilter() {
 }
 
 void TFilterForm::clearFilter() {
-    AddressTable* table = m_state.currentTable();
+    AddressTable* table = m_state.session.currentTable();
     if (!table) {
         Messages::instance().information(QStringLiteral("Zuerst Datenbank öffnen!"));
         return;

@@ -140,7 +140,7 @@ TKRT_DB_SearchForm::TKRT_DB_SearchForm(AppState& state, QWidget* parent)
 }
 
 void TKRT_DB_SearchForm::execute() {
-    if (!m_state.hasOpenTable()) {
+    if (!m_state.session.hasOpenTable()) {
         Messages::instance().information(QStringLiteral("Zuerst Datenbank öffnen!"));
         return;
     }
@@ -164,7 +164,7 @@ void TKRT_DB_SearchForm::resetResults() {
 }
 
 void TKRT_DB_SearchForm::moveToStart() {
-    AddressTable* table = m_state.currentTable();
+    AddressTable* table = m_state.session.currentTable();
     if (!table)
         return;
     if (m_reverseBox->isChecked())
@@ -198,7 +198,7 @@ void TKRT_DB_SearchForm::onReverseToggled(bool) {
 }
 
 void TKRT_DB_SearchForm::search() {
-    AddressTable* table = m_state.currentTable();
+    AddressTable* table = m_state.session.currentTable();
     if (!table) {
         Messages::instance().information(QStringLiteral("Zuerst Datenbank öffnen!"));
         return;
@@ -228,7 +228,7 @@ void TKRT_DB_SearchForm::showHelp() {
 }
 
 void TKRT_DB_SearchForm::requestEdit() {
-    if (!m_state.hasOpenTable())
+    if (!m_state.session.hasOpenTable())
         return;
     Q_EMIT editRequested();
     // The dialog becomes active again once the editor has closed.
@@ -236,7 +236,7 @@ void TKRT_DB_SearchForm::requestEdit() {
 }
 
 void TKRT_DB_SearchForm::requestDelete() {
-    if (!m_state.hasOpenTable())
+    if (!m_state.session.hasOpenTable())
         return;
     Q_EMIT deleteRequested();
     resetResults();

@@ -257,7 +257,7 @@ const QString windowName = QStringLiteral("MainForm");
 
 } // namespace
 
-TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
+TMainForm::TMainForm(AppState& state, QWidget* parent) : QMainWindow(parent), m_state(state) {
     setObjectName(windowName);
     setWindowTitle(Startup::productName());
     setMinimumSize(994, 673);
@@ -265,9 +265,9 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     setGeometry(8, 8, 1010, 700);
     buildMenu();
     buildControls();
-    m_databaseDialogs = new DatabaseDialogs(m_state, this);
+    m_databaseDialogs = new DatabaseDialogs(m_state.session, this);
     connectActions();
-    runStartup();
+    showStartedState();
 }
 
 TMainForm::~TMainForm() {
@@ -463,7 +463,7 @@ void TMainForm::buildControls() {
     });
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
-                AddressTable* table = m_state.currentTable();
+                AddressTable* table = m_state.session.currentTable();
                 if (m_syncing || !table || !current.isValid())
                     return;
                 m_syncing = true;
@@ -567,7 +567,7 @@ void TMainForm::connectActions() {
     connect(tool("ToolButton1"), &QToolButton::clicked, this, &TMainForm::markByText);
     connect(action("AlleInvalidzurcksetzen1"), &QAction::triggered, this, &TMainForm::resetInvalid);
     connect(m_markByTextForm, &TFilter2Form::markRequested, this, [this](const QString& text) {
-        AddressTable* table = m_state.currentTable();
+        AddressTable* table = m_state.session.currentTable();
         // An empty text is contained in every field; it marks nothing.
         if (!table || text.isEmpty())
             return;
@@ -588,7 +588,8 @@ void TMainForm::connectActions() {
             &TGrussformelForm::runModal);
     connect(action("Platzhalter"), &QAction::triggered, this, [this] {
         if (requireTable())
-            Messages::instance().information(Merge::placeholderMessage(m_state.proLines));
+            Messages::instance().information(
+                Merge::placeholderMessage(m_state.session.definition()));
     });
 
     // Address hygiene.
@@ -605,7 +606,7 @@ void TMainForm::connectActions() {
     connect(action("AlleinvalidenDatenstzelschen1"), &QAction::triggered, m_hygiene,
             &HygieneActions::deleteAllInvalid);
     connect(m_markByTextForm, &TFilter2Form::textEdited, this, [this] {
-        if (AddressTable* table = m_state.currentTable()) {
+        if (AddressTable* table = m_state.session.currentTable()) {
             table->first();
             syncGridToTable(-1);
         }
@@ -660,10 +661,11 @@ void TMainForm::connectActions() {
                 this, [this, mode] { openRecordEditor(mode); });
     }
 
-    connect(&m_state, &AppState::databaseAboutToClose, this, &TMainForm::saveGridLayout);
-    connect(&m_state, &AppState::databaseOpened, this, &TMainForm::onDatabaseOpened);
-    connect(&m_state, &AppState::databaseClosed, this, &TMainForm::onDatabaseClosed);
-    connect(&m_state, &AppState::catalogueChanged, this, &TMainForm::updateMultiDatabaseControls);
+    DatabaseSession* session = &m_state.session;
+    connect(session, &DatabaseSession::aboutToClose, this, &TMainForm::saveGridLayout);
+    connect(session, &DatabaseSession::opened, this, &TMainForm::onDatabaseOpened);
+    connect(session, &DatabaseSession::closed, this, &TMainForm::onDatabaseClosed);
+    connect(session, &DatabaseSession::changed, this, &TMainForm::updateMultiDatabaseControls);
     // Coming back from another program is a genuine activation again.
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
         if (s != Qt::ApplicationActive)
@@ -671,31 +673,15 @@ void TMainForm::connectActions() {
     });
 }
 
-// Start-up steps, in their order; the single-instance check ran before in main().
-void TMainForm::runStartup() {
-    Messages& messages = Messages::instance();
-
-    // Program folder, with every shipped file that is missing laid out into it.
-    const QString programFolder =
-        Startup::resolveProgramFolder(QCoreApplication::applicationDirPath());
-    const QStringList missing = Startup::layOutShippedFiles(programFolder);
-    if (!missing.isEmpty())
-        messages.error(u("Folgende Programmdateien fehlen in ") + programFolder +
-                       u(" und konnten nicht angelegt werden:\r") + missing.join(QChar('\r')));
-
-    // The table engine needs no control folders: SQLite keeps everything in its files.
-
+// The window's part of the start-up; main() ran the rest before (Startup::run).
+void TMainForm::showStartedState() {
     restorePlacement();
 
-    const Startup::ShellConfig config = Startup::readShellConfig(programFolder);
-    m_state.checkDuplicatesOnInput = config.checkDuplicatesOnInput;
     {
         const QSignalBlocker block(action("NachdoppeltenEmailadressenprfen1"));
-        action("NachdoppeltenEmailadressenprfen1")->setChecked(config.checkDuplicatesOnInput);
+        action("NachdoppeltenEmailadressenprfen1")
+            ->setChecked(m_state.flags.checkDuplicatesOnInput);
     }
-
-    m_state.folders = WorkingFolders::fromProgramFolder(
-        programFolder, UserFolders::documentsFolder(), UserFolders::systemTempFolder());
 
     setWindowTitle(Startup::productName());
     const QStringList pictures =
@@ -711,31 +697,20 @@ void TMainForm::runStartup() {
     m_grid->horizontalHeader()->setFont(gridFont);
     m_model->setDefaultTitleFont(gridFont);
 
-    m_state.reloadCatalogue();
     m_trueBitmap = QPixmap(m_state.folders.imagesFolder + QStringLiteral("True.bmp"));
     m_falseBitmap = QPixmap(m_state.folders.imagesFolder + QStringLiteral("False.bmp"));
     m_delegate->setBitmaps(m_trueBitmap, m_falseBitmap);
 
     updateMultiDatabaseControls();
+    if (m_state.session.hasOpenTable() || !m_state.session.definitionName().isEmpty())
+        onDatabaseOpened();
+    else
+        onDatabaseClosed();
 
-    if (!Startup::clearStaleLockFiles(m_state.folders.dataFolder, messages)) {
-        m_startupAborted = true;
-        return;
-    }
-
-    const QString definition = readLastOpenDatabase(programFolder);
-    if (!definition.isEmpty())
-        OpenDatabase(m_state, definition, messages);
-
-    Startup::refreshUserTemplates(m_state.folders.templatesFolder,
-                                  m_state.folders.userTemplatesFolder);
-
-    // No Outlook automation on this platform: OutlookAvailable stays false.
-    m_state.outlookAvailable = false;
-
-    if (config.transactionLogEnabled)
+    // Both switches write their key again.
+    if (m_state.flags.transactionLogEnabled)
         action("TransactionlogwrdendesMailversandes1")->setChecked(true);
-    if (config.gridEditMode)
+    if (m_state.flags.gridEditMode)
         action("BearbeitenimGrid1")->setChecked(true);
 }
 
@@ -784,7 +759,7 @@ void TMainForm::savePlacement() {
 
 void TMainForm::updateMultiDatabaseControls() {
     // Header plus at least two databases.
-    const bool several = m_state.catalogueLines.size() > 2;
+    const bool several = m_state.session.catalogueLines().size() > 2;
     m_openModeButton->setVisible(several);
     action("Datenbankffnen2")->setEnabled(several);
     action("Datenbanklschen2")->setEnabled(several);
@@ -796,7 +771,7 @@ void TMainForm::onDatabaseOpened() {
     for (const auto& c : m_tableConnections)
         disconnect(c);
     m_tableConnections.clear();
-    AddressTable* table = m_state.currentTable();
+    AddressTable* table = m_state.session.currentTable();
     m_model->setTable(table);
     if (table) {
         m_tableConnections
@@ -809,9 +784,9 @@ void TMainForm::onDatabaseOpened() {
     }
     fillViewModes();
     showFilterButtonState(false);
-    m_databaseLabel->setText(u("Geöffnete Datenbank: ") + m_state.displayName);
-    action("Links1")->setEnabled(m_state.webLinksEnabled);
-    action("NeueEintrageabholen1")->setEnabled(m_state.webFetchEnabled);
+    m_databaseLabel->setText(u("Geöffnete Datenbank: ") + m_state.session.displayName());
+    action("Links1")->setEnabled(m_state.session.webLinksEnabled());
+    action("NeueEintrageabholen1")->setEnabled(m_state.session.webFetchEnabled());
     refreshStatusCount();
     m_grid->setFocus();
 }
@@ -828,7 +803,7 @@ void TMainForm::onDatabaseClosed() {
 
 // Puts the grid's current row on the table's current record; -1 asks the table.
 void TMainForm::syncGridToTable(qint64 row) {
-    AddressTable* table = m_state.currentTable();
+    AddressTable* table = m_state.session.currentTable();
     if (m_syncing || !table)
         return;
     if (row < 0)
@@ -844,20 +819,20 @@ void TMainForm::syncGridToTable(qint64 row) {
 }
 
 bool TMainForm::requireTable() {
-    if (m_state.hasOpenTable())
+    if (m_state.session.hasOpenTable())
         return true;
     Messages::instance().information(u("Zuerst Datenbank öffnen!"));
     return false;
 }
 
 void TMainForm::refreshStatusCount() {
-    m_statusPanel->setText(StatusCountText(m_state));
+    m_statusPanel->setText(StatusCountText(m_state.session));
     updateRecordButtons();
 }
 
 // Editing and deleting need a record.
 void TMainForm::updateRecordButtons() {
-    const AddressTable* table = m_state.currentTable();
+    const AddressTable* table = m_state.session.currentTable();
     const bool records = table && table->recordCount() > 0;
     for (const char* name : {"EditBitBtn", "DeleteBitBtn"})
         if (auto* b = findChild<QPushButton*>(QLatin1String(name)))
@@ -881,16 +856,16 @@ void TMainForm::writeFlag(const char* key, bool on) {
 }
 
 void TMainForm::setCheckDuplicates(bool on) {
-    m_state.checkDuplicatesOnInput = on;
+    m_state.flags.checkDuplicatesOnInput = on;
 }
 
 void TMainForm::setTransactionLog(bool on) {
-    m_state.transactionLogEnabled = on;
+    m_state.flags.transactionLogEnabled = on;
     writeFlag(Startup::keyTransActLog, on);
 }
 
 void TMainForm::setGridEditMode(bool on) {
-    m_state.gridEditMode = on;
+    m_state.flags.gridEditMode = on;
     m_model->setEditable(on);
     m_grid->setEditTriggers(on ? QAbstractItemView::EditKeyPressed |
                                      QAbstractItemView::AnyKeyPressed |
@@ -906,14 +881,14 @@ void TMainForm::setGridEditMode(bool on) {
 void TMainForm::moveToFirst() {
     if (!requireTable())
         return;
-    m_state.currentTable()->first();
+    m_state.session.currentTable()->first();
     syncGridToTable(-1);
 }
 
 void TMainForm::moveToLast() {
     if (!requireTable())
         return;
-    m_state.currentTable()->last();
+    m_state.session.currentTable()->last();
     syncGridToTable(-1);
 }
 
@@ -936,7 +911,7 @@ void TMainForm::showInfo() {
 void TMainForm::startMailProgram() {
     if (!requireTable())
         return;
-    const QString mail = m_state.currentTable()->asString(QStringLiteral("Mail")).trimmed();
+    const QString mail = m_state.session.currentTable()->asString(QStringLiteral("Mail")).trimmed();
     // The address is handed over as the URL's path, never pasted into a command line.
     QUrl url;
     url.setScheme(QStringLiteral("mailto"));
@@ -959,7 +934,7 @@ bool TMainForm::event(QEvent* event) {
 }
 
 void TMainForm::runActivationCheck() {
-    if (m_startupAborted || m_shutDown || m_state.folders.programFolder.isEmpty())
+    if (m_shutDown || m_state.folders.programFolder.isEmpty())
         return;
     // Our own boxes activate the window again while and after they close.
     if (m_inActivationCheck)
@@ -970,7 +945,8 @@ void TMainForm::runActivationCheck() {
     }
     m_inActivationCheck = true;
     CountingMessages counting(Messages::instance());
-    m_state.firstSettingsDone = Startup::checkActivation(m_state.folders.programFolder, counting);
+    m_state.flags.firstSettingsDone =
+        Startup::checkActivation(m_state.folders.programFolder, counting);
     m_inActivationCheck = false;
     m_activationReported = counting.shown > 0;
 }
@@ -984,7 +960,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 
 // Shutdown in its order; false keeps the program running.
 bool TMainForm::shutdown() {
-    if (AddressTable* table = m_state.currentTable()) {
+    if (AddressTable* table = m_state.session.currentTable()) {
         if (table->state() == AddressTable::State::Edit ||
             table->state() == AddressTable::State::Insert) {
             QString error;
@@ -997,10 +973,10 @@ bool TMainForm::shutdown() {
             }
         }
     }
-    writeFlag(Startup::keyCheckdoublettes, m_state.checkDuplicatesOnInput);
+    writeFlag(Startup::keyCheckdoublettes, m_state.flags.checkDuplicatesOnInput);
     // Where the grid layout of the open database gets saved.
-    if (m_state.hasOpenTable())
-        m_state.notifyAboutToClose();
+    if (m_state.session.hasOpenTable())
+        saveGridLayout();
     m_shutDown = true;
     return true;
 }
@@ -1009,14 +985,14 @@ bool TMainForm::shutdown() {
 // Grid layout
 
 void TMainForm::loadGridLayout() {
-    AddressTable* table = m_state.currentTable();
+    AddressTable* table = m_state.session.currentTable();
     if (!table)
         return;
     QStringList fieldNames;
     for (const ColumnDef& c : table->columns())
         fieldNames << c.name;
-    const GridLayout layout =
-        GridSetup::openingLayout(GridSetup::layoutPath(m_state), fieldNames, m_state.proLines);
+    const GridLayout layout = GridSetup::openingLayout(GridSetup::layoutPath(m_state.session),
+                                                       fieldNames, m_state.session.definition());
     QList<GridColumn> columns;
     for (const GridColumnLayout& c : layout.columns) {
         GridColumn column;
@@ -1030,7 +1006,7 @@ void TMainForm::loadGridLayout() {
         columns << column;
     }
     m_model->setColumns(columns);
-    m_model->setPictureFields(GridSetup::booleanFields(m_state.proLines));
+    m_model->setPictureFields(m_state.session.definition().booleanFields());
 
     // The header keeps moved sections across a reset of the same column count: put every
     // section back in the layout's order before sizing them.
@@ -1050,7 +1026,7 @@ void TMainForm::loadGridLayout() {
 }
 
 void TMainForm::saveGridLayout() {
-    const QString path = GridSetup::layoutPath(m_state);
+    const QString path = GridSetup::layoutPath(m_state.session);
     if (path.isEmpty() || m_model->columnCount() == 0)
         return;
     m_model->resetTitles();
@@ -1079,7 +1055,7 @@ void TMainForm::saveGridLayout() {
 // Grid input
 
 void TMainForm::onGridDoubleClicked(const QModelIndex& index) {
-    if (!index.isValid() || !m_state.hasOpenTable())
+    if (!index.isValid() || !m_state.session.hasOpenTable())
         return;
     if (invertFlag(index))
         return;
@@ -1089,7 +1065,7 @@ void TMainForm::onGridDoubleClicked(const QModelIndex& index) {
 // Inverts Selected or Invalid of the record in this row and posts; false for any other
 // column.
 bool TMainForm::invertFlag(const QModelIndex& index) {
-    AddressTable* table = m_state.currentTable();
+    AddressTable* table = m_state.session.currentTable();
     const QString field = m_model->fieldNameAt(index.column());
     if (!table || !isFlagField(field))
         return false;
@@ -1110,12 +1086,12 @@ bool TMainForm::invertFlag(const QModelIndex& index) {
 // title returns to primary-key order. Sorting is allowed in every view mode: the engine
 // orders a filtered view like any other.
 void TMainForm::onTitleClicked(int section) {
-    AddressTable* table = m_state.currentTable();
+    AddressTable* table = m_state.session.currentTable();
     if (!table)
         return;
     m_grid->clearSelection();
     const QString indexName =
-        GridSetup::sortIndexForField(m_state.proLines, m_model->fieldNameAt(section));
+        m_state.session.definition().sortIndexFor(m_model->fieldNameAt(section));
     if (indexName.isEmpty())
         return;
     QString error;
@@ -1136,7 +1112,7 @@ void TMainForm::onTitleClicked(int section) {
 }
 
 void TMainForm::deleteCurrentRow() {
-    AddressTable* table = m_state.currentTable();
+    AddressTable* table = m_state.session.currentTable();
     if (!table || table->recordCount() == 0)
         return;
     if (!Messages::instance().question(u("Datensatz löschen?")))
@@ -1162,7 +1138,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_grid && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
-        if (key->key() == Qt::Key_Space && mods == Qt::NoModifier && !m_state.gridEditMode) {
+        if (key->key() == Qt::Key_Space && mods == Qt::NoModifier && !m_state.flags.gridEditMode) {
             onGridDoubleClicked(m_grid->currentIndex());
             return true;
         }
@@ -1176,7 +1152,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
         }
         // Rows are deleted only where cells may be changed at all: in grid edit mode.
         if (key->key() == Qt::Key_Delete && mods == Qt::ControlModifier) {
-            if (m_state.gridEditMode)
+            if (m_state.flags.gridEditMode)
                 deleteCurrentRow();
             return true;
         }
@@ -1195,11 +1171,11 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 void TMainForm::fillViewModes() {
     const QSignalBlocker block(m_viewMode);
     m_viewMode->clear();
-    if (!m_state.hasOpenTable()) {
+    if (!m_state.session.hasOpenTable()) {
         m_viewMode->setEnabled(false);
         return;
     }
-    for (const ViewFilter& mode : parseViewFilters(m_state.filLines))
+    for (const ViewFilter& mode : m_state.session.definition().viewFilters)
         m_viewMode->addItem(mode.caption, mode.expression);
     m_viewMode->setCurrentIndex(0);
     m_viewMode->setEnabled(m_viewMode->count() > 0);
@@ -1214,7 +1190,7 @@ void TMainForm::onViewModeChosen(int entry) {
 }
 
 bool TMainForm::applyFilter(const QString& expression) {
-    AddressTable* table = m_state.currentTable();
+    AddressTable* table = m_state.session.currentTable();
     QString error;
     if (!table->setFilter(expression, &error)) {
         Messages::instance().error(error);
@@ -1283,7 +1259,7 @@ std::function<void(const QString&)> TMainForm::progress() {
 }
 
 void TMainForm::markAll() {
-    AddressTable* table = m_state.currentTable();
+    AddressTable* table = m_state.session.currentTable();
     if (!table)
         return;
     {
@@ -1295,7 +1271,7 @@ void TMainForm::markAll() {
 }
 
 void TMainForm::unmarkAll() {
-    AddressTable* table = m_state.currentTable();
+    AddressTable* table = m_state.session.currentTable();
     if (!table || !Messages::instance().question(u("Alle markierten Datensätze unmarkieren?")))
         return;
     {
@@ -1318,7 +1294,7 @@ void TMainForm::markIdRange() {
         Messages::instance().information(error);
         return;
     }
-    AddressTable* table = m_state.currentTable();
+    AddressTable* table = m_state.session.currentTable();
     if (!table)
         return;
     {
@@ -1340,7 +1316,7 @@ void TMainForm::markByText() {
 }
 
 void TMainForm::resetInvalid() {
-    AddressTable* table = m_state.currentTable();
+    AddressTable* table = m_state.session.currentTable();
     if (!table || !Messages::instance().question(
                       u("Alle als \"Invaild\" markierten Datensätze als gültig zurücksetzen?")))
         return;
@@ -1361,16 +1337,15 @@ void TMainForm::startSerialMail() {
     qint64 marked = 0;
     {
         const BusyCursor busy;
-        marked = Marking::countMarked(m_state.currentTable());
+        marked = Marking::countMarked(m_state.session.currentTable());
     }
-    m_state.markedCountForSend = marked;
     if (marked == 0) {
         Messages::instance().information(
             u("Keine Datensätze zum versenden markiert! \rKlicken Sie doppelt auf die Spalte "
               "\"Selected\" um Datensätze zu markieren!"));
         return;
     }
-    m_wizard->start();
+    m_wizard->start(marked);
 }
 
 // The composer's preview or run switched the table's filter: the view mode and the

@@ -29,18 +29,16 @@ class QPushButton;
 class QTableView;
 class QToolButton;
 
-// The main window: shows the hub (AppState) with the current table in the address grid
-// and reaches every function through menu, tool bar and buttons. Creating it runs the
-// start-up; closing it runs the shutdown.
+// The main window: shows the program's state (created and started by main()) with the
+// current table in the address grid and reaches every function through menu, tool bar
+// and buttons. Closing it runs the shutdown.
 class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TMainForm(QWidget* parent = nullptr);
+    explicit TMainForm(AppState& state, QWidget* parent = nullptr);
     ~TMainForm() override;
 
     AppState& state() { return m_state; }
-    // True when start-up found the data held by another user: the program must end.
-    bool startupAborted() const { return m_startupAborted; }
 
     // Shows "Zuerst Datenbank öffnen!" and returns false when no table is open.
     bool requireTable();
@@ -85,7 +83,7 @@ private:
     void buildMenu();
     void buildControls();
     void connectActions();
-    void runStartup();
+    void showStartedState();
     void restorePlacement();
     void savePlacement();
     void updateMultiDatabaseControls();
@@ -132,8 +130,7 @@ private:
     void updateRecordButtons();
     void openColumnDialog();
 
-    AppState m_state;
-    bool m_startupAborted = false;
+    AppState& m_state;
     bool m_shutDown = false;
     bool m_syncing = false;
     // Set when the activation check showed a box: closing that box activates the

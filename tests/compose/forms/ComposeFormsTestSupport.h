@@ -95,10 +95,11 @@ public:
 
     // Points the state at the folders and opens the standard database, as start-up does.
     void openInto(AppState& state) const {
-        state.folders = WorkingFolders::fromProgramFolder(programFolder(), QString(), systemTemp());
-        state.reloadCatalogue();
+        state.setFolders(
+            WorkingFolders::fromProgramFolder(programFolder(), QString(), systemTemp()));
+        state.session.reloadCatalogue();
         SilentMessages silent;
-        EXPECT_TRUE(OpenDatabase(state, QStringLiteral("Database.ini"), silent));
+        EXPECT_TRUE(OpenDatabase(state.session, QStringLiteral("Database.ini"), silent));
     }
 
     // The account of an SMTP server on 127.0.0.1, saved in Quillon.ini, and one sender.

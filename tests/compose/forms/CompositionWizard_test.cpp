@@ -1,11 +1,14 @@
 #include "compose/forms/CompositionWizard.h"
 
 #include "ComposeFormsTestSupport.h"
+#include "common/Messages.h"
 #include "compose/forms/THTMLorTEXTForm.h"
 #include "compose/forms/TMailerForm.h"
 #include "compose/forms/TMailquestionsForm.h"
 #include "compose/forms/TOpenOrNewForm.h"
 #include "platform/DocumentOpener.h"
+#include "shell/AppState.h"
+#include "shell/Startup.h"
 #include "shell/forms/TMainForm.h"
 #include "support/FormTestSupport.h"
 #include "support/ScriptedMessages.h"
@@ -25,10 +28,11 @@ namespace {
 class WizardTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        form = std::make_unique<TMainForm>();
+        ASSERT_TRUE(Startup::run(state, Messages::instance()));
+        form = std::make_unique<TMainForm>(state);
         form->show();
         QApplication::processEvents();
-        ASSERT_NO_FATAL_FAILURE(markIds(form->state().currentTable(), {1, 3}));
+        ASSERT_NO_FATAL_FAILURE(markIds(form->state().session.currentTable(), {1, 3}));
         wizard = form->compositionWizard();
         QDir().mkpath(form->state().folders.lettersFolder);
     }
@@ -48,6 +52,7 @@ protected:
     }
 
     ComposeEnvironment env{3};
+    AppState state; // started as main() starts it
     std::unique_ptr<TMainForm> form;
     CompositionWizard* wizard = nullptr;
 };
@@ -58,7 +63,7 @@ TEST_F(WizardTest, F2LeadsThroughThePagesToTheComposer) {
     ScriptedMessages messages;
     ScriptedFilePicker picker;
     child<QAction>(form.get(), "SerienEmailschreiben1")->trigger();
-    EXPECT_EQ(form->state().markedCountForSend, 2);
+    EXPECT_EQ(form->compositionWizard()->markedCount(), 2);
 
     // Start page with the marked count.
     TMailquestionsForm* start = wizard->startPage();
@@ -169,7 +174,7 @@ TEST_F(WizardTest, BackAndCancelCloseThePages) {
     EXPECT_FALSE(form->mailerForm()->isVisible());
 
     // Without marked records the wizard does not start.
-    AddressTable* table = form->state().currentTable();
+    AddressTable* table = form->state().session.currentTable();
     for (qint64 id : {1, 3}) {
         ASSERT_TRUE(table->locateId(id));
         table->edit();
@@ -188,7 +193,7 @@ TEST_F(WizardTest, BackAndCancelCloseThePages) {
 TEST_F(WizardTest, SingleMailToTheCurrentRecord) {
     ScriptedMessages messages;
     RecordingOpener opener;
-    AddressTable* table = form->state().currentTable();
+    AddressTable* table = form->state().session.currentTable();
     ASSERT_TRUE(table->locateId(2));
     table->edit();
     table->setString(QStringLiteral("Mail"), QStringLiteral("Bernd.Schulz@Example.DE"));

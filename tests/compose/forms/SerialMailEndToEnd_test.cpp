@@ -2,6 +2,7 @@
 // the composer, "Senden", and the messages arriving at a real SMTP server.
 
 #include "ComposeFormsTestSupport.h"
+#include "common/Messages.h"
 #include "compose/forms/CompositionWizard.h"
 #include "compose/forms/THTMLorTEXTForm.h"
 #include "compose/forms/TMailerForm.h"
@@ -9,6 +10,8 @@
 #include "compose/forms/TOpenOrNewForm.h"
 #include "send/SendTestSupport.h"
 #include "send/forms/TLogForm.h"
+#include "shell/AppState.h"
+#include "shell/Startup.h"
 #include "shell/forms/AddressGridModel.h"
 #include "shell/forms/TMainForm.h"
 #include "support/FormTestSupport.h"
@@ -39,13 +42,14 @@ protected:
     void SetUp() override {
         ASSERT_SERVER_RUNS(server);
         env.writeAccount(server.port(), QStringLiteral("info@firma.de <Firma GmbH>"));
-        form = std::make_unique<TMainForm>();
+        ASSERT_TRUE(Startup::run(state, Messages::instance()));
+        form = std::make_unique<TMainForm>(state);
         form->show();
         QApplication::processEvents();
         // Each activation of the main window re-reads whether the account was set up.
         QEvent activate(QEvent::WindowActivate);
         QApplication::sendEvent(form.get(), &activate);
-        ASSERT_TRUE(form->state().firstSettingsDone);
+        ASSERT_TRUE(form->state().flags.firstSettingsDone);
 
         QTableView* grid = form->grid();
         const int selected = form->gridModel()->columnOfField(QStringLiteral("Selected"));
@@ -59,7 +63,7 @@ protected:
         QTest::keyClick(form.get(), Qt::Key_F2);
         CompositionWizard* wizard = form->compositionWizard();
         ASSERT_TRUE(wizard->startPage()->isVisible());
-        EXPECT_EQ(form->state().markedCountForSend, 3);
+        EXPECT_EQ(form->compositionWizard()->markedCount(), 3);
         click(wizard->startPage(), "WeiterBitBtn");
         child<QRadioButton>(wizard->typePage(), "TextRadioButton")->setChecked(true);
         click(wizard->typePage(), "WeiterBitBtn");
@@ -92,7 +96,7 @@ protected:
         QDate lastMail;
     };
     Booked booked(qint64 id) const {
-        AddressTable* table = form->state().currentTable();
+        AddressTable* table = form->state().session.currentTable();
         EXPECT_TRUE(table->locateId(id));
         return {table->asBool("Selected"), table->asBool("Invalid"), table->asDate("LetztesMail")};
     }
@@ -100,6 +104,7 @@ protected:
     SmtpTestServer server;
     ComposeEnvironment env{4};
     ScriptedMessages messages;
+    AppState state; // started as main() starts it
     std::unique_ptr<TMainForm> form;
     TMailerForm* mailer = nullptr;
 };
@@ -136,7 +141,7 @@ TEST_F(SerialMailEndToEnd, ThreeMarkedRecordsReachTheServerMergedAndAreBookedSen
     EXPECT_FALSE(mailer->isVisible());
     EXPECT_EQ(child<QListWidget>(mailer, "ListBox1")->count(), 3);
     EXPECT_EQ(child<QLabel>(mailer, "TotalLabel")->text(), "3 von 3");
-    AddressTable* table = form->state().currentTable();
+    AddressTable* table = form->state().session.currentTable();
     EXPECT_FALSE(table->filtered());
     ASSERT_EQ(table->recordCount(), 4);
     for (qint64 id = 1; id <= 3; ++id) {
@@ -189,7 +194,7 @@ TEST_F(SerialMailEndToEnd, AbbrechenStopsTheRunAndSendingAgainResumes) {
 
     // Again: "Serien-E-Mail senden" counts two marked records.
     click(form.get(), "MailBitBtn");
-    EXPECT_EQ(form->state().markedCountForSend, 2);
+    EXPECT_EQ(form->compositionWizard()->markedCount(), 2);
     CompositionWizard* wizard = form->compositionWizard();
     ASSERT_TRUE(wizard->startPage()->isVisible());
     click(wizard->startPage(), "WeiterBitBtn");

@@ -17,8 +17,8 @@ namespace {
 class GrussformelFormTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        state.folders =
-            WorkingFolders::fromProgramFolder(folder.path(), QString(), QDir::tempPath());
+        state.setFolders(
+            WorkingFolders::fromProgramFolder(folder.path(), QString(), QDir::tempPath()));
         form = std::make_unique<TGrussformelForm>(state);
     }
     QLineEdit* edit(const QString& name) const { return form->findChild<QLineEdit*>(name); }

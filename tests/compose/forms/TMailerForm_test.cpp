@@ -60,7 +60,7 @@ TEST_F(MailerFormTest, ControlsCaptionsAndTheWindowThatOnlyAbbrechenCloses) {
     ScriptedMessages messages;
     TextFile::writeLines(env.dataFolder() + "AbsenderMails.ini",
                          {"info@firma.de <Firma>", "chef@firma.de <Chef>"});
-    form->openForComposition(MailTemplate::Mode::Text, QString());
+    form->openForComposition(MailTemplate::Mode::Text, QString(), 0);
     ASSERT_TRUE(form->isVisible());
     EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_FALSE(form->windowFlags() & Qt::WindowCloseButtonHint);
@@ -131,12 +131,12 @@ TEST_F(MailerFormTest, ControlsCaptionsAndTheWindowThatOnlyAbbrechenCloses) {
 
 TEST_F(MailerFormTest, TrackingBoxFollowsTheWebSettingsOnActivation) {
     ScriptedMessages messages;
-    form->openForComposition(MailTemplate::Mode::Text, QString());
+    form->openForComposition(MailTemplate::Mode::Text, QString(), 0);
     auto* tracking = child<QCheckBox>("TrackingCheckBox");
     EXPECT_FALSE(tracking->isChecked());
     EXPECT_FALSE(tracking->isEnabled());
 
-    WebSettings web(state.folders.dataFolder, state.definitionName);
+    WebSettings web(state.folders.dataFolder, state.session.definitionName());
     ASSERT_TRUE(web.setStatsActive(true));
     ASSERT_TRUE(web.setStatsUrl("https://example.de/stats/"));
     form->activationSetUp();
@@ -153,7 +153,7 @@ TEST_F(MailerFormTest, TrackingBoxFollowsTheWebSettingsOnActivation) {
 
 TEST_F(MailerFormTest, PlaceholderGoesToTheCaretOfTheBody) {
     ScriptedMessages messages;
-    form->openForComposition(MailTemplate::Mode::Text, QString());
+    form->openForComposition(MailTemplate::Mode::Text, QString(), 0);
     auto* list = child<QListWidget>("VariablesListBox");
     auto* insert = child<QToolButton>("VariableSpeedButton");
 
@@ -195,7 +195,7 @@ TEST_F(MailerFormTest, PlaceholderGoesToTheCaretOfTheBody) {
 TEST_F(MailerFormTest, TemplatesOpenSaveAndTextFilesThroughTheDialogs) {
     ScriptedMessages messages;
     ScriptedFilePicker picker;
-    form->openForComposition(MailTemplate::Mode::Text, QString());
+    form->openForComposition(MailTemplate::Mode::Text, QString(), 0);
 
     // Save: the dialog starts in the letters folder; the extension is added.
     child<QLineEdit>("SubjectEdit")->setText(u("Grüße an $NAME"));
@@ -256,7 +256,7 @@ TEST_F(MailerFormTest, AttachmentAddAndRemoveRewritesTheTemplate) {
     TextFile::writeLines(letters("Angebot.mail"),
                          {"[SUBJECT]", "Angebot", "[TEXT]", "Hallo", "[ATTACHEMENT]", attachment});
     // Opened from the wizard with the template path.
-    form->openForComposition(MailTemplate::Mode::Text, letters("Angebot.mail"));
+    form->openForComposition(MailTemplate::Mode::Text, letters("Angebot.mail"), 0);
     auto* list = child<QListWidget>("FAttachmentListBox");
     ASSERT_EQ(list->count(), 1);
     EXPECT_EQ(list->item(0)->text(), "Preisliste.pdf");
@@ -281,7 +281,7 @@ TEST_F(MailerFormTest, AttachmentAddAndRemoveRewritesTheTemplate) {
     // Abbrechen closes and clears the attachment; a new composition starts empty.
     click("AbortBitBtn");
     EXPECT_EQ(list->count(), 0);
-    form->openForComposition(MailTemplate::Mode::Text, QString());
+    form->openForComposition(MailTemplate::Mode::Text, QString(), 0);
     EXPECT_TRUE(child<QLineEdit>("SubjectEdit")->text().isEmpty());
     EXPECT_TRUE(memo()->toPlainText().isEmpty());
     EXPECT_TRUE(form->currentTemplate().templatePath.isEmpty());

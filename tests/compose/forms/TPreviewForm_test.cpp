@@ -19,10 +19,10 @@ protected:
     void SetUp() override {
         env.openInto(state);
         // Marked: IDs 2 and 4.
-        ASSERT_NO_FATAL_FAILURE(markIds(state.currentTable(), {2, 4}));
-        ASSERT_TRUE(state.currentTable()->locateId(1));
+        ASSERT_NO_FATAL_FAILURE(markIds(state.session.currentTable(), {2, 4}));
+        ASSERT_TRUE(state.session.currentTable()->locateId(1));
         mailer = std::make_unique<TMailerForm>(state);
-        mailer->openForComposition(MailTemplate::Mode::Text, QString());
+        mailer->openForComposition(MailTemplate::Mode::Text, QString(), 0);
         preview = mailer->previewForm();
     }
     void TearDown() override { mailer.reset(); }
@@ -57,7 +57,7 @@ TEST_F(PreviewFormTest, StepsThroughTheMarkedRecordsWithTheMergedText) {
     QTest::mouseClick(mailer->findChild<QPushButton*>("PreviewBitBtn"), Qt::LeftButton);
     ASSERT_TRUE(preview->isVisible());
     EXPECT_EQ(preview->windowTitle(), "Vorschau");
-    AddressTable* table = state.currentTable();
+    AddressTable* table = state.session.currentTable();
     EXPECT_TRUE(table->filtered());
     EXPECT_EQ(table->recordCount(), 2) << "only the marked records while the preview is open";
     EXPECT_EQ(label(), "Vorschau Datensatz Nr: 2");
@@ -100,7 +100,7 @@ TEST_F(PreviewFormTest, StepsThroughTheMarkedRecordsWithTheMergedText) {
 
 TEST_F(PreviewFormTest, WithoutMarkedRecordsNothingIsShown) {
     ScriptedMessages messages;
-    AddressTable* table = state.currentTable();
+    AddressTable* table = state.session.currentTable();
     for (qint64 id : {2, 4}) {
         ASSERT_TRUE(table->locateId(id));
         table->edit();

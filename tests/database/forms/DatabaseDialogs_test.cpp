@@ -43,13 +43,13 @@ protected:
         layOutStandardDatabase(state, folder.path());
         ScriptedMessages messages;
         messages.expectInformation("Datenbank wurde erzeugt!");
-        ASSERT_TRUE(CreateDatabase(state, "Kunden", {"Ort"}, messages));
+        ASSERT_TRUE(CreateDatabase(state.session, "Kunden", {"Ort"}, messages));
         messages.expectInformation("Datenbank wurde erzeugt!");
-        ASSERT_TRUE(CreateDatabase(state, "Altkunden", {"PLZ"}, messages));
-        ASSERT_TRUE(OpenDatabase(state, "Database.ini", messages));
+        ASSERT_TRUE(CreateDatabase(state.session, "Altkunden", {"PLZ"}, messages));
+        ASSERT_TRUE(OpenDatabase(state.session, "Database.ini", messages));
         ASSERT_TRUE(writeLastOpenDatabase(folder.path(), "Database.ini"));
     }
-    void TearDown() override { CloseDatabase(state); }
+    void TearDown() override { CloseDatabase(state.session); }
 
     QString lastOpen() const { return TextFile::readLines(folder.file("LastopenDB.inc")).value(0); }
 
@@ -197,15 +197,15 @@ TEST(NewDatabaseForm, PresetAndChecksKeepTheDialogOpen) {
 }
 
 TEST_F(DialogsTest, OpenViaDialogAbortChangesNothing) {
-    DatabaseDialogs dialogs(state, &window);
+    DatabaseDialogs dialogs(state.session, &window);
     QTimer::singleShot(0, [&] {
         EXPECT_TRUE(dialogs.selectForm()->isVisible());
         child<QPushButton>(dialogs.selectForm(), "AbortBitBtn")->click();
     });
     dialogs.openViaDialog();
     EXPECT_EQ(lastOpen(), "Database.ini");
-    EXPECT_EQ(state.definitionName, "Database.ini");
-    EXPECT_TRUE(state.hasOpenTable());
+    EXPECT_EQ(state.session.definitionName(), "Database.ini");
+    EXPECT_TRUE(state.session.hasOpenTable());
 
     QTimer::singleShot(0, [&] {
         auto* list = child<QListWidget>(dialogs.selectForm(), "ListBox1");
@@ -214,13 +214,13 @@ TEST_F(DialogsTest, OpenViaDialogAbortChangesNothing) {
     });
     dialogs.openViaDialog();
     EXPECT_EQ(lastOpen(), "kunden.ini");
-    EXPECT_EQ(state.definitionName, "kunden.ini");
-    EXPECT_EQ(state.displayName, "Kunden");
-    EXPECT_TRUE(state.hasOpenTable());
+    EXPECT_EQ(state.session.definitionName(), "kunden.ini");
+    EXPECT_EQ(state.session.displayName(), "Kunden");
+    EXPECT_TRUE(state.session.hasOpenTable());
 }
 
 TEST_F(DialogsTest, DeleteViaDialogAndCreateViaDialog) {
-    DatabaseDialogs dialogs(state, &window);
+    DatabaseDialogs dialogs(state.session, &window);
     ScriptedMessages messages;
     messages.expectQuestion(QString::fromUtf8("Wollen Sie diese Datenbank wirklich löschen?"), true)
         .expectQuestion(
@@ -235,7 +235,7 @@ TEST_F(DialogsTest, DeleteViaDialogAndCreateViaDialog) {
     dialogs.deleteViaDialog();
     EXPECT_FALSE(QFileInfo::exists(state.folders.dataFolder + "altkunden.ini"));
     EXPECT_TRUE(QFileInfo::exists(state.folders.dataFolder + "kunden.ini"));
-    EXPECT_EQ(state.catalogueDatabaseCount(), 2);
+    EXPECT_EQ(state.session.catalogueDatabaseCount(), 2);
     EXPECT_EQ(lastOpen(), "Database.ini");
 
     messages.expectInformation("Datenbank wurde erzeugt!");
@@ -245,13 +245,13 @@ TEST_F(DialogsTest, DeleteViaDialogAndCreateViaDialog) {
         child<QPushButton>(dialogs.newForm(), "OKBitBtn")->click();
     });
     dialogs.createViaDialog();
-    EXPECT_EQ(state.catalogueLines.last(), "Kunden 2024| cddrive.bmp|kunden_2024.ini");
+    EXPECT_EQ(state.session.catalogueLines().last(), "Kunden 2024| cddrive.bmp|kunden_2024.ini");
     EXPECT_EQ(lastOpen(), "kunden_2024.ini");
-    ASSERT_TRUE(state.hasOpenTable());
-    EXPECT_EQ(state.currentTable()->fieldName(9), "Spalte3");
+    ASSERT_TRUE(state.session.hasOpenTable());
+    EXPECT_EQ(state.session.currentTable()->fieldName(9), "Spalte3");
 
     // "Abbrechen" in the new-database dialog creates nothing.
     QTimer::singleShot(0, [&] { child<QPushButton>(dialogs.newForm(), "AbortBitBtn")->click(); });
     dialogs.createViaDialog();
-    EXPECT_EQ(state.catalogueDatabaseCount(), 3);
+    EXPECT_EQ(state.session.catalogueDatabaseCount(), 3);
 }

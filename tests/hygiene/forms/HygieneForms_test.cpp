@@ -178,10 +178,10 @@ TEST_F(HygieneFormsTest, MenuEntriesRunTheirTools) {
                                               "Datenbank löschen?"),
                             true);
         actions.emptyDatabase();
-        ASSERT_TRUE(state.hasOpenTable());
-        EXPECT_EQ(state.currentTable()->recordCount(), 0);
+        ASSERT_TRUE(state.session.hasOpenTable());
+        EXPECT_EQ(state.session.currentTable()->recordCount(), 0);
     }
-    CloseDatabase(state);
+    CloseDatabase(state.session);
     ScriptedMessages messages;
     messages.expectInformation(QString::fromUtf8("Zuerst Datenbank öffnen!"));
     actions.selectiveDuplicates();

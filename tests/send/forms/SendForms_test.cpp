@@ -114,7 +114,7 @@ TEST(TErrorMailForm, PrintsHeaderRuleAndLines) {
 TEST(TLogForm, ShowsTheLogOfSentAddresses) {
     TempProgramFolder folder;
     AppState state;
-    state.folders = WorkingFolders::fromProgramFolder(folder.path(), QString(), QDir::tempPath());
+    state.setFolders(WorkingFolders::fromProgramFolder(folder.path(), QString(), QDir::tempPath()));
     TLogForm form(state);
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Zuletzt versendete Emails"));
     EXPECT_EQ(form.findChild<QLabel*>("Label1")->text(),

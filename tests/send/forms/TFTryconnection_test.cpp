@@ -106,7 +106,7 @@ TEST_F(ConnectionTestWindow, SendsTheTestMailWithTheDialogsValuesAfterSavingThem
     EXPECT_EQ(ini.readString("SMTP", "port", {}), QString::number(server.port()));
     EXPECT_EQ(linesOf(state.folders.dataFolder + "AbsenderMails.ini").value(0),
               "absender@example.org <Absender>");
-    EXPECT_TRUE(state.firstSettingsDone);
+    EXPECT_TRUE(state.flags.firstSettingsDone);
 }
 
 TEST_F(ConnectionTestWindow, ARefusedMailIsReportedAndTheDatabasesOwnSettingsAreSaved) {

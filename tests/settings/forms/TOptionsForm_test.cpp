@@ -2,6 +2,7 @@
 
 #include "common/IniFile.h"
 #include "platform/DocumentOpener.h"
+#include "settings/SenderList.h"
 #include "settings/SettingsTestSupport.h"
 #include "support/FormTestSupport.h"
 #include "support/ScriptedMessages.h"
@@ -173,7 +174,7 @@ TEST_F(OptionsFormTest, OkChecksKeepTheDialogOpenAndStandardSaveAsksNothing) {
     }
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(edit("EmailEdit")->text(), "info.webmaster@example.de"); // entries unchanged
-    EXPECT_FALSE(state.firstSettingsDone);
+    EXPECT_FALSE(state.flags.firstSettingsDone);
 
     ScriptedMessages none; // the standard database never asks for the level
     enterSender("anna@example.de", "Anna Schmidt");
@@ -183,7 +184,7 @@ TEST_F(OptionsFormTest, OkChecksKeepTheDialogOpenAndStandardSaveAsksNothing) {
     click("UebernehmenButton");
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(form->result(), QDialog::Accepted);
-    EXPECT_TRUE(state.firstSettingsDone);
+    EXPECT_TRUE(state.flags.firstSettingsDone);
     const IniFile ini(program("Quillon.ini"));
     EXPECT_EQ(ini.readString("SMTP", "host"), "smtp.example.de");
     EXPECT_EQ(ini.readString("SSL", "active"), "1");
@@ -192,12 +193,17 @@ TEST_F(OptionsFormTest, OkChecksKeepTheDialogOpenAndStandardSaveAsksNothing) {
     EXPECT_EQ(linesOf(data("AbsenderMails.ini")),
               QStringList({"anna@example.de <Anna Schmidt>", "zwei@example.de <Zwei>",
                            "drei@example.de <Drei>"}));
-    EXPECT_EQ(state.senderLines.first(), "anna@example.de <Anna Schmidt>");
+    // The composer offers the list in force, the new default sender first.
+    QStringList offered;
+    ASSERT_TRUE(SenderList::read(SenderList::activePath(state.folders.programFolder,
+                                                        state.folders.dataFolder,
+                                                        state.session.definitionName()),
+                                 &offered, nullptr));
+    EXPECT_EQ(offered.first(), "anna@example.de <Anna Schmidt>");
 }
 
 TEST_F(OptionsFormTest, DatabaseLevelQuestionAndReset) {
-    state.definitionName = "Kunden.ini";
-    state.displayName = "Kunden";
+    selectDatabase(state, "Kunden.ini", "Kunden");
     open();
     EXPECT_TRUE(child<QLabel>("DBSettings")->isVisible());
     EXPECT_EQ(child<QLabel>("DBSettings")->text(), "Kunden");

@@ -46,7 +46,7 @@ protected:
 } // namespace
 
 TEST_F(RecordFormsTest, NewRecordIsMarkedAndValid) {
-    state.checkDuplicatesOnInput = false;
+    state.flags.checkDuplicatesOnInput = false;
     TEdForm form(state);
     const bool saved = runEditor(form, TEdForm::Mode::New, [&] {
         EXPECT_EQ(form.windowTitle(), "Editor");
@@ -88,7 +88,7 @@ TEST_F(RecordFormsTest, NewRecordIsMarkedAndValid) {
 }
 
 TEST_F(RecordFormsTest, DuplicateAnsweredNoKeepsTheEditorOpenUnsaved) {
-    state.checkDuplicatesOnInput = true;
+    state.flags.checkDuplicatesOnInput = true;
     TEdForm form(state);
     const bool saved = runEditor(form, TEdForm::Mode::New, [&] {
         // The addresses of the view were listed before the editor opened.
@@ -150,7 +150,7 @@ TEST_F(RecordFormsTest, EditAndDeleteTheCurrentRecord) {
 }
 
 TEST_F(RecordFormsTest, RequiredColumnLeftEmptyIsReportedByTheEngine) {
-    CloseDatabase(state);
+    CloseDatabase(state.session);
     const QString data = state.folders.dataFolder;
     QFile::remove(data + "Database.DB");
     QStringList pro = TextFile::readLines(data + "Database.pro");
@@ -160,10 +160,10 @@ TEST_F(RecordFormsTest, RequiredColumnLeftEmptyIsReportedByTheEngine) {
     ASSERT_TRUE(TextFile::writeLines(data + "Database.pro", pro));
     {
         ScriptedMessages messages;
-        ASSERT_TRUE(OpenDatabase(state, "Database.ini", messages));
+        ASSERT_TRUE(OpenDatabase(state.session, "Database.ini", messages));
     }
-    table = state.currentTable();
-    state.checkDuplicatesOnInput = false;
+    table = state.session.currentTable();
+    state.flags.checkDuplicatesOnInput = false;
     TEdForm form(state);
     EXPECT_FALSE(runEditor(form, TEdForm::Mode::New, [&] {
         child<QLineEdit>(&form, "Edit_Mail")->setText("ohne@name.de");
@@ -223,8 +223,9 @@ TEST_F(RecordFormsTest, ColumnDialogSetsMarkedRecordsAndStaysOpen) {
 TEST_F(RecordFormsTest, ColumnDialogWritesTheColumnBehindTheCaption) {
     ScriptedMessages messages;
     messages.expectInformation("Datenbank wurde erzeugt!");
-    ASSERT_TRUE(CreateDatabase(state, "Gewinner", {"Gewinnspielfrage", "Bestellnummer"}, messages));
-    table = state.currentTable();
+    ASSERT_TRUE(
+        CreateDatabase(state.session, "Gewinner", {"Gewinnspielfrage", "Bestellnummer"}, messages));
+    table = state.session.currentTable();
     add({{"Mail", "a@b.de"}});
     TDeleteColumnForm form(state);
     form.show();

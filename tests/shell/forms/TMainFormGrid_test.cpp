@@ -1,3 +1,4 @@
+#include "compose/forms/CompositionWizard.h"
 #include "shell/forms/MainFormTestSupport.h"
 #include "shell/forms/TMainForm.h"
 
@@ -51,7 +52,7 @@ protected:
     }
 
     TMainForm& createForm() { return MainWindowTest::createForm(true); }
-    AddressTable* table() const { return m_form->state().currentTable(); }
+    AddressTable* table() const { return m_form->state().session.currentTable(); }
     QTableView* grid() const { return m_form->grid(); }
     int column(const char* field) const {
         return m_form->gridModel()->columnOfField(QLatin1String(field));
@@ -534,7 +535,7 @@ TEST_F(MainGridTest, SerialMailCountsMarkedRecordsWithoutTouchingTheView) {
     child<QAction>("SerienEmailschreiben1")->trigger();
     QTest::mouseClick(child<QPushButton>("MailBitBtn"), Qt::LeftButton);
     QTest::mouseClick(child<QToolButton>("ToolButton3"), Qt::LeftButton);
-    EXPECT_EQ(form.state().markedCountForSend, 0);
+    EXPECT_EQ(form.compositionWizard()->markedCount(), 0);
     EXPECT_TRUE(messages.allShown());
 
     for (int row : {1, 3, 8})
@@ -546,7 +547,7 @@ TEST_F(MainGridTest, SerialMailCountsMarkedRecordsWithoutTouchingTheView) {
     table()->moveTo(2);
     const qint64 current = table()->currentId();
     QTest::mouseClick(child<QPushButton>("MailBitBtn"), Qt::LeftButton);
-    EXPECT_EQ(form.state().markedCountForSend, 3);
+    EXPECT_EQ(form.compositionWizard()->markedCount(), 3);
     EXPECT_TRUE(table()->filtered());
     EXPECT_EQ(table()->filter(), QStringLiteral("Selected='False'"));
     EXPECT_EQ(table()->currentId(), current);

@@ -122,22 +122,22 @@ TEST_F(MainFormTest, MenuHoldsEveryEntryWithCaptionAndKey) {
 
 TEST_F(MainFormTest, StartupLaysOutFilesAndOpensTheStandardDatabase) {
     ScriptedMessages none;
+    ASSERT_TRUE(startProgram());
     TMainForm& form = createForm();
-    ASSERT_FALSE(form.startupAborted());
     EXPECT_TRUE(QFileInfo::exists(file("Quillon.ini")));
     EXPECT_TRUE(QFileInfo::exists(file("Images/True.bmp")));
     EXPECT_FALSE(form.trueBitmap().isNull());
     EXPECT_FALSE(child<QLabel>("Image1")->pixmap().isNull());
     EXPECT_EQ(form.state().folders.programFolder, m_program.path());
 
-    ASSERT_TRUE(form.state().hasOpenTable());
-    EXPECT_EQ(form.state().definitionName, QStringLiteral("Database.ini"));
+    ASSERT_TRUE(form.state().session.hasOpenTable());
+    EXPECT_EQ(form.state().session.definitionName(), QStringLiteral("Database.ini"));
     EXPECT_EQ(child<QLabel>("DatabaseLabel")->text(),
               u("Geöffnete Datenbank: Grundstockdatenbank"));
     EXPECT_EQ(statusText(), u("0 Datensätze"));
 
     // Each post refreshes the record count.
-    AddressTable* table = form.state().currentTable();
+    AddressTable* table = form.state().session.currentTable();
     for (const char* mail : {"anna@example.de", "bernd@example.de"}) {
         table->append();
         ASSERT_TRUE(table->setString(QStringLiteral("Mail"), QLatin1String(mail)));
@@ -183,10 +183,9 @@ TEST_F(MainFormTest, DatabaseControlsNeedTwoDatabasesInTheCatalogue) {
         EXPECT_FALSE(action("Datentransfer1")->isEnabled());
 
         // A database added to the catalogue while running makes them available.
-        TextFile::appendLine(form.state().cataloguePath(),
+        TextFile::appendLine(form.state().session.cataloguePath(),
                              QStringLiteral("Kunden| cddrive.bmp|kunden.ini"));
-        form.state().reloadCatalogue();
-        form.state().notifyCatalogueChanged();
+        form.state().session.reloadCatalogue();
         EXPECT_FALSE(child<QPushButton>("OpenModeBitBtn")->isHidden());
         EXPECT_TRUE(action("Datenbankffnen2")->isEnabled());
         m_form.reset();
@@ -203,7 +202,7 @@ TEST_F(MainFormTest, EmptyLastOpenLineOpensNothing) {
     TextFile::writeLines(file("LastopenDB.inc"), {QString()});
     ScriptedMessages messages;
     TMainForm& form = createForm();
-    EXPECT_FALSE(form.state().hasOpenTable());
+    EXPECT_FALSE(form.state().session.hasOpenTable());
     EXPECT_EQ(statusText(), QString());
     EXPECT_EQ(form.gridModel()->rowCount(), 0);
 
@@ -224,9 +223,8 @@ TEST_F(MainFormTest, DataHeldByAnotherUserEndsTheStart) {
     messages.expectInformation(
         u("Datenbank ist in Benutzung durch einen anderen Benutzer!\r\rBitte warten Sie bis der "
           "andere Benutzer die Datenbank wieder geschlossen hat!"));
-    TMainForm& form = createForm();
-    EXPECT_TRUE(form.startupAborted());
-    EXPECT_FALSE(form.state().hasOpenTable());
+    EXPECT_FALSE(startProgram());
+    EXPECT_FALSE(state().session.hasOpenTable());
 }
 
 TEST_F(MainFormTest, MenuSwitchesAreKeptInConfigFile) {
@@ -240,34 +238,33 @@ TEST_F(MainFormTest, MenuSwitchesAreKeptInConfigFile) {
     const QString section = QStringLiteral("Database");
 
     EXPECT_FALSE(action("NachdoppeltenEmailadressenprfen1")->isChecked());
-    EXPECT_FALSE(form.state().checkDuplicatesOnInput);
+    EXPECT_FALSE(form.state().flags.checkDuplicatesOnInput);
     EXPECT_TRUE(action("TransactionlogwrdendesMailversandes1")->isChecked());
-    EXPECT_TRUE(form.state().transactionLogEnabled);
+    EXPECT_TRUE(form.state().flags.transactionLogEnabled);
     EXPECT_TRUE(action("BearbeitenimGrid1")->isChecked());
-    EXPECT_TRUE(form.state().gridEditMode);
+    EXPECT_TRUE(form.state().flags.gridEditMode);
     // Switching on at start writes the key again, as 1.
     EXPECT_EQ(config.readString(section, QStringLiteral("GridEdit")), QStringLiteral("1"));
 
     // Each toggle writes its key at once.
     action("TransactionlogwrdendesMailversandes1")->trigger();
     EXPECT_EQ(config.readString(section, QStringLiteral("TransActLog")), QStringLiteral("0"));
-    EXPECT_FALSE(form.state().transactionLogEnabled);
+    EXPECT_FALSE(form.state().flags.transactionLogEnabled);
     action("BearbeitenimGrid1")->trigger();
     EXPECT_EQ(config.readString(section, QStringLiteral("GridEdit")), QStringLiteral("0"));
     // The duplicate check is written only at shutdown.
     action("NachdoppeltenEmailadressenprfen1")->trigger();
-    EXPECT_TRUE(form.state().checkDuplicatesOnInput);
+    EXPECT_TRUE(form.state().flags.checkDuplicatesOnInput);
     EXPECT_EQ(config.readString(section, QStringLiteral("Checkdoublettes")), QStringLiteral("0"));
 }
 
 TEST_F(MainFormTest, ShutdownWritesSettingsPostsTheEditedRecordAndSavesPlacement) {
     ScriptedMessages none;
     TMainForm& form = createForm();
-    AddressTable* table = form.state().currentTable();
+    AddressTable* table = form.state().session.currentTable();
     ASSERT_NE(table, nullptr);
     const QString tablePath = table->path();
-    int aboutToClose = 0;
-    QObject::connect(&form.state(), &AppState::databaseAboutToClose, [&] { ++aboutToClose; });
+    QFile::remove(dataFile("Database.grd"));
     action("NachdoppeltenEmailadressenprfen1")->trigger(); // off
 
     table->append();
@@ -275,11 +272,13 @@ TEST_F(MainFormTest, ShutdownWritesSettingsPostsTheEditedRecordAndSavesPlacement
     form.show();
     action("Beenden1")->trigger();
     EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(aboutToClose, 1);
+    EXPECT_TRUE(QFileInfo::exists(dataFile("Database.grd"))); // the grid layout was saved
     EXPECT_EQ(IniFile(Startup::configPath(m_program.path()))
                   .readString(QStringLiteral("Database"), QStringLiteral("Checkdoublettes")),
               QStringLiteral("0"));
+    // The program ends: the window goes, then its state.
     m_form.reset();
+    m_state.reset();
 
     AddressTable reopened;
     ASSERT_TRUE(reopened.open(tablePath));
@@ -320,7 +319,7 @@ TEST_F(MainFormTest, GridReadsOnlyTheRowsItShows) {
     }
     ScriptedMessages none;
     TMainForm& form = createForm();
-    ASSERT_TRUE(form.state().hasOpenTable());
+    ASSERT_TRUE(form.state().session.hasOpenTable());
     EXPECT_EQ(form.gridModel()->rowCount(), 200000);
     EXPECT_EQ(statusText(), u("200000 Datensätze"));
     form.show();

@@ -1,7 +1,4 @@
-#include "shell/AppState.h"
-
-#include "common/TextFile.h"
-#include "database/AddressTable.h"
+#include "shell/WorkingFolders.h"
 
 #include <QDir>
 
@@ -32,38 +29,4 @@ WorkingFolders WorkingFolders::fromProgramFolder(const QString& programFolder,
             ? QString()
             : withTrailingSlash(QDir::cleanPath(documentsFolder)) + QStringLiteral("Quillon/");
     return f;
-}
-
-AppState::AppState(QObject* parent) : QObject(parent) {}
-
-AppState::~AppState() = default;
-
-bool AppState::reloadCatalogue() {
-    QStringList lines;
-    const bool ok = TextFile::readLines(cataloguePath(), &lines, nullptr);
-    catalogueLines = ok ? lines : QStringList();
-    return ok;
-}
-
-int AppState::catalogueDatabaseCount() const {
-    int n = 0;
-    for (int i = 1; i < catalogueLines.size(); ++i)
-        if (!catalogueLines[i].trimmed().isEmpty())
-            ++n;
-    return n;
-}
-
-AddressTable* AppState::currentTable() const {
-    if (tables.empty() || !tables.front() || !tables.front()->isOpen())
-        return nullptr;
-    return tables.front().get();
-}
-
-bool AppState::hasOpenTable() const {
-    return currentTable() != nullptr;
-}
-
-QString AppState::definitionBaseName() const {
-    const auto dot = definitionName.indexOf(QChar('.'));
-    return dot < 0 ? definitionName : definitionName.left(dot);
 }
