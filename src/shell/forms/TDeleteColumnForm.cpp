@@ -4,8 +4,8 @@
 
 #include "common/Messages.h"
 #include "database/DatabaseDefinition.h"
+#include "records/RecordEditing.h"
 #include "shell/AppState.h"
-#include "shell/RecordEditing.h"
 
 #include <QApplication>
 #include <QCheckBox>

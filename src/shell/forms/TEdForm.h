@@ -1,5 +1,5 @@
 #pragma once
-#include "shell/RecordEditing.h"
+#include "records/RecordEditing.h"
 
 #include <QDialog>
 #include <QList>

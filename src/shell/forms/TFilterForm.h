@@ -1,5 +1,5 @@
 #pragma once
-#include "shell/FilterBuilder.h"
+#include "records/FilterBuilder.h"
 
 #include <QDialog>
 #include <QStringList>

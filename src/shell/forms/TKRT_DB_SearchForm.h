@@ -1,5 +1,5 @@
 #pragma once
-#include "shell/RecordSearch.h"
+#include "records/RecordSearch.h"
 
 #include <QDialog>
 

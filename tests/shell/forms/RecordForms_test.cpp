@@ -2,7 +2,7 @@
 #include "shell/forms/TEdForm.h"
 
 #include "common/TextFile.h"
-#include "shell/ShellTestSupport.h"
+#include "records/RecordsTestSupport.h"
 #include "support/FormTestSupport.h"
 
 #include <QApplication>

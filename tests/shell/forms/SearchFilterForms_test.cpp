@@ -1,7 +1,7 @@
 #include "shell/forms/TFilterForm.h"
 #include "shell/forms/TKRT_DB_SearchForm.h"
 
-#include "shell/ShellTestSupport.h"
+#include "records/RecordsTestSupport.h"
 #include "support/FormTestSupport.h"
 
 #include <QCheckBox>

@@ -1,9 +1,9 @@
-#include "shell/RecordEditing.h"
+#include "records/RecordEditing.h"
 
 #include "database/TableDefinition.h"
 
 #include "common/TextFile.h"
-#include "shell/ShellTestSupport.h"
+#include "records/RecordsTestSupport.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "shell/RecordSearch.h"
+#include "records/RecordSearch.h"
 
 #include "common/Levenshtein.h"
 #include "database/AddressTable.h"

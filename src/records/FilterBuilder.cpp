@@ -1,4 +1,4 @@
-#include "shell/FilterBuilder.h"
+#include "records/FilterBuilder.h"
 
 #include "database/FilterExpression.h"
 

@@ -1,4 +1,4 @@
-#include "shell/Marking.h"
+#include "records/Marking.h"
 
 #include "database/AddressTable.h"
 #include "database/Catalogue.h"

@@ -1,6 +1,6 @@
-#include "shell/RecordSearch.h"
+#include "records/RecordSearch.h"
 
-#include "shell/ShellTestSupport.h"
+#include "records/RecordsTestSupport.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "shell/RecordEditing.h"
+#include "records/RecordEditing.h"
 
 #include "common/Messages.h"
 #include "common/TextFile.h"
