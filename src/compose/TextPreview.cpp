@@ -4,6 +4,7 @@
 #include "compose/Merge.h"
 #include "compose/SalutationFormula.h"
 #include "database/AddressTable.h"
+#include "database/SqlFunctions.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,8 +19,9 @@ QString previewFileName() {
     return QStringLiteral("Preview.mail");
 }
 
-bool build(const MailTemplate& mail, const AddressTable& table, const QString& programFolder,
-           const QString& systemTempFolder, Result* result, QString* error) {
+bool build(const MailTemplate& mail, const AddressTable& table, const QVariantList& record,
+           const QString& programFolder, const QString& systemTempFolder, Result* result,
+           QString* error) {
     const QString tempPath = QDir(systemTempFolder).filePath(tempFileName());
     const QString previewPath = QDir(systemTempFolder).filePath(previewFileName());
     // A file that cannot be deleted is simply written over below.
@@ -37,9 +39,10 @@ bool build(const MailTemplate& mail, const AddressTable& table, const QString& p
     }
     SalutationFormula formula(QDir(programFolder).filePath(SalutationFormula::fileName()));
     MergeRecordReader reader(columns, &formula);
-    const MergeRecord record = reader.readCurrent(table);
     const TextMailMerge merge(mail.subject, mail.bodyLines, columns);
-    const TextMailMerge::Result merged = merge.merge(record);
+    const TextMailMerge::Result merged = merge.merge(reader.read([&](int column) {
+        return SqlFunctions::displayText(record.value(column), table.fieldType(column));
+    }));
 
     MailTemplate previewMail = mail;
     previewMail.subject = merged.subject;

@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 
 class AddressTable;
 
@@ -20,12 +21,13 @@ struct Result {
     QStringList lines;
 };
 
-// Deletes both files, writes the template to "temp.mail", merges it with the table's
-// current record (the salutation formula of the program folder applied to the Anrede)
-// and writes the merged subject and body to "Preview.mail", which is then read back.
-// False with a German message in *error when a file cannot be written or read, or the
-// table lacks a column the merge needs.
-bool build(const MailTemplate& mail, const AddressTable& table, const QString& programFolder,
-           const QString& systemTempFolder, Result* result, QString* error);
+// Deletes both files, writes the template to "temp.mail", merges it with one record of
+// the table (its values, one per field; the salutation formula of the program folder
+// applied to the Anrede) and writes the merged subject and body to "Preview.mail",
+// which is then read back. False with a German message in *error when a file cannot be
+// written or read, or the table lacks a column the merge needs.
+bool build(const MailTemplate& mail, const AddressTable& table, const QVariantList& record,
+           const QString& programFolder, const QString& systemTempFolder, Result* result,
+           QString* error);
 
 } // namespace TextPreview

@@ -1182,28 +1182,20 @@ qint64 runBatches(sqlite3* db, const QString& head, const QVariantList& headPara
 
 } // namespace
 
-qint64 AddressTable::updateRecords(const std::vector<qint64>& ids,
-                                   const QList<QPair<QString, QVariant>>& values,
-                                   const RecordCondition& where, const ProgressFn& progress,
-                                   QString* error) {
-    if (!m_db)
-        return -1;
-    if (m_state != State::Browse)
-        post();
-    QStringList sets;
-    QVariantList params;
+bool AddressTable::storedAssignments(const QList<QPair<QString, QVariant>>& values,
+                                     QStringList* sets, QVariantList* params, QString* error) {
     for (const auto& [name, v] : values) {
         const int i = fieldIndex(name);
         if (i < 0) {
             if (error)
                 *error =
                     QStringLiteral("Das Feld \"%1\" gibt es in dieser Tabelle nicht.").arg(name);
-            return -1;
+            return false;
         }
         if (i == d->rowidColumn) {
             if (error)
                 *error = QStringLiteral("Das Feld \"%1\" wird automatisch vergeben.").arg(name);
-            return -1;
+            return false;
         }
         // Convert through the edit buffer rules so stored forms stay uniform.
         QVariantList saved = m_buffer;
@@ -1218,11 +1210,26 @@ qint64 AddressTable::updateRecords(const std::vector<qint64>& ids,
         if (!ok) {
             if (error)
                 *error = convError;
-            return -1;
+            return false;
         }
-        sets << quoteIdent(m_columns[i].name) + QStringLiteral("=?");
-        params << stored;
+        *sets << quoteIdent(m_columns[i].name) + QStringLiteral("=?");
+        *params << stored;
     }
+    return true;
+}
+
+qint64 AddressTable::updateRecords(const std::vector<qint64>& ids,
+                                   const QList<QPair<QString, QVariant>>& values,
+                                   const RecordCondition& where, const ProgressFn& progress,
+                                   QString* error) {
+    if (!m_db)
+        return -1;
+    if (m_state != State::Browse)
+        post();
+    QStringList sets;
+    QVariantList params;
+    if (!storedAssignments(values, &sets, &params, error))
+        return -1;
     const qint64 keep = currentId();
     const qint64 changed =
         runBatches(m_db, QStringLiteral("UPDATE %1 SET %2").arg(kTable, sets.join(QChar(','))),
@@ -1230,6 +1237,60 @@ qint64 AddressTable::updateRecords(const std::vector<qint64>& ids,
     rebuildView(keep);
     notifyReset();
     return changed;
+}
+
+qint64 AddressTable::rowOfId(qint64 id) const {
+    if (m_indexName.isEmpty()) {
+        const auto it = std::lower_bound(m_view.begin(), m_view.end(), id);
+        return it != m_view.end() && *it == id ? it - m_view.begin() : -1;
+    }
+    const auto it = std::find(m_view.begin(), m_view.end(), id);
+    return it != m_view.end() ? it - m_view.begin() : -1;
+}
+
+bool AddressTable::updateRecord(qint64 id, const QList<QPair<QString, QVariant>>& values,
+                                QString* error) {
+    if (!m_db)
+        return false;
+    QStringList sets;
+    QVariantList params;
+    if (!storedAssignments(values, &sets, &params, error))
+        return false;
+    params << id;
+    const PreparedUse stmt(
+        *this, QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(kTable, sets.join(QChar(','))));
+    if (stmt.get())
+        bindAll(stmt.get(), params);
+    if (!stmt.get() || sqlite3_step(stmt.get()) != SQLITE_DONE) {
+        if (error)
+            *error =
+                QStringLiteral("Der Datensatz kann nicht gespeichert werden: ") + errorText(m_db);
+        return false;
+    }
+    const qint64 row = rowOfId(id);
+    const bool editing = row == m_pos && m_state != State::Browse;
+    if (row >= 0 && !editing && !recordMatches(id)) {
+        m_view.erase(m_view.begin() + row);
+        if (m_view.empty()) {
+            setPosition(-1);
+            m_eof = m_bof = true;
+        } else if (row < m_pos) {
+            setPosition(m_pos - 1); // the same record, one row up
+        } else if (row == m_pos) {
+            setPosition(std::min<qint64>(row, qint64(m_view.size()) - 1));
+            m_eof = row >= qint64(m_view.size());
+        }
+        notifyReset();
+    } else if (row >= 0) {
+        // A record under edit keeps the values its edit started from, so its post writes
+        // only what the user changed.
+        if (row == m_pos && !editing)
+            loadCurrent();
+        if (m_disableCount == 0)
+            Q_EMIT rowChanged(row);
+    }
+    Q_EMIT afterPost();
+    return true;
 }
 
 qint64 AddressTable::deleteRecords(const std::vector<qint64>& ids, const RecordCondition& where,

@@ -175,6 +175,11 @@ public:
                          const QList<QPair<QString, QVariant>>& values,
                          const RecordCondition& where = {}, const ProgressFn& progress = {},
                          QString* error = nullptr);
+    // Writes the values into the record with this id without moving the cursor, committed
+    // at once. The view follows: a record that leaves the active filter leaves the view
+    // (unless it is the current record under edit), a record in the view is re-read.
+    bool updateRecord(qint64 id, const QList<QPair<QString, QVariant>>& values,
+                      QString* error = nullptr);
     // Deletes the given records (those satisfying where) in committed batches.
     qint64 deleteRecords(const std::vector<qint64>& ids, const RecordCondition& where = {},
                          const ProgressFn& progress = {}, QString* error = nullptr);
@@ -230,6 +235,9 @@ private:
     void setPosition(qint64 pos);
     void notifyReset();
     bool recordMatches(qint64 id) const;
+    bool storedAssignments(const QList<QPair<QString, QVariant>>& values, QStringList* sets,
+                           QVariantList* params, QString* error);
+    qint64 rowOfId(qint64 id) const;
     // A statement from the connection's cache, reset when the use ends.
     class PreparedUse {
     public:

@@ -40,6 +40,7 @@ struct Call::State {
     std::function<void()> work;
     std::unique_ptr<QObject> context; // lives on the caller's thread
     QEventLoop* loop = nullptr;       // the caller's loop while it waits
+    std::function<void()> whenDone;   // called on the caller's thread at the end
     bool started = false;
     bool delivered = false; // set on the caller's thread after the work's notifications
     std::thread own;        // when the long-lived thread was taken
@@ -83,12 +84,19 @@ public:
     // Runs on the worker thread: the delivery mark is queued after everything the work
     // queued itself, so all of its notifications have arrived when the caller sees it.
     static void finish(const std::shared_ptr<Call::State>& call) {
+        if (!call->context)
+            return; // detached: nobody waits
         QMetaObject::invokeMethod(
             call->context.get(),
             [call] {
                 call->delivered = true;
                 if (call->loop)
                     call->loop->quit();
+                if (call->whenDone) {
+                    const std::function<void()> done = std::move(call->whenDone);
+                    call->whenDone = nullptr;
+                    done();
+                }
             },
             Qt::QueuedConnection);
     }
@@ -133,7 +141,7 @@ Call::~Call() {
     wait();
 }
 
-void Call::start() {
+void Call::start(std::function<void()> whenDone) {
     if (m_state->started)
         return;
     m_state->started = true;
@@ -141,8 +149,11 @@ void Call::start() {
         // Without an application there is no loop to keep turning: the work runs here.
         m_state->work();
         m_state->delivered = true;
+        if (whenDone)
+            whenDone();
         return;
     }
+    m_state->whenDone = std::move(whenDone);
     m_state->context = std::make_unique<QObject>();
     if (worker().post(m_state))
         return;
@@ -153,10 +164,15 @@ void Call::start() {
     });
 }
 
+bool Call::isDone() const {
+    return m_state->started && m_state->delivered;
+}
+
 void Call::wait() {
     State& s = *m_state;
     if (!s.started)
         return;
+    s.whenDone = nullptr; // the caller waits itself
     if (!s.delivered) {
         QEventLoop loop;
         s.loop = &loop;
@@ -169,6 +185,18 @@ void Call::wait() {
         worker().waitUntilDone(m_state.get());
     s.delivered = true; // a second wait returns at once
     s.context.reset();
+}
+
+void detach(std::function<void()> work) {
+    auto state = std::make_shared<Call::State>();
+    state->work = std::move(work);
+    state->started = true;
+    if (!QCoreApplication::instance()) {
+        state->work();
+        return;
+    }
+    if (!worker().post(state))
+        std::thread([state] { state->work(); }).detach();
 }
 
 void run(const std::function<void()>& work) {

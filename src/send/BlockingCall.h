@@ -19,6 +19,11 @@ void run(const std::function<void()>& work);
 // start() hands the work to the worker thread and returns at once, wait() keeps the
 // caller's event loop turning until the work has finished and everything it queued
 // for the caller has been delivered. Destroying a started call waits for it.
+//
+// A caller that must not wait at all (a state machine driven by its event loop) gives
+// start() a function that is called on the caller's thread once the work has finished
+// and its notifications have been delivered; wait() then returns without a loop of its
+// own, and isDone() tells whether that point has been reached.
 class Call {
 public:
     explicit Call(std::function<void()> work);
@@ -26,14 +31,19 @@ public:
     Call(const Call&) = delete;
     Call& operator=(const Call&) = delete;
 
-    void start();
+    void start(std::function<void()> whenDone = {});
     void wait();
+    bool isDone() const;
 
     struct State; // shared with the worker thread
 
 private:
     std::shared_ptr<State> m_state;
 };
+
+// Runs the work on a worker thread and returns at once; nobody waits for it (closing
+// a connection whose answer does not matter).
+void detach(std::function<void()> work);
 
 // Initialises libcurl once for the process; safe to call from any thread.
 void ensureCurl();

@@ -2,88 +2,20 @@
 
 #include "common/Messages.h"
 #include "common/TextFile.h"
-#include "compose/Merge.h"
-#include "compose/SalutationFormula.h"
 #include "database/AddressTable.h"
-#include "database/DatabaseDefinition.h"
-#include "database/DatabaseSession.h"
-#include "database/SqlFunctions.h"
-#include "hygiene/EmailAddress.h"
-#include "send/SendLog.h"
+#include "send/RunBookkeeping.h"
 #include "send/ServerSession.h"
 #include "send/SmtpMail.h"
 #include "settings/AccountSettings.h"
-#include "shell/ShellFlags.h"
-#include "shell/WorkingFolders.h"
 
-#include <QCoreApplication>
-#include <QDate>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
-#include <QTimer>
-#include <chrono>
 #include <cmath>
-#include <filesystem>
-#include <optional>
 
 namespace {
 
-// A record of the run, read from the view, merged, and perhaps its message begun.
-struct Pending {
-    bool loaded = false;
-    qint64 id = 0;
-    QString address;
-    bool valid = false;
-    TextMailMerge::Result merged;
-    bool begun = false; // its transfer started, held before its text
-};
-
-// Tells whether a file may have changed since the last look, by its size and
-// modification time. File times are coarse: a file written within the last second may
-// have been written again in the same tick, so it counts as changed.
-class TemplateWatch {
-public:
-    explicit TemplateWatch(const QString& path) : m_path(QFile::encodeName(path).toStdString()) {}
-    bool changed() {
-        std::error_code e1, e2;
-        const auto size = std::filesystem::file_size(m_path, e1);
-        const auto time = std::filesystem::last_write_time(m_path, e2);
-        const bool settled =
-            std::filesystem::file_time_type::clock::now() - time > std::chrono::seconds(1);
-        const bool same = m_seen && !e1 && !e2 && settled && size == m_size && time == m_time;
-        m_seen = !e1 && !e2;
-        m_size = size;
-        m_time = time;
-        return !same;
-    }
-
-private:
-    std::string m_path;
-    bool m_seen = false;
-    std::uintmax_t m_size = 0;
-    std::filesystem::file_time_type m_time;
-};
-
-const QString kSelectedFilter = QStringLiteral("Selected='True'");
 const QString kPresetHost = QStringLiteral("Ihr SMTP Server");
-
-// Runs the action when the scope ends, whichever way it ends.
-class OnExit {
-public:
-    explicit OnExit(std::function<void()> action) : m_action(std::move(action)) {}
-    ~OnExit() {
-        if (m_action)
-            m_action();
-    }
-    OnExit(const OnExit&) = delete;
-    OnExit& operator=(const OnExit&) = delete;
-
-private:
-    std::function<void()> m_action;
-};
 
 QString percentText(qint64 count, qint64 marked) {
     const double percent = marked > 0 ? double(count) / double(marked) * 100.0 : 0.0;
@@ -98,17 +30,20 @@ int barValue(qint64 count, qint64 marked) {
 
 } // namespace
 
-struct SendRun::Private {
-    SendLog transactionLog;
-    SendLog sentLog;
-};
+SendRun::SendRun(const Context& context, SmtpMail& mail, Messages& messages, QObject* parent)
+    : QObject(parent), m_context(context), m_mail(mail), m_messages(messages) {
+    m_pause.setSingleShot(true);
+    connect(&m_pause, &QTimer::timeout, this, &SendRun::nextRecord);
+    connect(&m_mail, &SmtpMail::transferEnded, this, &SendRun::transferEnded);
+}
 
-SendRun::SendRun(const WorkingFolders& folders, const ShellFlags& flags, DatabaseSession& session,
-                 SmtpMail& mail, Messages& messages)
-    : m_folders(folders), m_flags(flags), m_session(session), m_mail(mail), m_messages(messages),
-      d(std::make_unique<Private>()) {}
-
-SendRun::~SendRun() = default;
+SendRun::~SendRun() {
+    // Only a run that is thrown away in the middle has a transfer left.
+    if (m_mail.isTransferring()) {
+        m_mail.Abort();
+        m_mail.EndMail();
+    }
+}
 
 // ---- rules ----
 
@@ -125,8 +60,8 @@ SendRun::Progress SendRun::computeProgress(qint64 sent, qint64 invalid, qint64 m
     p.totalText =
         QString::number(sent + invalid) + QStringLiteral(" von ") + QString::number(marked);
     p.totalBar = barValue(sent + invalid, marked);
-    // The percentage of the valid addresses counts the message under way.
-    p.validText = percentText(sent + 1, marked) + QStringLiteral("% (") + QString::number(sent) +
+    // The percentage shows what the bar shows: sent of marked.
+    p.validText = percentText(sent, marked) + QStringLiteral("% (") + QString::number(sent) +
                   QStringLiteral(" Stück)");
     p.validBar = barValue(sent, marked);
     p.invalidText = percentText(invalid, marked) + QStringLiteral("% (") +
@@ -211,430 +146,404 @@ void SendRun::resetDisplay() {
     m_sentList.clear();
     m_messageSizeKb = 0;
     m_tick = 0;
-    if (onDisplayReset)
-        onDisplayReset();
+    Q_EMIT displayReset();
 }
 
 void SendRun::emitProgress() {
-    if (onProgress)
-        onProgress(progress());
+    Q_EMIT progressChanged(progress());
 }
 
-bool SendRun::ignoring() const {
-    return inputs.ignoreConnectionProblems ||
-           (ignoreConnectionProblemsNow && ignoreConnectionProblemsNow());
-}
-
-// ---- stopping and pausing ----
-
-void SendRun::abort() {
-    m_sending = false;
-    m_mail.Abort();
-    if (m_pauseLoop)
-        m_pauseLoop->quit();
-}
-
-void SendRun::pause(int milliseconds) {
-    if (onPause)
-        onPause(milliseconds);
-    if (!m_sending || milliseconds <= 0)
-        return;
-    if (!QCoreApplication::instance()) {
-        // Without an event loop: short sleeps, so an abort from another hook is heard.
-        for (int waited = 0; waited < milliseconds && m_sending; waited += 50)
-            QThread::msleep(std::min(50, milliseconds - waited));
-        return;
-    }
-    // The window keeps painting and "Abbrechen" ends the wait at once.
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    m_pauseLoop = &loop;
-    timer.start(milliseconds);
-    loop.exec();
-    m_pauseLoop = nullptr;
-}
-
-// ---- the run ----
+// ---- starting ----
 
 bool SendRun::start() {
-    if (m_running)
+    if (m_stage != Stage::Idle)
         return false;
     // HTML runs come with the HTML mail; the composer offers text mails only until then.
     if (inputs.mail.mode != MailTemplate::Mode::Text)
         return false;
-    m_running = true;
-    OnExit running([this] { m_running = false; });
-
-    const WorkingFolders& f = m_folders;
-    d->transactionLog.setPath(f.programFolder + transactionLogName());
-    d->transactionLog.remove();
+    const Context& c = m_context;
+    m_stage = Stage::Connect;
+    m_result = Result();
+    m_current = Pending();
+    m_next = Pending();
+    m_logs.setPaths(c.programFolder + transactionLogName(), c.tempFolder + sentLogName(),
+                    c.transactionLog);
+    m_logs.removeTransactionLog();
     m_invalidList.clear();
 
-    if (inputs.senderCount > 1 && !m_messages.question(senderQuestion(inputs.senderEntry)))
-        return false;
-
-    if (!m_flags.firstSettingsDone) {
+    if (inputs.senderCount > 1 && !m_messages.question(senderQuestion(inputs.senderEntry))) {
+        endEarly(false, false);
+        return true;
+    }
+    if (!c.accountSetUp) {
         m_messages.information(
             QStringLiteral("Die Einstellungen für Ihr Mailkonto sind noch nicht durchgeführt "
                            "worden. Gehen Sie hierzu in den Menüpunkt \"Programm - Optionen\""));
-        if (onClosable)
-            onClosable();
-        if (onCloseWindow)
-            onCloseWindow();
-        return false;
+        endEarly(true, true);
+        return true;
     }
-
+    QString senderName;
+    splitSenderEntry(inputs.senderEntry, &m_senderAddress, &senderName);
     resetDisplay();
-    if (onTrafficTimer)
-        onTrafficTimer(true);
     m_sending = true;
-
-    const bool reachedLoop = textRun();
-
-    if (onTrafficTimer)
-        onTrafficTimer(false);
-    m_tick = 0;
-    m_invalidList.clear();
-    m_sending = false;
-    return reachedLoop;
-}
-
-bool SendRun::textRun() {
-    const WorkingFolders& f = m_folders;
     m_mail.Initialise();
-    if (onTrafficTimer)
-        onTrafficTimer(true);
 
-    // The template as it stands now: the run reads it back before every record.
-    MailTemplate mail = inputs.mail;
-    const QString runTemplate = f.systemTempFolder + runTemplateName();
-    QDir().mkpath(f.systemTempFolder);
-    QFile::remove(runTemplate);
-    QFile::remove(f.systemTempFolder + previewTemplateName());
-    QString error;
-    if (!writeMailTemplate(runTemplate, mail, &error)) {
-        m_messages.error(error);
-        return false;
-    }
-    QDir().mkpath(f.lettersFolder);
-    if (!writeMailTemplate(f.lettersFolder + lastMailName(), mail, &error))
-        m_messages.error(error); // only a copy for the user; the run does not need it
-    QDir().mkpath(f.tempFolder);
-    d->sentLog.setPath(f.tempFolder + sentLogName());
-    d->sentLog.remove();
-    const QString protocolFile = f.programFolder + protocolName();
-    QFile::remove(protocolFile);
-
+    // The checks that can end the run come before any file of the run is written.
+    const MailTemplate& mail = inputs.mail;
     if (mail.subject.trimmed().isEmpty()) {
         m_messages.information(
             QStringLiteral("Kein Betreff eingegeben! - E-Mail wird nicht versendet!"));
-        return false;
+        endEarly(false, false);
+        return true;
     }
-
-    AddressTable* table = m_session.currentTable();
-    if (!table) {
+    if (!c.table) {
         m_messages.information(QStringLiteral("Zuerst Datenbank öffnen!"));
-        return false;
+        endEarly(false, false);
+        return true;
     }
-    const MergeColumns columns = MergeColumns::forTable(*table);
-    const int mailColumn = FindMailColumn(table);
-    if (!columns.missingRequiredMessage().isEmpty() || mailColumn < 0) {
-        m_messages.error(columns.missingRequiredMessage());
-        return false;
+    const QString runTemplate = c.systemTempFolder + runTemplateName();
+    m_factory = std::make_unique<TextMessageFactory>(
+        *c.table, mail, runTemplate, c.programFolder,
+        TextMessageFactory::Sender{m_senderAddress, senderName, inputs.priority});
+    if (const QString problem = m_factory->problem(); !problem.isEmpty()) {
+        m_messages.error(problem);
+        endEarly(false, false);
+        return true;
     }
     // Without its attachment every message would fail and every address would be
     // booked invalid: the run does not start.
     if (!mail.attachment.isEmpty() && !QFileInfo(mail.attachment).isFile()) {
         m_messages.information(MailTemplateFile::missingAttachmentMessage(mail.attachment));
-        return false;
+        endEarly(false, false);
+        return true;
     }
 
-    if (onHidePlaceholderPanel)
-        onHidePlaceholderPanel();
-    if (onBusyCursor)
-        onBusyCursor(true);
-    if (!table->setFilter(kSelectedFilter, &error)) {
-        if (onBusyCursor)
-            onBusyCursor(false);
+    // The template as it stands now: the run reads it back before every record.
+    QDir().mkpath(c.systemTempFolder);
+    QFile::remove(runTemplate);
+    QFile::remove(c.systemTempFolder + previewTemplateName());
+    QString error;
+    if (!writeMailTemplate(runTemplate, mail, &error)) {
         m_messages.error(error);
-        return false;
+        endEarly(false, false);
+        return true;
     }
-    table->setFiltered(true);
-    // Every way out from here switches the filter off and resets the cursor.
-    OnExit filterOff([this, table] {
-        table->setFiltered(false);
-        table->setFilter(QString());
-        table->setDurableCommits(false);
-        if (onBusyCursor)
-            onBusyCursor(false);
-    });
-    const qint64 recordCount = table->recordCount();
+    QDir().mkpath(c.lettersFolder);
+    if (!writeMailTemplate(c.lettersFolder + lastMailName(), mail, &error))
+        m_messages.error(error); // only a copy for the user; the run does not need it
+    QDir().mkpath(c.tempFolder);
+    m_logs.removeSentLog();
+    QFile::remove(c.programFolder + protocolName());
 
-    ServerSession session(m_mail, m_messages);
-    session.makeClosable = [this] {
-        if (onClosable)
-            onClosable();
-    };
-    session.stopRun = [this] {
+    Q_EMIT preparing();
+    m_busy = true;
+    Q_EMIT busy(true);
+    if (!m_records.take(*c.table, &error)) {
+        m_messages.error(error);
+        endEarly(false, false);
+        return true;
+    }
+
+    m_session = std::make_unique<ServerSession>(m_mail, m_messages);
+    m_session->makeClosable = [this] { m_result.closable = true; };
+    m_session->stopRun = [this] {
         abort();
-        if (onClosable)
-            onClosable();
-        if (onCloseWindow)
-            onCloseWindow();
+        m_result.closable = true;
+        m_result.closeWindow = true;
     };
-    session.ignoreConnectionProblems = [this] { return ignoring(); };
-    session.showStatus = [this](const QString& text) {
-        if (onStatus)
-            onStatus(text);
-    };
-    session.transactionLogEnabled = m_flags.transactionLogEnabled;
-    if (!session.setUp(f.programFolder, m_session.definitionName()))
-        return false;
-    OnExit release([&session] { session.finishRun(); });
+    m_session->ignoreConnectionProblems = [this] { return ignoring(); };
+    m_session->showStatus = [this](const QString& text) { Q_EMIT statusChanged(text); };
+    m_session->transactionLogEnabled = c.transactionLog;
+    switch (m_session->beginSetUp(c.programFolder, c.definitionName,
+                                  [this](bool ok) { connected(ok); })) {
+    case ServerSession::Step::Ready:
+        connected(true);
+        break;
+    case ServerSession::Step::Failed:
+        connected(false);
+        break;
+    case ServerSession::Step::Waiting:
+        break;
+    }
+    return true;
+}
 
-    if (!mail.attachment.isEmpty())
-        m_mail.AddAttachment(mail.attachment);
-    table->first();
-    if (onProgressTimer)
-        onProgressTimer(true);
+void SendRun::endEarly(bool closable, bool closeWindow) {
+    if (m_session)
+        m_session->finishRun();
+    m_result.reachedLoop = false;
+    m_result.closable = m_result.closable || closable;
+    m_result.closeWindow = closeWindow;
+    if (m_busy)
+        Q_EMIT busy(false);
+    m_busy = false;
+    m_sending = false;
+    m_tick = 0;
+    m_invalidList.clear();
+    m_stage = Stage::Idle;
+    const Result result = m_result;
+    Q_EMIT finished(result);
+}
+
+// The connection set-up is over.
+void SendRun::connected(bool ok) {
+    if (!ok) {
+        endEarly(false, false);
+        return;
+    }
+    const Context& c = m_context;
+    if (!inputs.mail.attachment.isEmpty())
+        m_mail.AddAttachment(inputs.mail.attachment);
 
     // The server values once more, as they stand in the file now.
-    const AccountSettings fresh = Settings::readAccountSettingsPlain(session.settingsFile());
-    m_mail.LogFileName = protocolFile;
+    const AccountSettings fresh = Settings::readAccountSettingsPlain(m_session->settingsFile());
+    m_mail.LogFileName = c.programFolder + protocolName();
     m_mail.AuthMode = 0;
     m_mail.BodyFormat = 0;
     if (const auto port = fresh.smtpPortNumber())
         m_mail.ServerPort = *port;
     m_mail.ServerAddr = fresh.smtpHost.trimmed();
     m_mail.CodeSet = fresh.codeSetIndex;
-
     if (fresh.smtpHost == kPresetHost) {
         m_messages.information(QStringLiteral("Sie haben die Einstellungen noch nicht "
                                               "bearbeitet!\rBitte bearbeiten Sie diese im Menü "
                                               "unter Programm/Optionen!"));
-        if (onProgressTimer)
-            onProgressTimer(false);
-        if (onClosable)
-            onClosable();
-        if (onCloseWindow)
-            onCloseWindow();
-        return false;
+        endEarly(true, true);
+        return;
     }
+    m_delayMs = std::max(0, m_session->settings().delaySeconds) * millisecondsPerDelaySecond;
+    m_bookkeeping = std::make_unique<RunBookkeeping>(*c.table);
+    m_bookkeeping->begin();
+    m_result.reachedLoop = true;
+    Q_EMIT loopStarted();
+    m_stage = Stage::Prepare;
+    scheduleNext();
+}
 
-    QString senderAddress;
-    QString senderName;
-    splitSenderEntry(inputs.senderEntry, &senderAddress, &senderName);
-    SalutationFormula formula(f.programFolder + SalutationFormula::fileName());
-    MergeRecordReader reader(columns, &formula);
-    const int delayMs = std::max(0, session.settings().delaySeconds) * millisecondsPerDelaySecond;
-    const bool logOn = m_flags.transactionLogEnabled;
-    // Log lines are written at the start of the next record, after its message was let
-    // through: the file work stays out of the time in which that message waits for the
-    // booking before it. The order of the lines in each file is kept.
-    QList<std::pair<SendLog*, QString>> pendingLines;
-    auto writeLines = [&pendingLines] {
-        for (const auto& [log, line] : pendingLines)
-            log->append(line);
-        pendingLines.clear();
-    };
-    auto logLine = [&](const QString& line) {
-        if (logOn)
-            pendingLines.append({&d->transactionLog, line});
-    };
+// ---- the walk over the records ----
 
-    // The template as written at the start, merged with each record. The file is read
-    // again whenever it changes, and the prepared merge is reused while it reads the same.
-    std::optional<TextMailMerge> merge;
-    QStringList mergeLines;
-    TemplateWatch templateWatch(runTemplate);
-    auto currentMerge = [&]() -> const TextMailMerge& {
-        if (merge && !templateWatch.changed())
-            return *merge;
-        QStringList lines;
-        if (!TextFile::readLines(runTemplate, &lines))
-            lines = MailTemplateFile::toLines(mail);
-        if (!merge || lines != mergeLines) {
-            MailTemplate current = mail;
-            MailTemplateFile::fromLines(lines, current);
-            merge.emplace(current.subject, current.bodyLines, columns);
-            mergeLines = lines;
-        }
-        return *merge;
-    };
-    const int invalidColumn = table->fieldIndex(QStringLiteral("Invalid"));
-    // One record of the view, read and merged without moving the cursor.
-    auto readRecord = [&](qint64 row) {
-        Pending r;
-        const QVariantList values = table->rowValues(row);
-        r.id = table->idAt(row);
-        r.address =
-            SqlFunctions::displayText(values.value(mailColumn), table->fieldType(mailColumn))
-                .trimmed();
-        const QVariant invalid = values.value(invalidColumn);
-        r.valid = IsValidEmailAddress(r.address) &&
-                  !(invalid.isValid() && !invalid.isNull() && invalid.toLongLong() != 0);
-        r.merged = currentMerge().merge(reader.read([&](int column) {
-            return SqlFunctions::displayText(values.value(column), table->fieldType(column));
-        }));
-        return r;
-    };
-    auto setMessage = [&](const Pending& r) {
-        m_mail.ClearRecipients();
-        m_mail.FromAddr = senderAddress;
-        m_mail.From = senderName;
-        m_mail.Priority = inputs.priority == 1 || inputs.priority == 5 ? inputs.priority : 3;
-        m_mail.Subject =
-            r.merged.subject.isEmpty() ? QStringLiteral("Kein Betreff") : r.merged.subject;
-        m_mail.AddRecipient(r.address, r.address, 0);
-        QString body;
-        for (const QString& line : r.merged.lines) {
-            body += line;
-            body += QStringLiteral("\r\n");
-        }
-        m_mail.BodyText = body;
-        m_mail.XMailer = QStringLiteral("XMailer");
-        m_mail.PrepareMail(); // built now; a failure is reported when it is begun
-    };
-    // A message begun ahead whose record is not booked after all never ends on the server.
-    auto giveUp = [&](Pending& r) {
-        if (r.begun)
-            session.abandon();
-        r.begun = false;
-    };
+// Each record starts on a fresh turn of the event loop: input and painting come in
+// between, and a long row of unusable addresses does not deepen the stack.
+void SendRun::scheduleNext() {
+    m_stage = Stage::Prepare;
+    QMetaObject::invokeMethod(this, &SendRun::nextRecord, Qt::QueuedConnection);
+}
 
-    // Each record's bookkeeping reaches the disk before the next message is complete:
-    // without a pause the next message is begun as soon as the server has accepted one
-    // and gets as far as its DATA command while the record is booked, then its text is
-    // let through. Every booked record has left exactly one message, and a run that dies
-    // leaves at most the one message in flight unbooked.
-    table->setDurableCommits(true);
-    Pending next;
-    for (qint64 pass = 0; pass < recordCount; ++pass) {
-        if (table->recordCount() == 0)
-            break; // records unmarked elsewhere meanwhile
-        if (table->eof())
-            table->first();
-        bool success = true;
-        bool accepted = false; // the server took this record's message
-        Pending current = std::move(next);
-        next = Pending();
-        if (!current.loaded || current.id != table->currentId()) {
-            giveUp(current);
-            current = readRecord(table->recNo());
-            current.loaded = true;
-        } else if (current.begun) {
-            session.release(true);
-        }
-        writeLines();
-        const QString& address = current.address;
-        const bool valid = current.valid;
-        if (onMessage)
-            onMessage(current.merged.subject, current.merged.lines);
-        m_messageSizeKb = textMessageSizeKb(current.merged.lines);
-        QCoreApplication::processEvents(); // "Abbrechen" is heard here
+void SendRun::nextRecord() {
+    if (m_stage != Stage::Prepare && m_stage != Stage::Pause)
+        return;
+    m_stage = Stage::Prepare;
+    if (!m_sending) {
+        finishRun(); // stopped during the pause
+        return;
+    }
+    qint64 id = 0;
+    QVariantList values;
+    const bool more = m_records.peek(&id, &values);
+    // A message begun ahead for a record that is no longer next (unmarked meanwhile) is
+    // given up, and its transfer ends before the next one begins.
+    if (m_next.begun && (!more || id != m_next.message.id)) {
+        giveUpAhead();
+        drainThen(!more);
+        return;
+    }
+    if (!more) {
+        finishRun();
+        return;
+    }
+    m_records.next(&id, &values);
+    if (m_next.loaded && m_next.message.id == id) {
+        m_current = std::move(m_next);
+    } else {
+        m_current = Pending();
+        m_current.message = m_factory->build(id, values);
+        m_current.loaded = true;
+    }
+    m_next = Pending();
+    if (m_current.begun)
+        m_session->release(true);
+    m_logs.flush();
+    const MessageFactory::Message& m = m_current.message;
+    m_messageSizeKb = m.sizeKb;
+    Q_EMIT messageMerged(m.subject, m.lines); // "Abbrechen" may come here
 
-        logLine(QStringLiteral("--- START MAIL --- From: ") + senderAddress +
-                QStringLiteral("  To: ") + address);
-        const bool transferring = valid && (current.begun || m_sending);
-        if (transferring && !current.begun) {
-            setMessage(current);
-            session.begin(false);
-        }
-        // While the message travels, the next record is read and its message built.
-        if (transferring && delayMs == 0 && pass + 1 < recordCount &&
-            table->recNo() + 1 < table->recordCount()) {
-            next = readRecord(table->recNo() + 1);
-            next.loaded = true;
-            if (next.valid)
-                setMessage(next);
-        }
-        if (transferring) {
-            const ServerSession::Outcome outcome = session.finish(ServerSession::RunKind::Text);
-            if (outcome.stopRun)
-                break; // no end lines and no bookkeeping for this record
-            accepted = outcome.sent;
-            if (!outcome.sent && !outcome.aborted) {
-                success = false;
-                logLine(outcome.error);
-            }
-            if (outcome.sent && m_sending && next.valid) {
-                session.begin(true);
-                next.begun = true;
-            }
-        }
-        logLine(QStringLiteral("--- END MAIL ---"));
-        logLine(QStringLiteral(" "));
+    m_logs.transaction(QStringLiteral("--- START MAIL --- From: ") + m_senderAddress +
+                       QStringLiteral("  To: ") + m.address);
+    m_success = true;
+    m_accepted = false;
+    const bool transferring = m.valid && (m_current.begun || m_sending);
+    if (!transferring) {
+        book();
+        return;
+    }
+    if (!m_current.begun) {
+        m_factory->apply(m, m_mail);
+        m_session->begin(false);
+    }
+    m_stage = Stage::Transfer;
+    prepareAhead();
+    if (!m_session->begunTransfer())
+        transferEnded(); // it could not even begin: the outcome is known now
+}
 
-        // Bookkeeping. A stop keeps the record marked unless its message arrived all
-        // the same (the stop came while the server's answer was on the way): that one is
-        // booked as sent, or sending again would deliver it twice.
-        if (success && valid && !m_sending && !accepted) {
-            giveUp(next);
-            break; // stopped: the record stays marked
+// While a message travels (and no pause follows), the next record is read and its
+// message built.
+void SendRun::prepareAhead() {
+    if (m_delayMs != 0)
+        return;
+    qint64 id = 0;
+    QVariantList values;
+    if (!m_records.peek(&id, &values))
+        return;
+    m_next.message = m_factory->build(id, values);
+    m_next.loaded = true;
+    if (m_next.message.valid)
+        m_factory->apply(m_next.message, m_mail);
+}
+
+void SendRun::transferEnded() {
+    if (m_stage == Stage::Drain) {
+        if (!m_mail.transferDone())
+            return;
+        m_mail.EndMail();
+        if (m_finishAfterDrain)
+            finishRun();
+        else
+            scheduleNext();
+        return;
+    }
+    if (m_stage != Stage::Transfer || (m_session->begunTransfer() && !m_mail.transferDone()))
+        return;
+    m_stage = Stage::Book;
+    const ServerSession::Outcome outcome = m_session->finish(ServerSession::RunKind::Text);
+    if (outcome.stopRun) {
+        finishRun(); // no end lines and no bookkeeping for this record
+        return;
+    }
+    m_accepted = outcome.sent;
+    if (!outcome.sent && !outcome.aborted) {
+        m_success = false;
+        m_logs.transaction(outcome.error);
+    }
+    if (outcome.sent && m_sending && m_next.loaded && m_next.message.valid) {
+        m_session->begin(true);
+        m_next.begun = true;
+    }
+    book();
+}
+
+void SendRun::book() {
+    m_stage = Stage::Book;
+    m_logs.transaction(QStringLiteral("--- END MAIL ---"));
+    m_logs.transaction(QStringLiteral(" "));
+    const MessageFactory::Message& m = m_current.message;
+    // A stop keeps the record marked unless its message arrived all the same (the stop
+    // came while the server's answer was on the way): that one is booked as sent, or
+    // sending again would deliver it twice.
+    if (m_success && m.valid && !m_sending && !m_accepted) {
+        finishRun();
+        return;
+    }
+    QString error;
+    bool written = false;
+    if (m_success && m.valid) {
+        written = m_bookkeeping->bookSent(m.id, &error);
+        if (written) {
+            m_sentList.append(QStringLiteral("TO: ") + m.address);
+            m_logs.sent(m.address);
+            Q_EMIT recordSent(m_sentList.last());
         }
-        table->edit();
-        bool written = true;
-        if (success && valid) {
-            m_sentList.append(QStringLiteral("TO: ") + address);
-            if (onSent)
-                onSent(m_sentList.last());
-            pendingLines.append({&d->sentLog, address});
-            written = table->setBool(QStringLiteral("Selected"), false) &&
-                      table->setBool(QStringLiteral("Invalid"), false) &&
-                      table->setDate(QStringLiteral("LetztesMail"), QDate::currentDate());
-        } else {
-            m_invalidList.append(table->asString(QStringLiteral("ID")) + QStringLiteral(": ") +
-                                 table->asString(mailColumn));
-            written = table->setBool(QStringLiteral("Selected"), false) &&
-                      table->setString(QStringLiteral("LetztesMail"), QString()) &&
-                      table->setBool(QStringLiteral("Invalid"), true);
-        }
-        QString postError;
-        if (!written || !table->post(&postError)) {
-            // The record would stay marked and current: sending on would reach it again.
-            table->cancel();
-            giveUp(next);
-            m_sending = false;
-            m_messages.error(QStringLiteral("Der Versand wird abgebrochen, weil der Datensatz "
-                                            "nicht gespeichert werden kann: ") +
-                             postError);
-            break;
-        }
-        emitProgress();
-        if (!m_sending) {
-            giveUp(next);
-            break;
-        }
-        if (pass + 1 < recordCount)
-            pause(delayMs);
-        if (!m_sending) {
-            giveUp(next);
-            break; // stopped during the pause
+    } else {
+        written = m_bookkeeping->bookFailed(m.id, &error);
+        if (written) {
+            m_invalidList.append(m.invalidEntry);
+            Q_EMIT recordFailed(m.invalidEntry);
         }
     }
-    giveUp(next);
-    writeLines();
-
-    if (onProgressTimer)
-        onProgressTimer(false);
+    if (!written) {
+        // The record would stay marked: sending on would reach it again.
+        m_sending = false;
+        m_messages.error(QStringLiteral("Der Versand wird abgebrochen, weil der Datensatz "
+                                        "nicht gespeichert werden kann: ") +
+                         error);
+        finishRun();
+        return;
+    }
     emitProgress();
-    // End of the run: filter off, connection closed (by the guards above), then the
-    // window's part.
-    session.finishRun();
-    table->setDurableCommits(false);
-    table->setFiltered(false);
-    table->setFilter(QString());
-    if (onTrafficTimer)
-        onTrafficTimer(false);
-    if (onBusyCursor)
-        onBusyCursor(false);
-    if (onClosable)
-        onClosable();
-    if (!m_invalidList.isEmpty() && onInvalidList)
-        onInvalidList(m_invalidList);
-    if (onCloseWindow)
-        onCloseWindow();
-    return true;
+    afterBooking();
+}
+
+void SendRun::afterBooking() {
+    if (!m_sending) {
+        finishRun();
+        return;
+    }
+    qint64 id = 0;
+    QVariantList values;
+    if (!m_records.peek(&id, &values)) {
+        scheduleNext(); // finds nothing and ends the run
+        return;
+    }
+    m_stage = Stage::Pause;
+    Q_EMIT pauseStarted(m_delayMs);
+    if (!m_sending) {
+        finishRun(); // stopped as the pause began
+        return;
+    }
+    if (m_delayMs > 0)
+        m_pause.start(m_delayMs); // the window keeps working meanwhile
+    else
+        scheduleNext();
+}
+
+void SendRun::abort() {
+    m_sending = false;
+    m_mail.Abort();
+    if (m_stage == Stage::Pause && m_pause.isActive()) {
+        m_pause.stop();
+        scheduleNext(); // ends the run on the next turn
+    }
+}
+
+// A message begun ahead whose record is not booked after all never ends on the server.
+void SendRun::giveUpAhead() {
+    if (m_next.begun)
+        m_session->giveUp();
+    m_next = Pending();
+}
+
+void SendRun::drainThen(bool finishAfterwards) {
+    m_finishAfterDrain = finishAfterwards;
+    m_stage = Stage::Drain;
+    if (!m_mail.isTransferring() || m_mail.transferDone())
+        QMetaObject::invokeMethod(this, &SendRun::transferEnded, Qt::QueuedConnection);
+}
+
+// End of the run (also after a stop): logs written, connection closed, the window told.
+void SendRun::finishRun() {
+    giveUpAhead();
+    if (m_mail.isTransferring()) {
+        drainThen(true);
+        return;
+    }
+    m_logs.flush();
+    emitProgress();
+    m_session->finishRun();
+    if (m_bookkeeping)
+        m_bookkeeping->end();
+    m_result.reachedLoop = true;
+    m_result.closable = true;
+    m_result.closeWindow = true;
+    m_result.sentList = m_sentList;
+    m_result.invalidList = m_invalidList;
+    m_result.progress = progress();
+    if (m_busy)
+        Q_EMIT busy(false);
+    m_busy = false;
+    m_sending = false;
+    m_tick = 0;
+    m_invalidList.clear();
+    m_stage = Stage::Idle;
+    const Result result = m_result;
+    Q_EMIT finished(result);
 }

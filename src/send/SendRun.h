@@ -1,40 +1,56 @@
 #pragma once
 #include "compose/MailTemplate.h"
+#include "send/MarkedRecords.h"
+#include "send/MessageFactory.h"
+#include "send/RunLogs.h"
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
-#include <functional>
+#include <QTimer>
 #include <memory>
 
-class DatabaseSession;
-struct ShellFlags;
-struct WorkingFolders;
+class AddressTable;
 class Messages;
+class RunBookkeeping;
+class ServerSession;
 class SmtpMail;
-class QEventLoop;
 
 // One execution of "Senden": the serial e-mail goes to every marked record of the
 // open table, one merged message per record, with a pause between messages, live
 // progress, per-record bookkeeping and the send logs.
 //
-// The run is synchronous for its caller (the composer's "Senden" handler) but never
-// freezes the window: a transfer runs on a worker thread while the caller's event
-// loop turns, the pause is a local event loop, and pending input is processed once per
-// record. The table is touched only on the calling thread. Each record's bookkeeping
-// is committed durably before the next message can be complete (without a pause the
-// next message is begun meanwhile and held before its text), so a run that is
-// stopped, or whose process dies, is resumed by sending again: only still-marked
-// records are sent.
+// The run is a state machine driven by the event loop: start() makes the early checks
+// and returns; the connection set-up (with its POP3 login), each transfer and each pause
+// end with a signal or a timer, and the run takes its next step then. No step waits in
+// a loop of its own, so the window keeps painting and "Abbrechen" (abort()) takes
+// effect within a second. The records are a snapshot of the marked ids, read and
+// booked by id: the table's cursor and filter belong to the grid and are never moved.
 //
-// Use from the composer:
-//   SendRun run(folders, flags, session, mail, messages);
-//   run.inputs = {...};                  // read from the window when "Senden" is clicked
-//   run.onProgress = ...; ...            // hooks, each may be left empty
-//   run.start();                         // returns when the run is over
-//   "Abbrechen" during the run: run.abort(), then make the window closable and close it.
-// A progress timer (500 ms) may call progress(), a traffic timer (1 s) trafficTick().
-class SendRun {
+// Each record's bookkeeping reaches the disk before the next message can be complete:
+// without a pause the next message is begun as soon as the server has accepted one and
+// gets as far as its DATA command while the record is booked, then its text is let
+// through. Every booked record has left exactly one message, and a run that dies leaves
+// at most the one message in flight unbooked; sending again reaches only still-marked
+// records.
+//
+// The window observes the signals; finished() comes once for every accepted start,
+// also when an early check ends the run (then perhaps before start() returns).
+class SendRun : public QObject {
+    Q_OBJECT
 public:
+    // The pieces of the program's state the run works with.
+    struct Context {
+        AddressTable* table = nullptr; // the open table; nullptr when none is open
+        QString definitionName;        // of the open database ("Database.ini" ...)
+        QString programFolder;         // each folder ends with "/"
+        QString tempFolder;
+        QString systemTempFolder;
+        QString lettersFolder;
+        bool accountSetUp = false;   // the account settings were saved once
+        bool transactionLog = false; // "Transaction.log während des Mailversandes"
+    };
+
     // What the composer holds when the run starts.
     struct Inputs {
         MailTemplate mail;   // mode, subject, body lines, attachment, template path
@@ -52,7 +68,7 @@ public:
         qint64 invalid = 0;
         qint64 marked = 0;
         QString totalText;   // TotalLabel: "3 von 4"
-        QString validText;   // eMailsLabel: "50.00% (1 Stück)"
+        QString validText;   // eMailsLabel: "25.00% (1 Stück)"
         QString invalidText; // InvalidMailsLabel: "25.00% (1 Stück)"
         int totalBar = 0;    // ProgressBar3, 0..100
         int validBar = 0;    // ProgressBar1
@@ -64,44 +80,33 @@ public:
         int value = 0; // KB; a message above 100 KB is shown as 350
     };
 
-    SendRun(const WorkingFolders& folders, const ShellFlags& flags, DatabaseSession& session,
-            SmtpMail& mail, Messages& messages);
-    ~SendRun();
-    SendRun(const SendRun&) = delete;
-    SendRun& operator=(const SendRun&) = delete;
+    struct Result {
+        bool reachedLoop = false; // false when an early check ended the run
+        bool closable = false;    // the composer may be closed now
+        bool closeWindow = false; // the composer closes itself
+        QStringList sentList;     // "TO: " + address
+        QStringList invalidList;  // "ID: Mail"; shown after the run when not empty
+        Progress progress;
+    };
+
+    SendRun(const Context& context, SmtpMail& mail, Messages& messages, QObject* parent = nullptr);
+    ~SendRun() override;
 
     Inputs inputs;
-
-    // Read live during the run: either ignore box ("IngoreConnecProb2" can be ticked
-    // while the run goes on). Combined with inputs.ignoreConnectionProblems.
-    std::function<bool()> ignoreConnectionProblemsNow;
-
     // Length of one second of the account's delay; tests shorten it.
     int millisecondsPerDelaySecond = 1000;
 
-    // Hooks to the window.
-    std::function<void()> onDisplayReset;            // labels "0", bars 0, chart one point 0
-    std::function<void(const Progress&)> onProgress; // after each record
-    std::function<void(const QString&)> onSent;      // "TO: " + address for ListBox1
-    std::function<void(const QString& subject, const QStringList& lines)> onMessage; // merged
-    std::function<void(const QString&)> onStatus; // "Connected", "Disconnected", "Sending"
-    std::function<void()> onHidePlaceholderPanel;
-    std::function<void(bool)> onBusyCursor;                // wait cursor on / reset
-    std::function<void(bool)> onTrafficTimer;              // traffic timer on / off
-    std::function<void(bool)> onProgressTimer;             // progress timer on / off
-    std::function<void()> onClosable;                      // the window may now be closed
-    std::function<void()> onCloseWindow;                   // the window closes itself
-    std::function<void(const QStringList&)> onInvalidList; // show TErrorMailForm (modal)
-    std::function<void(int milliseconds)> onPause;         // a pause between two messages begins
+    // The run display's ignore box ("IngoreConnecProb2"), which can be ticked while the
+    // run goes on; combined with inputs.ignoreConnectionProblems.
+    void setIgnoreConnectionProblems(bool on) { m_ignoreNow = on; }
 
-    // "Starting a run" and the run itself. False when the run ended at an early check
-    // (question answered No, no subject, connection set-up failed ...); true when it
-    // reached its loop. Refused (false) while a run is going on.
+    // "Senden": false when refused (a run is going on, or the mode has no run yet);
+    // otherwise finished() follows.
     bool start();
-    // "Abbrechen": clears the sending flag, ends a transfer in flight and a pause at once.
+    // "Abbrechen": clears the sending flag, ends a transfer in flight and a pause.
     void abort();
 
-    bool isRunning() const { return m_running; }
+    bool isRunning() const { return m_stage != Stage::Idle; }
     bool isSending() const { return m_sending; }
 
     // The display now; a progress timer may call it.
@@ -133,26 +138,66 @@ public:
     static QString previewTemplateName(); // "Preview.mail" (SystemTempFolder)
     static QString lastMailName();        // "_Zuletzt versande Email.mail" (LettersFolder)
 
-private:
-    struct Private;
-    bool textRun();
-    void resetDisplay();
-    void pause(int milliseconds);
-    void emitProgress();
-    bool ignoring() const;
+Q_SIGNALS:
+    void displayReset(); // labels "0", bars 0, chart one point 0, lists empty
+    void busy(bool on);  // wait cursor on / reset
+    void preparing();    // the run leaves the composer's editing: placeholder panel hidden
+    void loopStarted();  // the records are walked now: progress timer on
+    void messageMerged(const QString& subject, const QStringList& lines);
+    void recordSent(const QString& entry);   // "TO: " + address, after its booking
+    void recordFailed(const QString& entry); // "ID: Mail", after its booking
+    void progressChanged(const SendRun::Progress& progress);
+    void statusChanged(const QString& text); // "Connected", "Disconnected", "Sending"
+    void pauseStarted(int milliseconds);     // between two records
+    void finished(const SendRun::Result& result);
 
-    const WorkingFolders& m_folders;
-    const ShellFlags& m_flags;
-    DatabaseSession& m_session;
+private:
+    enum class Stage { Idle, Connect, Prepare, Transfer, Book, Pause, Drain };
+    struct Pending {
+        bool loaded = false;
+        bool begun = false; // its transfer started, held before its text
+        MessageFactory::Message message;
+    };
+
+    bool ignoring() const { return inputs.ignoreConnectionProblems || m_ignoreNow; }
+    void resetDisplay();
+    void emitProgress();
+    void endEarly(bool closable, bool closeWindow);
+    void connected(bool ok);
+    void scheduleNext();
+    void nextRecord();
+    void prepareAhead();
+    void transferEnded();
+    void book();
+    void afterBooking();
+    void giveUpAhead();
+    void finishRun();
+    void drainThen(bool finishAfterwards);
+
+    Context m_context;
     SmtpMail& m_mail;
     Messages& m_messages;
-    std::unique_ptr<Private> d;
+    std::unique_ptr<ServerSession> m_session;
+    std::unique_ptr<MessageFactory> m_factory;
+    std::unique_ptr<RunBookkeeping> m_bookkeeping;
+    MarkedRecords m_records;
+    RunLogs m_logs;
+    QTimer m_pause;
 
-    bool m_running = false;
+    Stage m_stage = Stage::Idle;
     bool m_sending = false;
+    bool m_ignoreNow = false;
+    bool m_busy = false;
+    bool m_finishAfterDrain = true;
+    Result m_result;
+    QString m_senderAddress;
+    Pending m_current;
+    Pending m_next;
+    bool m_success = true;
+    bool m_accepted = false;
+    int m_delayMs = 0;
     QStringList m_sentList;
     QStringList m_invalidList;
     int m_messageSizeKb = 0;
     int m_tick = 0;
-    QEventLoop* m_pauseLoop = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "common/IniFile.h"
 #include "common/Messages.h"
+#include "send/BlockingCall.h"
 #include "send/Pop3Login.h"
 
 #include <QFileInfo>
@@ -12,11 +13,11 @@ const QString kIgnoreHint =
     QStringLiteral("(Falls Sie diese Meldungen nicht mehr wünschen, setzen Sie den Haken "
                    "\"Verbindungsprobleme ignorieren\"");
 
-QString conversionError(const QString& text) {
+} // namespace
+
+QString ServerSession::conversionError(const QString& text) {
     return QStringLiteral("\"") + text + QStringLiteral("\" ist kein gültiger ganzzahliger Wert.");
 }
-
-} // namespace
 
 ServerSession::ServerSession(SmtpMail& mail, Messages& messages)
     : m_mail(mail), m_messages(messages) {
@@ -43,10 +44,8 @@ ServerSession::ServerSession(SmtpMail& mail, Messages& messages)
 
 ServerSession::~ServerSession() = default;
 
-bool ServerSession::isConnectionProblem(const QString& errorText) {
-    const QString upper = errorText.toUpper();
-    return upper.contains(QStringLiteral("ERROR WITH CONNECTING SERVER")) ||
-           upper.contains(QStringLiteral("MUST BE AUTHENTICATED"));
+bool ServerSession::isConnectionProblem(int errorCode) {
+    return errorCode == SmtpMail::ConnectionError || errorCode == SmtpMail::AuthenticationRequired;
 }
 
 QString ServerSession::stopMessage(const QString& errorText) {
@@ -55,7 +54,12 @@ QString ServerSession::stopMessage(const QString& errorText) {
            errorText;
 }
 
-QString ServerSession::continueQuestion(const QString& errorText) {
+QString ServerSession::continueQuestion(const QString& errorText, int errorCode) {
+    // A server that never answered reported nothing: the text says what happened.
+    if (errorCode == SmtpMail::ConnectionError)
+        return QStringLiteral("Fehler in Ihrer Verbindung! ") + errorText +
+               QStringLiteral("\r\rMöchten Sie den Versand abbrechen?\r\r") + kIgnoreHint +
+               QStringLiteral(")");
     return QStringLiteral("Fehler in Ihrer Verbindung! Ihr SMTP-Server meldet folgenden Fehler: ") +
            errorText + QStringLiteral("\r\r") +
            QStringLiteral("! Möchten Sie den Versand abbrechen?") + QStringLiteral("\r\r") +
@@ -85,27 +89,30 @@ bool ServerSession::popLogin(const AccountSettings& settings, const QString& caF
     return ok;
 }
 
-bool ServerSession::setUp(const QString& programFolder, const QString& definitionName) {
+bool ServerSession::readSettings(const QString& programFolder, const QString& definitionName) {
     m_mail.Initialise();
     m_settingsFile = SettingsFiles::chooseSettingsFile(programFolder, definitionName);
     // Reports a missing Quillon.ini and every missing section or key.
     m_settings = Settings::loadAccountSettings(programFolder, definitionName, m_messages);
+    if (!QFileInfo::exists(m_settingsFile)) {
+        if (makeClosable)
+            makeClosable();
+        return false;
+    }
+    m_caFile = IniFile(m_settingsFile).readString(QStringLiteral("SSL"), QStringLiteral("CAFile"));
+    return true;
+}
+
+// The component's part of the set-up; ok false when an earlier step failed (the steps
+// still run, as the messages of each are shown).
+bool ServerSession::configure(bool ok) {
     auto failed = [this] {
         if (makeClosable)
             makeClosable();
         return false;
     };
-    if (!QFileInfo::exists(m_settingsFile))
-        return failed();
-    m_caFile = IniFile(m_settingsFile).readString(QStringLiteral("SSL"), QStringLiteral("CAFile"));
-
-    bool ok = true;
-    if (m_settings.popBeforeSmtp && !popLogin(m_settings, m_caFile, m_messages)) {
-        if (makeClosable)
-            makeClosable();
-        ok = false;
-    }
-
+    if (!ok && makeClosable)
+        makeClosable();
     const auto port = m_settings.smtpPortNumber();
     if (!port) {
         m_messages.error(conversionError(m_settings.smtpPort));
@@ -130,6 +137,36 @@ bool ServerSession::setUp(const QString& programFolder, const QString& definitio
     return ok;
 }
 
+bool ServerSession::setUp(const QString& programFolder, const QString& definitionName) {
+    if (!readSettings(programFolder, definitionName))
+        return false;
+    const bool popOk = !m_settings.popBeforeSmtp || popLogin(m_settings, m_caFile, m_messages);
+    return configure(popOk);
+}
+
+ServerSession::Step ServerSession::beginSetUp(const QString& programFolder,
+                                              const QString& definitionName,
+                                              std::function<void(bool ok)> done) {
+    if (!readSettings(programFolder, definitionName))
+        return Step::Failed;
+    if (!m_settings.popBeforeSmtp)
+        return configure(true) ? Step::Ready : Step::Failed;
+    const auto port = m_settings.popPortNumber();
+    if (!port) {
+        m_messages.error(Pop3Login::failureMessage());
+        return configure(false) ? Step::Ready : Step::Failed;
+    }
+    // The call stays until the next set-up: it may not be destroyed from its own end.
+    m_popCall = Pop3Login::start({m_settings.popHost, *port, m_settings.popAccount,
+                                  m_settings.popPassword, m_settings.sslActive, m_caFile},
+                                 [this, done = std::move(done)](bool ok, const QString&) {
+                                     if (!ok)
+                                         m_messages.error(Pop3Login::failureMessage());
+                                     done(configure(ok));
+                                 });
+    return Step::Waiting;
+}
+
 ServerSession::Outcome ServerSession::send(RunKind kind) {
     begin(false);
     return finish(kind);
@@ -148,6 +185,12 @@ void ServerSession::begin(bool held) {
 
 void ServerSession::release(bool deliver) {
     m_mail.ReleaseMail(deliver);
+}
+
+void ServerSession::giveUp() {
+    if (m_beginResult == 0)
+        m_mail.ReleaseMail(false);
+    m_beginResult = 0;
 }
 
 void ServerSession::abandon() {
@@ -171,13 +214,18 @@ ServerSession::Outcome ServerSession::finish(RunKind kind) {
         outcome.aborted = true;
         return outcome;
     }
-    if (ignoring() || !isConnectionProblem(outcome.error))
+    if (result == SmtpMail::SessionRefused) {
+        m_messages.error(stopMessage(outcome.error));
+        outcome.stopRun = true;
+        return outcome;
+    }
+    if (ignoring() || !isConnectionProblem(result))
         return outcome;
     if (kind == RunKind::Html || m_settings.sslActive) {
         m_messages.error(stopMessage(outcome.error));
         outcome.stopRun = true;
     } else {
-        outcome.stopRun = m_messages.question(continueQuestion(outcome.error));
+        outcome.stopRun = m_messages.question(continueQuestion(outcome.error, result));
     }
     return outcome;
 }
@@ -185,72 +233,3 @@ ServerSession::Outcome ServerSession::finish(RunKind kind) {
 void ServerSession::finishRun() {
     m_mail.Release();
 }
-
-namespace ConnectionTest {
-
-QString addressProblem(const QString& text) {
-    if (text == QStringLiteral("Emailadresse eingeben"))
-        return QStringLiteral("Bitte geben Sie eine Emailadresse ein");
-    if (!text.contains(QChar('@')) || !text.contains(QChar('.')))
-        return QStringLiteral("Bitte geben Sie eine gültige Emailadresse ein");
-    return {};
-}
-
-bool sendTestMail(SmtpMail& mail, const QString& programFolder, const TestMail& values,
-                  Messages& messages) {
-    mail.Initialise();
-    if (!QFileInfo::exists(SettingsFiles::generalSettingsPath(programFolder)))
-        messages.error(Settings::missingGeneralFileMessage(programFolder));
-    const AccountSettings& a = values.account;
-
-    bool ok = true;
-    if (a.popBeforeSmtp && !ServerSession::popLogin(a, values.caFile, messages))
-        ok = false;
-
-    const auto port = a.smtpPortNumber();
-    if (ok && !port) {
-        messages.error(conversionError(a.smtpPort));
-        ok = false;
-    }
-    if (ok) {
-        mail.AuthMode = 0;
-        mail.ServerAddr = a.smtpHost.trimmed();
-        mail.ServerPort = *port;
-        if (a.authentication) {
-            mail.UserName = a.smtpUserName;
-            mail.Password = a.smtpPassword;
-        }
-        mail.CodeSet = a.codeSetIndex;
-        mail.CaFile = values.caFile;
-        mail.BodyFormat = 0;
-        mail.AddRecipient(values.testAddress, values.testAddress, 0);
-        mail.Subject = QStringLiteral("Quillon Test-E-Mail");
-        mail.BodyText = QStringLiteral(
-            "Dies ist eine Test-E-Mail versendet mit Quillon! Wenn Sie diese E-Mail erhalten "
-            "haben ist der Verbindungstest erfolgreich durchgeführt worden.");
-        mail.FromAddr = values.senderAddress;
-        mail.From = values.senderName;
-        mail.Priority = values.priority;
-        int result = 0;
-        if (a.sslActive) {
-            result = mail.SslInit();
-            if (result == 0) {
-                mail.SslStart();
-                result = mail.SendMail();
-            }
-        } else {
-            result = mail.SendMail();
-        }
-        ok = result == 0;
-        if (!ok)
-            mail.LogError(mail.LastErrorDescription());
-    }
-    mail.Release();
-    if (ok)
-        messages.information(QStringLiteral("Test-E-Mail wurde gesendet!"));
-    else
-        messages.error(QStringLiteral("Test-E-Mail konnte nicht gesendet werden!"));
-    return ok;
-}
-
-} // namespace ConnectionTest

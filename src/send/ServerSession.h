@@ -5,8 +5,12 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <memory>
 
 class Messages;
+namespace BlockingCall {
+class Call;
+}
 
 // The connection to the user's mail provider during a send run: reading the account
 // settings, the optional POP3 login before sending, handing server and login to the
@@ -34,6 +38,12 @@ public:
     // mailer identity to the component (which is initialised first). False when the run
     // must not start; every message has been shown then.
     bool setUp(const QString& programFolder, const QString& definitionName);
+    // The same for a caller that must not wait for the POP3 login: Ready or Failed when
+    // the set-up is over at once, Waiting when the login runs; done is then called with
+    // the set-up's result on the caller's thread.
+    enum class Step { Ready, Failed, Waiting };
+    Step beginSetUp(const QString& programFolder, const QString& definitionName,
+                    std::function<void(bool ok)> done);
     const AccountSettings& settings() const { return m_settings; }
     QString settingsFile() const { return m_settingsFile; }
     QString caFile() const { return m_caFile; }
@@ -45,9 +55,11 @@ public:
         QString error;        // LastErrorDescription of a failure
     };
     // Sends the message set on the component, with TLS when the settings say so, and
-    // answers a failure: an error that names a connection problem or a missing login
-    // stops an HTML run and a TLS text run with a message, and asks in a plain text run;
-    // any other failure lets the run go on. A ticked ignore box suppresses both.
+    // answers a failure by its error code: a connection problem or a missing login stops
+    // an HTML run and a TLS text run with a message, and asks in a plain text run; a
+    // ticked ignore box suppresses both. A refused session (greeting, sender, login step)
+    // always stops the run with a message: every further message would be refused the
+    // same way and its good address booked invalid. Any other failure lets the run go on.
     Outcome send(RunKind kind);
     // The same in steps (see SmtpMail::BeginMail): begin starts the transfer, held or
     // not; release lets a held message end or gives it up; finish waits for it and
@@ -57,22 +69,32 @@ public:
     Outcome finish(RunKind kind);
     // Gives up a begun message without a question: it is not delivered.
     void abandon();
+    // The same without waiting: a held message is let go undelivered; its transfer then
+    // ends on its own (the component's transferEnded).
+    void giveUp();
+    // Whether the last begin started a transfer.
+    bool begunTransfer() const { return m_beginResult == 0 && m_mail.isTransferring(); }
 
     // After a run: the connection is closed (and TLS forgotten).
     void finishRun();
 
-    // The texts of the classification.
-    static bool isConnectionProblem(const QString& errorText);
+    // The classification and its texts. The question names the server's report, or, when
+    // no connection could be made, says just that.
+    static bool isConnectionProblem(int errorCode);
     static QString stopMessage(const QString& errorText);
-    static QString continueQuestion(const QString& errorText);
+    static QString continueQuestion(const QString& errorText,
+                                    int errorCode = SmtpMail::AuthenticationRequired);
     static QString errorEventQuestion(const QString& errorText);
     static QString mailboxMissingMessage();
+    static QString conversionError(const QString& text); // a port that is no number
 
     // POP-before-SMTP with the given values; shows the failure message. True on success.
     static bool popLogin(const AccountSettings& settings, const QString& caFile,
                          Messages& messages);
 
 private:
+    bool readSettings(const QString& programFolder, const QString& definitionName);
+    bool configure(bool ok);
     bool ignoring() const { return ignoreConnectionProblems && ignoreConnectionProblems(); }
 
     SmtpMail& m_mail;
@@ -82,27 +104,5 @@ private:
     QString m_settingsFile;
     QString m_caFile;
     int m_beginResult = 0; // why the last begin started nothing
+    std::unique_ptr<BlockingCall::Call> m_popCall;
 };
-
-// The test mail of the connection test: sends one message to the address with the
-// values the options dialog shows (not those saved), then shows "Test-E-Mail wurde
-// gesendet!" or "Test-E-Mail konnte nicht gesendet werden!". True when it was sent.
-namespace ConnectionTest {
-
-struct TestMail {
-    AccountSettings account; // from the dialog's fields
-    QString caFile;
-    QString senderAddress;
-    QString senderName;
-    int priority = 3;
-    QString testAddress;
-};
-
-// The check of the address field: empty text when the address may be used, else the
-// message to show.
-QString addressProblem(const QString& text);
-
-bool sendTestMail(SmtpMail& mail, const QString& programFolder, const TestMail& values,
-                  Messages& messages);
-
-} // namespace ConnectionTest

@@ -5,7 +5,9 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QSysInfo>
 #include <QTemporaryFile>
+#include <QUrl>
 #include <curl/curl.h>
 
 namespace {
@@ -93,6 +95,36 @@ bool isConnectionFailure(CURLcode code) {
     }
 }
 
+// The server was never reached: no connection was made at all.
+bool neverConnected(CURLcode code) {
+    return code == CURLE_COULDNT_RESOLVE_HOST || code == CURLE_COULDNT_CONNECT ||
+           code == CURLE_OPERATION_TIMEDOUT;
+}
+
+QString serverText(const QString& host, int port) {
+    return QStringLiteral("SMTP-Server ") + MimeMessage::headerSafe(host) +
+           QStringLiteral(" (Port ") + QString::number(port) + QChar(')');
+}
+
+// A refusal concerns the session rather than the recipient when it answers the
+// greeting, the sender, the login or TLS (or comes before any command), or when a
+// recipient is answered with a protocol error: an enhanced status of class X.5 ("need
+// fully-qualified hostname" is 504 5.5.2), or, without one, a syntax or sequence error.
+bool isSessionRefusal(const QByteArray& command, const QByteArray& reply) {
+    if (command.isEmpty() || command == "EHLO" || command == "HELO" || command == "MAIL" ||
+        command == "AUTH" || command == "STARTTLS")
+        return true;
+    if (command != "RCPT")
+        return false;
+    const QList<QByteArray> words = reply.split(' ');
+    const QByteArray enhanced = words.value(1);
+    const QList<QByteArray> parts = enhanced.split('.');
+    if (parts.size() == 3 && (parts[0] == "4" || parts[0] == "5") && !parts[1].isEmpty())
+        return parts[1] == "5";
+    const int code = reply.left(3).toInt();
+    return code == 500 || code == 502 || code == 503 || code == 504;
+}
+
 // A server that wants TLS first answers 530 as well; that is no login matter.
 bool wantsTls(const QByteArray& reply) {
     return reply.toUpper().contains("TLS");
@@ -123,9 +155,11 @@ struct SmtpMail::Transfer {
     bool wasConnected = false; // the kept connection was open when the transfer began
     bool mayHold = false;      // its end waits for ReleaseMail
     bool inAuth = false;
-    bool connected = false;  // a new connection was made during this transfer
-    QByteArray lastReply;    // the last complete server reply
-    QByteArray pendingReply; // lines of a multi-line reply so far
+    bool connected = false;   // a new connection was made during this transfer
+    QByteArray command;       // the command the next reply answers (EHLO, MAIL, RCPT ...)
+    QByteArray failedCommand; // the command the last refusal answered
+    QByteArray lastReply;     // the last complete server reply
+    QByteArray pendingReply;  // lines of a multi-line reply so far
 
     ~Transfer() { curl_slist_free_all(recipients); }
 
@@ -144,8 +178,11 @@ struct SmtpMail::Transfer {
             // "250-..." continues a reply, "250 ..." ends it.
             if (line.size() < 4 || line[3] != '-') {
                 // A refusal is what the failure is about; the "221 Bye" after it is not.
-                if (pendingReply.left(3).toInt() >= 400 || lastReply.left(3).toInt() < 400)
+                if (pendingReply.left(3).toInt() >= 400 || lastReply.left(3).toInt() < 400) {
+                    if (pendingReply.left(3).toInt() >= 400)
+                        failedCommand = command;
                     lastReply = pendingReply;
+                }
                 pendingReply.clear();
                 if (!line.startsWith("334"))
                     inAuth = false;
@@ -160,6 +197,8 @@ struct SmtpMail::Transfer {
             line = line.trimmed();
             if (line.isEmpty())
                 continue;
+            if (!inAuth)
+                command = line.split(' ').value(0).toUpper();
             if (line.toUpper().startsWith("AUTH ")) {
                 const QList<QByteArray> words = line.split(' ');
                 protocolLine("C: AUTH " + words.value(1) + (words.size() > 2 ? " ****" : ""));
@@ -293,9 +332,10 @@ int SmtpMail::SslInit() {
     m_caBundleFile = std::make_unique<QTemporaryFile>();
     if (!BlockingCall::writeCaBundle(CaFile.trimmed(), m_caBundleFile.get())) {
         m_caBundleFile.reset();
-        fail(ConnectionError, QStringLiteral("Error with connecting server ") + ServerAddr +
-                                  QStringLiteral(": Die Zertifikatsdatei ") + CaFile +
-                                  QStringLiteral(" kann nicht gelesen werden"));
+        fail(ConnectionError, QStringLiteral("Die Zertifikatsdatei ") + CaFile +
+                                  QStringLiteral(" für den ") +
+                                  serverText(ServerAddr.trimmed(), ServerPort) +
+                                  QStringLiteral(" kann nicht gelesen werden."));
         return ConnectionError;
     }
     m_caBundle = m_caBundleFile->fileName();
@@ -308,8 +348,17 @@ void SmtpMail::SslStart() {
 }
 
 void SmtpMail::fail(int code, const QString& text) {
-    Q_UNUSED(code);
+    m_lastCode = code;
     m_lastError = text;
+}
+
+QString SmtpMail::greetingName() const {
+    const QString from = FromAddr.trimmed();
+    const qsizetype at = from.lastIndexOf(QChar('@'));
+    if (at >= 0 && from.indexOf(QChar('.'), at) > at + 1)
+        return from.mid(at + 1).toLower();
+    // Without a sender domain: the machine's name, fully qualified when it has one.
+    return QSysInfo::machineHostName();
 }
 
 void SmtpMail::writeProtocol(const QByteArray& lines) {
@@ -339,9 +388,16 @@ void SmtpMail::Release() {
 
 void SmtpMail::closeConnection() {
     if (m_curl) {
-        void* curl = m_curl;
+        // The QUIT goes out on the worker thread and nobody waits for its answer; the
+        // handle no longer reports to this object, which may be gone by then.
+        CURL* curl = handle(m_curl);
         m_curl = nullptr;
-        BlockingCall::run([curl] { curl_easy_cleanup(handle(curl)); });
+        curl_easy_setopt(curl, CURLOPT_VERBOSE, 0L);
+        curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, nullptr);
+        curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 1L);
+        curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, nullptr);
+        curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, 2L);
+        BlockingCall::detach([curl] { curl_easy_cleanup(curl); });
     }
     if (m_connected) {
         m_connected = false;
@@ -374,6 +430,7 @@ void SmtpMail::Initialise() {
     m_imported.clear();
     raw_Content.clear();
     m_lastError.clear();
+    m_lastCode = Ok;
     m_caBundle.clear();
     m_caBundleSource.clear();
     m_caBundleFile.reset();
@@ -419,11 +476,10 @@ int SmtpMail::PrepareMail() {
         return code;
     };
     const QString host = ServerAddr.trimmed();
-    const QString where = host + QChar(':') + QString::number(ServerPort);
     if (!isSafeHost(host) || ServerPort < 1 || ServerPort > 65535)
-        return refuse(ConnectionError, QStringLiteral("Error with connecting server ") +
-                                           MimeMessage::headerSafe(where) +
-                                           QStringLiteral(": Servername oder Port ist ungültig"));
+        return refuse(ConnectionError, QStringLiteral("Servername oder Port des ") +
+                                           serverText(host, ServerPort) +
+                                           QStringLiteral(" sind ungültig."));
     if (!MimeMessage::isUsableAddress(FromAddr.trimmed()))
         return refuse(MessageError, QStringLiteral("Die Absenderadresse \"") +
                                         MimeMessage::headerSafe(FromAddr) +
@@ -483,7 +539,7 @@ void SmtpMail::Abort() {
 
 int SmtpMail::BeginMail(bool held) {
     if (m_busy) {
-        m_lastError = QStringLiteral("Es wird bereits eine Nachricht gesendet.");
+        fail(Busy, QStringLiteral("Es wird bereits eine Nachricht gesendet."));
         return Busy;
     }
     m_aborted = false;
@@ -497,30 +553,33 @@ int SmtpMail::BeginMail(bool held) {
 
     // A changed server, login or TLS choice needs a connection of its own.
     const QString host = ServerAddr.trimmed();
-    const QString where = host + QChar(':') + QString::number(ServerPort);
     const bool implicitTls = m_ssl && ServerPort == ImplicitTlsPort;
+    const QString greeting = greetingName();
     const QString key = QStringList{host,
                                     QString::number(ServerPort),
                                     UserName,
                                     Password,
                                     m_ssl ? QStringLiteral("tls") : QString(),
-                                    m_caBundle}
+                                    m_caBundle,
+                                    greeting}
                             .join(QChar(0));
     if (m_curl && key != m_connectionKey)
         closeConnection();
     if (!m_curl) {
         m_curl = curl_easy_init();
         if (!m_curl) {
-            fail(ConnectionError, QStringLiteral("Error with connecting server ") + where +
-                                      QStringLiteral(": Die Verbindung kann nicht angelegt "
-                                                     "werden"));
+            fail(ConnectionError, QStringLiteral("Die Verbindung zum ") +
+                                      serverText(host, ServerPort) +
+                                      QStringLiteral(" kann nicht angelegt werden."));
             m_beginCode = ConnectionError;
             return m_beginCode;
         }
         m_connectionKey = key;
         CURL* c = handle(m_curl);
+        // libcurl greets with the URL's path.
         const QByteArray url = (implicitTls ? QByteArray("smtps://") : QByteArray("smtp://")) +
-                               hostForUrl(host).toUtf8() + ':' + QByteArray::number(ServerPort);
+                               hostForUrl(host).toUtf8() + ':' + QByteArray::number(ServerPort) +
+                               '/' + QUrl::toPercentEncoding(greeting);
         curl_easy_setopt(c, CURLOPT_URL, url.constData());
         curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, 30L);
@@ -576,14 +635,23 @@ int SmtpMail::BeginMail(bool held) {
             !t->connected && t->position == 0 && !abortRequested->load()) {
             t->protocolLine("* Verbindung neu aufbauen");
             t->lastReply.clear();
+            t->failedCommand.clear();
             curl_easy_setopt(c, CURLOPT_FRESH_CONNECT, 1L);
             t->errorBuffer[0] = 0;
             t->result = curl_easy_perform(c);
             curl_easy_setopt(c, CURLOPT_FRESH_CONNECT, 0L);
         }
     });
-    m_call->start();
+    m_call->start([this] {
+        // A separate turn of the loop: the call may be destroyed by the receivers.
+        QMetaObject::invokeMethod(
+            this, [this] { Q_EMIT transferEnded(); }, Qt::QueuedConnection);
+    });
     return Ok;
+}
+
+bool SmtpMail::transferDone() const {
+    return m_transfer && m_call && m_call->isDone();
 }
 
 int SmtpMail::EndMail() {
@@ -597,7 +665,6 @@ int SmtpMail::EndMail() {
     std::unique_ptr<Transfer> transfer = std::move(m_transfer);
     m_busy = false;
     const CURLcode result = transfer->result;
-    const QString where = ServerAddr.trimmed() + QChar(':') + QString::number(ServerPort);
     CURL* c = handle(m_curl);
     // The closing QUIT may come much later; its callbacks must not see this transfer.
     curl_easy_setopt(c, CURLOPT_DEBUGDATA, m_idle.get());
@@ -616,11 +683,13 @@ int SmtpMail::EndMail() {
 
     if (result == CURLE_OK) {
         m_lastError.clear();
+        m_lastCode = Ok;
         return Ok;
     }
     const QString reply = QString::fromUtf8(transfer->lastReply);
     const int replyCode = transfer->lastReply.left(3).toInt();
     const QString detail = QString::fromUtf8(transfer->errorBuffer).trimmed();
+    const QString server = serverText(ServerAddr.trimmed(), ServerPort);
     int code = ConnectionError;
     QString text;
     bool givenUp = false;
@@ -629,6 +698,8 @@ int SmtpMail::EndMail() {
         givenUp = m_hold == Hold::Drop;
         m_hold = Hold::Go;
     }
+    if (!detail.isEmpty())
+        transfer->protocolLine("* " + detail.toUtf8());
     if (result == CURLE_ABORTED_BY_CALLBACK && (m_abortRequested || givenUp)) {
         m_aborted = true;
         code = Aborted;
@@ -637,18 +708,26 @@ int SmtpMail::EndMail() {
                (replyCode >= 400 && isAuthenticationReply(replyCode, transfer->lastReply))) {
         code = AuthenticationRequired;
         text = QStringLiteral("Anmeldung am Server erforderlich (must be authenticated): ") +
-               (reply.isEmpty() ? detail : reply);
+               (reply.isEmpty() ? germanDescription(result) : reply);
     } else if (replyCode >= 400 && wantsTls(transfer->lastReply)) {
-        text = QStringLiteral("Error with connecting server ") + where +
-               QStringLiteral(": Der Server verlangt eine verschlüsselte Verbindung (SSL): ") +
-               reply;
+        text = QStringLiteral("Der ") + server +
+               QStringLiteral(" verlangt eine verschlüsselte Verbindung (SSL): ") + reply;
     } else if (replyCode >= 400 && replyCode != 421 && !isConnectionFailure(result)) {
         // 421 means the server is closing the connection: a connection problem.
-        code = ServerRefused;
-        text = QStringLiteral("Der Server hat die Nachricht abgelehnt: ") + reply;
+        if (isSessionRefusal(transfer->failedCommand, transfer->lastReply)) {
+            code = SessionRefused;
+            text = QStringLiteral("Der ") + server +
+                   QStringLiteral(" hat die Verbindung abgelehnt: ") + reply;
+        } else {
+            code = ServerRefused;
+            text = QStringLiteral("Der Server hat die Nachricht abgelehnt: ") + reply;
+        }
+    } else if (neverConnected(result)) {
+        text = QStringLiteral("Es kann keine Verbindung zum ") + server +
+               QStringLiteral(" hergestellt werden: ") + germanDescription(result) + QChar('.');
     } else {
-        text = QStringLiteral("Error with connecting server ") + where + QStringLiteral(": ") +
-               germanDescription(result) + (detail.isEmpty() ? QString() : " (" + detail + ")");
+        text = QStringLiteral("Die Verbindung zum ") + server + QStringLiteral(" ist gestört: ") +
+               germanDescription(result) + QChar('.');
         if (!reply.isEmpty())
             text += QStringLiteral(" Antwort des Servers: ") + reply;
     }

@@ -20,13 +20,20 @@
 // certificates verified against the system's authorities plus the optional CaFile;
 // port 465 speaks TLS from the first byte, any other port requires STARTTLS.
 //
-// Error texts (LastErrorDescription) fall into three classes the send run tells apart:
-// a failure to reach or talk to the server contains "Error with connecting server", a
-// refusal because a login is needed contains "must be authenticated", every other
-// failure carries the server's reply.
+// Failures come with an error code (LastErrorCode) and a German text
+// (LastErrorDescription): the server could not be reached or the connection broke
+// (ConnectionError), a login is needed or was refused (AuthenticationRequired), the
+// server refused the session itself, its greeting, the sender or the login step, or
+// answered a recipient with a protocol error that concerns the session
+// (SessionRefused), or the server refused this one message (ServerRefused, with its
+// reply). Refusals carry the server's reply.
+//
+// The greeting (EHLO) names the sender address's domain: servers refuse a bare machine
+// name, and a desktop rarely has a fully qualified one.
 //
 // SendMail runs the transfer on a worker thread and keeps the caller's event loop
-// turning; Abort ends a transfer in progress within about a second.
+// turning; Abort ends a transfer in progress within about a second. A caller driven by
+// its own event loop uses BeginMail and waits for transferEnded instead.
 namespace BlockingCall {
 class Call;
 }
@@ -89,13 +96,20 @@ public:
     // was not done) and returns at once: 0, or the error code of a message that cannot
     // be sent. A message begun `held` goes as far as the DATA command and waits there
     // for ReleaseMail: true sends its text, false gives it up so the server never
-    // accepts it. EndMail keeps the caller's event loop turning until the transfer is over and
-    // returns what SendMail would have returned.
+    // accepts it. transferEnded is emitted when a begun transfer is over; EndMail then
+    // returns at once what SendMail would have returned (called earlier, it keeps the
+    // caller's event loop turning until the transfer is over).
     int PrepareMail();
     int BeginMail(bool held);
     void ReleaseMail(bool deliver);
     int EndMail();
+    bool isTransferring() const { return m_transfer != nullptr; }
+    // The begun transfer is over and EndMail will not wait.
+    bool transferDone() const;
     QString LastErrorDescription() const { return m_lastError; }
+    int LastErrorCode() const { return m_lastCode; }
+    // The name the greeting gives for the current sender.
+    QString greetingName() const;
     // Whether the last SendMail ended because Abort was called.
     bool wasAborted() const { return m_aborted; }
     // Writes an error text into the protocol file.
@@ -121,9 +135,12 @@ public:
         MessageError = 4,
         Aborted = 5,
         Busy = 6,
+        SessionRefused = 7,
     };
 
 Q_SIGNALS:
+    // The transfer begun by BeginMail is over (delivered on the caller's thread).
+    void transferEnded();
     void OnConnected();
     void OnClosed();
     void OnSending(qint64 lSent, qint64 lTotal);
@@ -145,6 +162,7 @@ private:
     bool m_ssl = false;
     bool m_busy = false;
     bool m_aborted = false;
+    int m_lastCode = Ok;
     std::atomic<bool> m_abortRequested{false};
     QString m_lastError;
     QString m_caBundle;       // system authorities plus CaFile, when CaFile is set

@@ -41,12 +41,12 @@ void openIn(AppState& state, const QString& folder) {
 bool sendMarked(AppState& state, const QString& sender, qint64 marked) {
     ScriptedMessages messages;
     SmtpMail mail;
-    SendRun run(state.folders, state.flags, state.session, mail, messages);
+    SendRun run(sendRunContext(state), mail, messages);
     run.inputs.mail = killTestMail();
     run.inputs.senderEntry = sender;
     run.inputs.senderCount = 1;
     run.inputs.markedCount = marked;
-    return run.start();
+    return runToEnd(run).reachedLoop;
 }
 
 QMap<QString, int> arrivals(const SmtpTestServer& server) {

@@ -13,8 +13,11 @@
 #include "support/TempProgramFolder.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
+#include <QTimer>
 #include <gtest/gtest.h>
+#include <optional>
 
 // Account settings pointing at a test server; the account counts as set up.
 inline AccountSettings sendRunAccount(const SmtpTestServer& server, int delaySeconds = 0) {
@@ -69,6 +72,39 @@ inline Booked bookedOf(AddressTable* table, qint64 id) {
     return b;
 }
 
+// The run's view of the program's state.
+inline SendRun::Context sendRunContext(const AppState& state) {
+    SendRun::Context c;
+    c.table = state.session.currentTable();
+    c.definitionName = state.session.definitionName();
+    c.programFolder = state.folders.programFolder;
+    c.tempFolder = state.folders.tempFolder;
+    c.systemTempFolder = state.folders.systemTempFolder;
+    c.lettersFolder = state.folders.lettersFolder;
+    c.accountSetUp = state.flags.firstSettingsDone;
+    c.transactionLog = state.flags.transactionLogEnabled;
+    return c;
+}
+
+// Starts the run and turns the event loop until it has finished; its result.
+inline SendRun::Result runToEnd(SendRun& run, int timeoutMs = 120000) {
+    std::optional<SendRun::Result> result;
+    QEventLoop loop;
+    const QMetaObject::Connection c =
+        QObject::connect(&run, &SendRun::finished, &loop, [&](const SendRun::Result& r) {
+            result = r;
+            loop.quit();
+        });
+    EXPECT_TRUE(run.start());
+    if (!result) {
+        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    QObject::disconnect(c);
+    EXPECT_TRUE(result.has_value()) << "the run did not finish";
+    return result.value_or(SendRun::Result());
+}
+
 // A program folder with the standard database open and a private system temp folder.
 class SendRunFixture : public StandardDatabaseTest {
 protected:
@@ -82,18 +118,24 @@ protected:
         return m;
     }
 
-    // A run with the usual inputs and hooks that record what the window would show.
+    SendRun::Context context() const { return sendRunContext(state); }
+
+    // A run with the usual inputs, observed as the window would observe it.
     void prepare(SendRun& run, const MailTemplate& mail, qint64 marked) {
         run.inputs.mail = mail;
         run.inputs.senderEntry = QStringLiteral("info@firma.de <Firma GmbH>");
         run.inputs.senderCount = 1;
         run.inputs.markedCount = marked;
         run.millisecondsPerDelaySecond = 1;
-        run.onInvalidList = [this](const QStringList& list) { invalidShown = list; };
-        run.onProgress = [this](const SendRun::Progress& p) { progress << p; };
-        run.onCloseWindow = [this] { ++closed; };
-        run.onClosable = [this] { ++closable; };
-        run.onPause = [this](int ms) { pauses << ms; };
+        QObject::connect(&run, &SendRun::finished, [this](const SendRun::Result& r) {
+            if (!r.invalidList.isEmpty())
+                invalidShown = r.invalidList;
+            closed += r.closeWindow ? 1 : 0;
+            closable += r.closable ? 1 : 0;
+        });
+        QObject::connect(&run, &SendRun::progressChanged,
+                         [this](const SendRun::Progress& p) { progress << p; });
+        QObject::connect(&run, &SendRun::pauseStarted, [this](int ms) { pauses << ms; });
     }
 
     // Records "a@example.org" with the name "A", "b@example.org" with "B" and so on.

@@ -5,7 +5,7 @@
 
 #include "common/IniFile.h"
 #include "send/ServerSession.h"
-#include <QThread>
+#include "support/TestServers.h"
 
 #include <QRegularExpression>
 #include <QThread>
@@ -50,16 +50,18 @@ TEST_F(SendRunFixture, ThreeRecordsOneInvalidAddress) {
     state.flags.transactionLogEnabled = true;
 
     ScriptedMessages messages;
-    SendRun run(state.folders, state.flags, state.session, mail, messages);
+    SendRun run(context(), mail, messages);
     prepare(run, textMail("Angebot fuer $NAME", {"$ANREDE $NAME,", "", "viele Grüße"}), 3);
     run.inputs.priority = SendRun::priorityFromText(QStringLiteral("Hoch"));
     QStringList sentEntries;
     QList<QStringList> shownBodies;
-    run.onSent = [&](const QString& entry) { sentEntries << entry; };
-    run.onMessage = [&](const QString&, const QStringList& lines) { shownBodies << lines; };
+    QObject::connect(&run, &SendRun::recordSent,
+                     [&](const QString& entry) { sentEntries << entry; });
+    QObject::connect(&run, &SendRun::messageMerged,
+                     [&](const QString&, const QStringList& lines) { shownBodies << lines; });
     int hidden = 0;
-    run.onHidePlaceholderPanel = [&] { ++hidden; };
-    ASSERT_TRUE(run.start());
+    QObject::connect(&run, &SendRun::preparing, [&] { ++hidden; });
+    ASSERT_TRUE(runToEnd(run).reachedLoop);
 
     const auto got = server.received();
     ASSERT_EQ(got.size(), 2);
@@ -143,17 +145,17 @@ TEST_F(SendRunFixture, InvalidRecordsAttachmentAndTemplateReadPerRecord) {
     TextFile::writeLines(attachment, {"Preise"});
 
     ScriptedMessages messages;
-    SendRun run(state.folders, state.flags, state.session, mail, messages);
+    SendRun run(context(), mail, messages);
     MailTemplate m = textMail("$NAME", {"Text"});
     m.attachment = attachment;
     prepare(run, m, 3);
     const QString runTemplate = state.folders.systemTempFolder + "temp.mail";
-    run.onSent = [&](const QString&) {
+    QObject::connect(&run, &SendRun::recordSent, [&](const QString&) {
         MailTemplate changed = m;
         changed.subject = QStringLiteral("Neu $NAME");
         writeMailTemplate(runTemplate, changed);
-    };
-    ASSERT_TRUE(run.start());
+    });
+    ASSERT_TRUE(runToEnd(run).reachedLoop);
 
     const auto got = server.received();
     ASSERT_EQ(got.size(), 2);
@@ -178,14 +180,14 @@ TEST_F(SendRunFixture, AbortKeepsTheCurrentRecordMarked) {
     const auto ids = table->tableIds();
     {
         ScriptedMessages messages;
-        SendRun run(state.folders, state.flags, state.session, mail, messages);
+        SendRun run(context(), mail, messages);
         prepare(run, textMail("Hallo $NAME", {"x"}), 4);
         int shown = 0;
-        run.onMessage = [&](const QString&, const QStringList&) {
+        QObject::connect(&run, &SendRun::messageMerged, [&](const QString&, const QStringList&) {
             if (++shown == 2)
                 run.abort();
-        };
-        ASSERT_TRUE(run.start());
+        });
+        ASSERT_TRUE(runToEnd(run).reachedLoop);
         EXPECT_EQ(pauses.size(), 1) << "no pause after the stop";
         EXPECT_EQ(closed, 1);
     }
@@ -199,10 +201,10 @@ TEST_F(SendRunFixture, AbortKeepsTheCurrentRecordMarked) {
     {
         pauses.clear();
         ScriptedMessages messages;
-        SendRun run(state.folders, state.flags, state.session, mail, messages);
+        SendRun run(context(), mail, messages);
         prepare(run, textMail("Hallo $NAME", {"x"}), 3);
-        run.onPause = [&](int) { run.abort(); };
-        ASSERT_TRUE(run.start());
+        QObject::connect(&run, &SendRun::pauseStarted, [&](int) { run.abort(); });
+        ASSERT_TRUE(runToEnd(run).reachedLoop);
     }
     EXPECT_EQ(recipientsOf(server.received()), QStringList({"a@example.org", "b@example.org"}));
     EXPECT_TRUE(bookedOf(table, ids[2]).selected);
@@ -210,9 +212,9 @@ TEST_F(SendRunFixture, AbortKeepsTheCurrentRecordMarked) {
     // Sending again delivers the rest.
     {
         ScriptedMessages messages;
-        SendRun run(state.folders, state.flags, state.session, mail, messages);
+        SendRun run(context(), mail, messages);
         prepare(run, textMail("Hallo $NAME", {"x"}), 2);
-        ASSERT_TRUE(run.start());
+        ASSERT_TRUE(runToEnd(run).reachedLoop);
     }
     EXPECT_EQ(recipientsOf(server.received()),
               QStringList({"a@example.org", "b@example.org", "c@example.org", "d@example.org"}));
@@ -232,16 +234,16 @@ TEST_F(SendRunFixture, NextMessageCompletesOnlyAfterTheBookingBeforeIt) {
     const auto ids = table->tableIds();
     {
         ScriptedMessages messages;
-        SendRun run(state.folders, state.flags, state.session, mail, messages);
+        SendRun run(context(), mail, messages);
         prepare(run, textMail("Hallo $NAME", {"x"}), 5);
         QList<int> arrivedAtBooking;
-        run.onSent = [&](const QString&) {
+        QObject::connect(&run, &SendRun::recordSent, [&](const QString&) {
             settle(200); // time enough for a next message that was not held to arrive
             arrivedAtBooking << int(server.received().size());
             if (arrivedAtBooking.size() == 3)
                 run.abort();
-        };
-        ASSERT_TRUE(run.start());
+        });
+        ASSERT_TRUE(runToEnd(run).reachedLoop);
         EXPECT_EQ(arrivedAtBooking, QList<int>({1, 2, 3}));
     }
     EXPECT_EQ(recipientsOf(server.received()),
@@ -250,9 +252,9 @@ TEST_F(SendRunFixture, NextMessageCompletesOnlyAfterTheBookingBeforeIt) {
         EXPECT_EQ(bookedOf(table, ids[i]).selected, i >= 3) << i;
 
     ScriptedMessages messages;
-    SendRun again(state.folders, state.flags, state.session, mail, messages);
+    SendRun again(context(), mail, messages);
     prepare(again, textMail("Hallo $NAME", {"x"}), 2);
-    ASSERT_TRUE(again.start());
+    ASSERT_TRUE(runToEnd(again).reachedLoop);
     EXPECT_EQ(recipientsOf(server.received()),
               QStringList({"a@example.org", "b@example.org", "c@example.org", "d@example.org",
                            "e@example.org"}));
@@ -268,7 +270,7 @@ TEST_F(SendRunFixture, AcceptedMessageIsBookedWhenTheStopComesLate) {
     appendLetterRecords(3);
     const auto ids = table->tableIds();
     ScriptedMessages messages;
-    SendRun run(state.folders, state.flags, state.session, mail, messages);
+    SendRun run(context(), mail, messages);
     prepare(run, textMail("Hallo $NAME", {"x"}), 3);
     int shown = 0;
     bool stopOnSending = false;
@@ -276,7 +278,7 @@ TEST_F(SendRunFixture, AcceptedMessageIsBookedWhenTheStopComesLate) {
         if (stopOnSending)
             run.abort();
     });
-    run.onMessage = [&](const QString&, const QStringList&) {
+    QObject::connect(&run, &SendRun::messageMerged, [&](const QString&, const QStringList&) {
         if (++shown != 2)
             return;
         // The window is busy while the second message goes out and is accepted; the
@@ -285,8 +287,8 @@ TEST_F(SendRunFixture, AcceptedMessageIsBookedWhenTheStopComesLate) {
         for (int waited = 0; server.received().size() < 2 && waited < 10000; waited += 5)
             QThread::msleep(5);
         QThread::msleep(300); // the server's answer reaches the transfer
-    };
-    ASSERT_TRUE(run.start());
+    });
+    ASSERT_TRUE(runToEnd(run).reachedLoop);
 
     EXPECT_EQ(recipientsOf(server.received()), QStringList({"a@example.org", "b@example.org"}));
     EXPECT_FALSE(bookedOf(table, ids[1]).selected);
@@ -302,23 +304,22 @@ TEST_F(SendRunFixture, PausesBetweenMessages) {
     writeSendRunSettings(state.folders.programFolder, sendRunAccount(server, 5));
     appendLetterRecords(4);
     ScriptedMessages messages;
-    SendRun run(state.folders, state.flags, state.session, mail, messages);
+    SendRun run(context(), mail, messages);
     prepare(run, textMail("Hallo", {"x"}), 4);
     run.millisecondsPerDelaySecond = 2;
     int sentBeforeLastPause = -1;
-    run.onPause = [&](int ms) {
-        pauses << ms;
-        sentBeforeLastPause = int(run.sentList().size());
-    };
-    ASSERT_TRUE(run.start());
+    QObject::connect(&run, &SendRun::pauseStarted,
+                     [&](int) { sentBeforeLastPause = int(run.sentList().size()); });
+    ASSERT_TRUE(runToEnd(run).reachedLoop);
     EXPECT_EQ(pauses, QList<int>({10, 10, 10}));
     EXPECT_EQ(sentBeforeLastPause, 3);
     EXPECT_EQ(server.received().size(), 4);
 }
 
 TEST(SendRunRules, ProgressTextsAndRounding) {
+    // The percentage of valid addresses is sent of marked, as its bar shows.
     auto p = SendRun::computeProgress(1, 0, 4);
-    EXPECT_EQ(p.validText, QStringLiteral("50.00% (1 Stück)"));
+    EXPECT_EQ(p.validText, QStringLiteral("25.00% (1 Stück)"));
     EXPECT_EQ(p.validBar, 25);
     EXPECT_EQ(p.totalText, QStringLiteral("1 von 4"));
     EXPECT_EQ(p.totalBar, 25);
@@ -326,7 +327,9 @@ TEST(SendRunRules, ProgressTextsAndRounding) {
     EXPECT_EQ(p.invalidBar, 0);
 
     p = SendRun::computeProgress(2, 1, 3);
-    EXPECT_EQ(p.validText, QStringLiteral("100.00% (2 Stück)"));
+    EXPECT_EQ(p.validText, QStringLiteral("66.67% (2 Stück)"));
+    EXPECT_EQ(SendRun::computeProgress(4, 0, 5).validText, QStringLiteral("80.00% (4 Stück)"));
+    EXPECT_EQ(SendRun::computeProgress(0, 0, 3).validText, QStringLiteral("0.00% (0 Stück)"));
     EXPECT_EQ(p.invalidText, QStringLiteral("33.33% (1 Stück)"));
     EXPECT_EQ(p.validBar, 67);
     EXPECT_EQ(p.totalBar, 100);
@@ -374,16 +377,17 @@ TEST_F(SendRunFixture, ProgressAndTrafficDuringARun) {
                               {"c@example.org", "C"},
                               {"d@example.org", "D", "Herr", false}});
     ScriptedMessages messages;
-    SendRun run(state.folders, state.flags, state.session, mail, messages);
+    SendRun run(context(), mail, messages);
     prepare(run, textMail("Hallo", {QString(1536, 'x')}), 4);
     int resets = 0;
-    run.onDisplayReset = [&] { ++resets; };
+    QObject::connect(&run, &SendRun::displayReset, [&] { ++resets; });
     QList<SendRun::TrafficPoint> ticks;
-    run.onSent = [&](const QString&) { ticks << run.trafficTick(); };
-    ASSERT_TRUE(run.start());
+    QObject::connect(&run, &SendRun::recordSent,
+                     [&](const QString&) { ticks << run.trafficTick(); });
+    ASSERT_TRUE(runToEnd(run).reachedLoop);
     EXPECT_EQ(resets, 1);
     ASSERT_GE(progress.size(), 3);
-    EXPECT_EQ(progress[0].validText, QStringLiteral("50.00% (1 Stück)"));
+    EXPECT_EQ(progress[0].validText, QStringLiteral("25.00% (1 Stück)"));
     EXPECT_EQ(progress[0].validBar, 25);
     EXPECT_EQ(progress[1].invalidText, QStringLiteral("25.00% (1 Stück)"));
     EXPECT_EQ(progress.last().totalText, QStringLiteral("3 von 4"));
@@ -416,9 +420,9 @@ TEST_F(SendRunFixture, FailuresAreClassifiedAndTheIgnoreBoxesSilenceThem) {
         ASSERT_SERVER_RUNS(server);
         writeSendRunSettings(state.folders.programFolder, sendRunAccount(server));
         ScriptedMessages messages; // no box
-        SendRun run(state.folders, state.flags, state.session, mail, messages);
+        SendRun run(context(), mail, messages);
         prepare(run, textMail("Hallo", {"x"}), 2);
-        ASSERT_TRUE(run.start());
+        ASSERT_TRUE(runToEnd(run).reachedLoop);
         EXPECT_EQ(invalidShown.size(), 2);
         EXPECT_TRUE(bookedOf(table, ids[0]).invalid);
         EXPECT_TRUE(bookedOf(table, ids[1]).invalid);
@@ -433,10 +437,10 @@ TEST_F(SendRunFixture, FailuresAreClassifiedAndTheIgnoreBoxesSilenceThem) {
         // Yes to the question stops at once: the record is not booked.
         remark();
         RecordingMessages messages(true);
-        SendRun run(state.folders, state.flags, state.session, mail, messages);
+        SendRun run(context(), mail, messages);
         prepare(run, textMail("Hallo", {"x"}), 2);
         invalidShown.clear();
-        ASSERT_TRUE(run.start());
+        ASSERT_TRUE(runToEnd(run).reachedLoop);
         ASSERT_EQ(messages.shown.size(), 1);
         EXPECT_TRUE(messages.shown[0].startsWith(
             "Q:Fehler in Ihrer Verbindung! Ihr SMTP-Server meldet folgenden Fehler: "));
@@ -451,9 +455,9 @@ TEST_F(SendRunFixture, FailuresAreClassifiedAndTheIgnoreBoxesSilenceThem) {
     {
         // No goes on: every record asked and failed.
         RecordingMessages messages(false);
-        SendRun run(state.folders, state.flags, state.session, mail, messages);
+        SendRun run(context(), mail, messages);
         prepare(run, textMail("Hallo", {"x"}), 2);
-        ASSERT_TRUE(run.start());
+        ASSERT_TRUE(runToEnd(run).reachedLoop);
         EXPECT_EQ(messages.shown.size(), 2);
         EXPECT_EQ(invalidShown.size(), 2);
     }
@@ -462,13 +466,13 @@ TEST_F(SendRunFixture, FailuresAreClassifiedAndTheIgnoreBoxesSilenceThem) {
         remark();
         invalidShown.clear();
         RecordingMessages messages(true);
-        SendRun run(state.folders, state.flags, state.session, mail, messages);
+        SendRun run(context(), mail, messages);
         prepare(run, textMail("Hallo", {"x"}), 2);
         if (box == 0)
             run.inputs.ignoreConnectionProblems = true;
         else
-            run.ignoreConnectionProblemsNow = [] { return true; };
-        ASSERT_TRUE(run.start());
+            run.setIgnoreConnectionProblems(true);
+        ASSERT_TRUE(runToEnd(run).reachedLoop);
         EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join("|").toStdString();
         EXPECT_EQ(invalidShown.size(), 2);
         EXPECT_TRUE(bookedOf(table, ids[1]).invalid);
@@ -489,14 +493,85 @@ TEST_F(SendRunFixture, TlsConnectionProblemStopsWithAMessage) {
         .writeString(QStringLiteral("SSL"), QStringLiteral("CAFile"), server.caFile());
     appendLetterRecords(2);
     RecordingMessages messages(true);
-    SendRun run(state.folders, state.flags, state.session, mail, messages);
+    SendRun run(context(), mail, messages);
     prepare(run, textMail("Hallo", {"x"}), 2);
-    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(runToEnd(run).reachedLoop);
     ASSERT_EQ(messages.shown.size(), 1);
     EXPECT_TRUE(messages.shown[0].startsWith(
         "E:Fehler in Ihrer Verbindung! Versand wird abgebrochen. Bitte überprüfen Sie Ihre "
         "Verbindung zum SMTP-Server!\r\r"));
     EXPECT_EQ(table->recordCount(), 2);
+    EXPECT_TRUE(bookedOf(table, table->tableIds()[0]).selected);
+}
+
+// A server that refuses the session (here the greeting, at each recipient, as Postfix
+// does) never makes good addresses invalid: the run stops with the server's reply and
+// every record stays marked, ignore boxes or not. Greeting with the sender's domain, the
+// same server takes every message.
+TEST_F(SendRunFixture, RefusedSessionStopsTheRunAndKeepsTheRecordsMarked) {
+    appendLetterRecords(3);
+    const auto ids = table->tableIds();
+    const QString reply =
+        QStringLiteral("504 5.5.2 <vm>: Helo command rejected: need fully-qualified hostname");
+    for (const bool ignore : {false, true}) {
+        SmtpTestServer::Options o;
+        o.rcptReply = reply;
+        SmtpTestServer server(o);
+        ASSERT_SERVER_RUNS(server);
+        writeSendRunSettings(state.folders.programFolder, sendRunAccount(server));
+        RecordingMessages messages(false);
+        SendRun run(context(), mail, messages);
+        prepare(run, textMail("Hallo", {"x"}), 3);
+        run.inputs.ignoreConnectionProblems = ignore;
+        const SendRun::Result result = runToEnd(run);
+        ASSERT_EQ(messages.shown.size(), 1) << messages.shown.join("|").toStdString();
+        EXPECT_TRUE(messages.shown[0].startsWith(
+            "E:Fehler in Ihrer Verbindung! Versand wird abgebrochen. Bitte überprüfen Sie Ihre "
+            "Verbindung zum SMTP-Server!\r\r"));
+        EXPECT_TRUE(messages.shown[0].contains(reply));
+        EXPECT_TRUE(result.invalidList.isEmpty());
+        for (qint64 id : ids) {
+            EXPECT_TRUE(bookedOf(table, id).selected) << id;
+            EXPECT_FALSE(bookedOf(table, id).invalid) << id;
+        }
+    }
+
+    SmtpTestServer::Options fqdn;
+    fqdn.requireFullyQualifiedGreeting = true;
+    SmtpTestServer server(fqdn);
+    ASSERT_SERVER_RUNS(server);
+    writeSendRunSettings(state.folders.programFolder, sendRunAccount(server));
+    ScriptedMessages messages;
+    SendRun run(context(), mail, messages);
+    prepare(run, textMail("Hallo", {"x"}), 3);
+    ASSERT_TRUE(runToEnd(run).reachedLoop);
+    ASSERT_EQ(server.received().size(), 3);
+    EXPECT_EQ(server.received()[0].greeting, QStringLiteral("firma.de"));
+    for (qint64 id : ids)
+        EXPECT_FALSE(bookedOf(table, id).invalid) << id;
+}
+
+// A server nobody answers for: the question says that no connection could be made, with
+// host and port, in plain German.
+TEST_F(SendRunFixture, NoConnectionIsSaidPlainly) {
+    appendLetterRecords(1);
+    AccountSettings a;
+    a.smtpHost = QStringLiteral("127.0.0.1");
+    const int port = TestServers::freePort();
+    a.smtpPort = QString::number(port);
+    writeSendRunSettings(state.folders.programFolder, a);
+    RecordingMessages messages(true);
+    SendRun run(context(), mail, messages);
+    prepare(run, textMail("Hallo", {"x"}), 1);
+    runToEnd(run);
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_EQ(messages.shown[0],
+              "Q:Fehler in Ihrer Verbindung! Es kann keine Verbindung zum SMTP-Server 127.0.0.1 "
+              "(Port " +
+                  QString::number(port) +
+                  ") hergestellt werden: Der Server nimmt keine Verbindung an.\r\rMöchten Sie den "
+                  "Versand abbrechen?\r\r(Falls Sie diese Meldungen nicht mehr wünschen, setzen "
+                  "Sie den Haken \"Verbindungsprobleme ignorieren\")");
     EXPECT_TRUE(bookedOf(table, table->tableIds()[0]).selected);
 }
 
@@ -513,10 +588,10 @@ TEST_F(SendRunFixture, EarlyChecks) {
         ScriptedMessages messages;
         messages.expectQuestion(
             "Wollen Sie die Email mit dem Absender: info@firma.de <Firma GmbH>versenden", false);
-        SendRun run(state.folders, state.flags, state.session, mail, messages);
+        SendRun run(context(), mail, messages);
         prepare(run, textMail("Hallo", {"x"}), 1);
         run.inputs.senderCount = 2;
-        EXPECT_FALSE(run.start());
+        EXPECT_FALSE(runToEnd(run).reachedLoop);
         EXPECT_FALSE(QFile::exists(transactionLog));
         EXPECT_EQ(closed, 0);
     }
@@ -527,22 +602,28 @@ TEST_F(SendRunFixture, EarlyChecks) {
         messages.expectInformation(
             "Die Einstellungen für Ihr Mailkonto sind noch nicht durchgeführt worden. Gehen Sie "
             "hierzu in den Menüpunkt \"Programm - Optionen\"");
-        SendRun run(state.folders, state.flags, state.session, mail, messages);
+        SendRun run(context(), mail, messages);
         prepare(run, textMail("Hallo", {"x"}), 1);
-        EXPECT_FALSE(run.start());
+        EXPECT_FALSE(runToEnd(run).reachedLoop);
         EXPECT_EQ(closed, 1);
         state.flags.firstSettingsDone = true;
     }
     {
-        // No subject: the window stays open; temp.mail was written all the same.
+        // No subject: the window stays open, and no file of the run was written: the last
+        // sent mail is still the one of the run before.
         closed = 0;
+        const QString lastMail = state.folders.lettersFolder + "_Zuletzt versande Email.mail";
+        QDir().mkpath(state.folders.lettersFolder);
+        const QStringList before = {"[SUBJECT]", "Vorher", "[TEXT]", "alt", "[ATTACHEMENT]", ""};
+        TextFile::writeLines(lastMail, before);
         ScriptedMessages messages;
         messages.expectInformation("Kein Betreff eingegeben! - E-Mail wird nicht versendet!");
-        SendRun run(state.folders, state.flags, state.session, mail, messages);
+        SendRun run(context(), mail, messages);
         prepare(run, textMail("   ", {"x"}), 1);
-        EXPECT_FALSE(run.start());
+        EXPECT_FALSE(runToEnd(run).reachedLoop);
         EXPECT_EQ(closed, 0);
-        EXPECT_TRUE(QFile::exists(state.folders.systemTempFolder + "temp.mail"));
+        EXPECT_FALSE(QFile::exists(state.folders.systemTempFolder + "temp.mail"));
+        EXPECT_EQ(TextFile::readLines(lastMail), before);
     }
     {
         // A missing attachment would fail every message: the run does not start.
@@ -552,9 +633,9 @@ TEST_F(SendRunFixture, EarlyChecks) {
         messages.expectInformation("Achtung! In der Vorlage haben Sie als Anhang die Datei " +
                                    m.attachment +
                                    " angegeben. \rDie Datei existiert aber nicht mehr!");
-        SendRun run(state.folders, state.flags, state.session, mail, messages);
+        SendRun run(context(), mail, messages);
         prepare(run, m, 1);
-        EXPECT_FALSE(run.start());
+        EXPECT_FALSE(runToEnd(run).reachedLoop);
         EXPECT_FALSE(table->filtered());
     }
     {
@@ -565,11 +646,11 @@ TEST_F(SendRunFixture, EarlyChecks) {
         ScriptedMessages messages;
         messages.expectInformation("Sie haben die Einstellungen noch nicht bearbeitet!\rBitte "
                                    "bearbeiten Sie diese im Menü unter Programm/Optionen!");
-        SendRun run(state.folders, state.flags, state.session, mail, messages);
+        SendRun run(context(), mail, messages);
         prepare(run, textMail("Hallo", {"x"}), 1);
         int busy = 0;
-        run.onBusyCursor = [&](bool on) { busy += on ? 1 : -1; };
-        EXPECT_FALSE(run.start());
+        QObject::connect(&run, &SendRun::busy, [&](bool on) { busy += on ? 1 : -1; });
+        EXPECT_FALSE(runToEnd(run).reachedLoop);
         EXPECT_EQ(closed, 1);
         EXPECT_EQ(busy, 0) << "the cursor is reset";
         EXPECT_FALSE(table->filtered());
@@ -581,9 +662,9 @@ TEST_F(SendRunFixture, EarlyChecks) {
         QFile::remove(state.folders.programFolder + "Quillon.ini");
         ScriptedMessages messages;
         messages.expectError("Inifile " + state.folders.programFolder + "Quillon.ini not found!");
-        SendRun run(state.folders, state.flags, state.session, mail, messages);
+        SendRun run(context(), mail, messages);
         prepare(run, textMail("Hallo", {"x"}), 1);
-        EXPECT_FALSE(run.start());
+        EXPECT_FALSE(runToEnd(run).reachedLoop);
         EXPECT_EQ(closed, 0);
         EXPECT_EQ(closable, 1);
         EXPECT_FALSE(table->filtered());

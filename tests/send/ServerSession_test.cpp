@@ -2,6 +2,7 @@
 
 #include "SendTestSupport.h"
 #include "common/IniFile.h"
+#include "send/ConnectionTest.h"
 #include "send/Pop3Login.h"
 #include "support/Pop3TestServer.h"
 #include "support/ScriptedMessages.h"
@@ -285,13 +286,13 @@ TEST(ServerSession, ClassificationAsksStopsOrGoesOn) {
     EXPECT_TRUE(refusing.received().isEmpty());
 }
 
-TEST(ServerSession, MarkersAreFoundInAnyLetterCase) {
-    EXPECT_TRUE(
-        ServerSession::isConnectionProblem(QStringLiteral("530 sender must be authenticated")));
-    EXPECT_TRUE(ServerSession::isConnectionProblem(QStringLiteral("MUST BE AUTHENTICATED")));
-    EXPECT_TRUE(
-        ServerSession::isConnectionProblem(QStringLiteral("error with Connecting Server x")));
-    EXPECT_FALSE(ServerSession::isConnectionProblem(QStringLiteral("550 mailbox unavailable")));
+// The classification follows the component's error code, whatever the text says.
+TEST(ServerSession, ClassificationFollowsTheErrorCode) {
+    EXPECT_TRUE(ServerSession::isConnectionProblem(SmtpMail::ConnectionError));
+    EXPECT_TRUE(ServerSession::isConnectionProblem(SmtpMail::AuthenticationRequired));
+    EXPECT_FALSE(ServerSession::isConnectionProblem(SmtpMail::ServerRefused));
+    EXPECT_FALSE(ServerSession::isConnectionProblem(SmtpMail::MessageError));
+    EXPECT_FALSE(ServerSession::isConnectionProblem(SmtpMail::Aborted));
 }
 
 TEST(ServerSession, ErrorEventAsksAndMayStop) {
@@ -359,9 +360,23 @@ TEST(ConnectionTest, SendsTheTestMailWithTheDialogValues) {
     EXPECT_EQ(got[0].header("X-Priority"), QByteArray("1"));
     EXPECT_TRUE(decodeQuotedPrintable(got[0].body()).contains("erfolgreich durchgef\xC3\xBChrt"));
 
+    // A refusal says why: the server's reply follows the message.
     values.account.smtpPassword = QStringLiteral("falsch");
-    ScriptedMessages messages;
-    messages.expectError(QStringLiteral("Test-E-Mail konnte nicht gesendet werden!"));
+    RecordingMessages messages;
     EXPECT_FALSE(ConnectionTest::sendTestMail(mail, folder.path(), values, messages));
     EXPECT_EQ(server.received().size(), 1);
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_TRUE(messages.shown[0].startsWith(
+        QStringLiteral("E:Test-E-Mail konnte nicht gesendet werden!\r\r")));
+    EXPECT_TRUE(messages.shown[0].contains(QStringLiteral("535")))
+        << messages.shown[0].toStdString();
+
+    // The options dialog's preset server: the settings are not filled in, nothing is sent.
+    for (const QString& host : {QStringLiteral("Ihr SMTP Server"), QString()}) {
+        values.account.smtpHost = host;
+        ScriptedMessages preset;
+        preset.expectError(ConnectionTest::failedMessage(ConnectionTest::settingsMissingReason()));
+        EXPECT_FALSE(ConnectionTest::sendTestMail(mail, folder.path(), values, preset));
+    }
+    EXPECT_TRUE(ConnectionTest::settingsMissingReason().contains(QStringLiteral("ausgefüllt")));
 }

@@ -37,11 +37,17 @@ void sendTo(SmtpMail& mail, const QString& to) {
     ASSERT_EQ(mail.SendMail(), 0) << mail.LastErrorDescription().toStdString();
 }
 
-// Sending fails as a connection problem, with the text that says so.
+// Sending fails as a connection problem, with a German text that names the server;
+// the class is in the code, not in the text.
 void expectConnectionError(SmtpMail& mail) {
     EXPECT_EQ(mail.SendMail(), SmtpMail::ConnectionError);
-    EXPECT_TRUE(
-        mail.LastErrorDescription().contains(QStringLiteral("Error with connecting server")));
+    EXPECT_EQ(mail.LastErrorCode(), SmtpMail::ConnectionError);
+    const QString text = mail.LastErrorDescription();
+    EXPECT_TRUE(text.contains(QStringLiteral("SMTP-Server ") + mail.ServerAddr.trimmed() +
+                              QStringLiteral(" (Port ") + QString::number(mail.ServerPort) +
+                              QChar(')')))
+        << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("Error with connecting server")));
 }
 
 } // namespace
@@ -241,8 +247,59 @@ TEST(SmtpMail, ErrorTextsFallIntoTheirClasses) {
     third.ServerPort = TestServers::freePort(); // nobody listens there
     setMessage(third, QStringLiteral("a@example.org"));
     expectConnectionError(third);
+    // A server that never answered: the text says plainly that no connection was made,
+    // in German only.
+    EXPECT_TRUE(third.LastErrorDescription().startsWith(
+        QStringLiteral("Es kann keine Verbindung zum SMTP-Server 127.0.0.1 (Port ") +
+        QString::number(third.ServerPort) + QStringLiteral(") hergestellt werden: ")))
+        << third.LastErrorDescription().toStdString();
+    EXPECT_FALSE(third.LastErrorDescription().contains(QStringLiteral("Couldn't")));
     third.ServerAddr = QStringLiteral("host/../x");
     expectConnectionError(third);
+}
+
+// The greeting names the sender's domain, so a server that wants a fully-qualified name
+// accepts the session; a server that refuses the session, the sender, or a recipient with
+// a protocol error reports it as a refused session, not as a refused message.
+TEST(SmtpMail, GreetsWithTheSendersDomainAndTellsARefusedSessionFromARefusedRecipient) {
+    SmtpTestServer::Options fqdn;
+    fqdn.requireFullyQualifiedGreeting = true;
+    SmtpTestServer server(fqdn);
+    ASSERT_SERVER_RUNS(server);
+    SmtpMail mail;
+    pointAt(mail, server);
+    ASSERT_NO_FATAL_FAILURE(sendTo(mail, QStringLiteral("a@example.org")));
+    EXPECT_EQ(mail.greetingName(), QStringLiteral("firma.de"));
+    ASSERT_EQ(server.received().size(), 1);
+    EXPECT_EQ(server.received()[0].greeting, QStringLiteral("firma.de"));
+
+    const std::pair<QString, QString> refusals[] = {
+        {QStringLiteral("553 5.7.1 <info@firma.de>: Sender address rejected"), QString()},
+        {QString(),
+         QStringLiteral("504 5.5.2 <vm>: Helo command rejected: need fully-qualified hostname")},
+        {QString(), QStringLiteral("503 Bad sequence of commands")}};
+    for (const auto& [mailReply, rcptReply] : refusals) {
+        SmtpTestServer::Options o;
+        o.mailReply = mailReply;
+        o.rcptReply = rcptReply;
+        SmtpTestServer refusing(o);
+        ASSERT_SERVER_RUNS(refusing);
+        SmtpMail m;
+        pointAt(m, refusing);
+        setMessage(m, QStringLiteral("a@example.org"));
+        EXPECT_EQ(m.SendMail(), SmtpMail::SessionRefused) << m.LastErrorDescription().toStdString();
+        EXPECT_TRUE(m.LastErrorDescription().contains(mailReply + rcptReply))
+            << m.LastErrorDescription().toStdString();
+    }
+    // A recipient's own problem stays the message's.
+    SmtpTestServer::Options unknown;
+    unknown.rcptReply = QStringLiteral("550 5.1.1 <a@example.org>: Recipient address rejected");
+    SmtpTestServer refusing(unknown);
+    ASSERT_SERVER_RUNS(refusing);
+    SmtpMail m;
+    pointAt(m, refusing);
+    setMessage(m, QStringLiteral("a@example.org"));
+    EXPECT_EQ(m.SendMail(), SmtpMail::ServerRefused);
 }
 
 TEST(SmtpMail, TlsByStartTlsAndFromTheFirstByteWithVerifiedCertificates) {

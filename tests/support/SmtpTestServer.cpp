@@ -20,9 +20,22 @@ folder = cfg['folder']
 counts = {'connections': 0, 'messages': 0}
 
 class Handler:
+    async def handle_MAIL(self, server, session, envelope, address, mail_options):
+        if cfg['mail_reply']:
+            return cfg['mail_reply']
+        envelope.mail_from = address
+        envelope.mail_options.extend(mail_options)
+        return '250 OK'
+
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if cfg['refuse']:
             return '550 5.7.1 Recipient refused by policy'
+        if cfg['rcpt_reply']:
+            return cfg['rcpt_reply']
+        # A server that wants a fully-qualified greeting refuses every recipient of a
+        # session that greeted with a bare name.
+        if cfg['require_fqdn'] and '.' not in (session.host_name or ''):
+            return '504 5.5.2 <%s>: Helo command rejected: need fully-qualified hostname' % session.host_name
         envelope.rcpt_tos.append(address)
         return '250 OK'
 
@@ -35,7 +48,8 @@ class Handler:
         if isinstance(login, bytes):
             login = login.decode('utf-8', 'replace')
         meta = {'mail_from': envelope.mail_from, 'rcpt_tos': envelope.rcpt_tos,
-                'connection': getattr(server, 'connection_number', 0), 'login': str(login)}
+                'connection': getattr(server, 'connection_number', 0), 'login': str(login),
+                'helo': session.host_name or ''}
         with open(base + '.part', 'wb') as f:
             f.write(envelope.original_content)
         with open(base + '.jpart', 'w') as f:
@@ -107,6 +121,9 @@ SmtpTestServer::SmtpTestServer(const Options& options) : m_options(options) {
     const QJsonObject config{
         {QStringLiteral("folder"), m_folder.path()},
         {QStringLiteral("refuse"), options.refuseRecipients},
+        {QStringLiteral("mail_reply"), options.mailReply},
+        {QStringLiteral("rcpt_reply"), options.rcptReply},
+        {QStringLiteral("require_fqdn"), options.requireFullyQualifiedGreeting},
         {QStringLiteral("keep"), options.keepMessages},
         {QStringLiteral("require_auth"), options.requireAuth},
         {QStringLiteral("mechanisms"), mechanisms},
@@ -201,6 +218,7 @@ QList<SmtpTestServer::Received> SmtpTestServer::received() const {
             r.recipients.append(v.toString());
         r.connection = o.value(QStringLiteral("connection")).toInt();
         r.login = o.value(QStringLiteral("login")).toString();
+        r.greeting = o.value(QStringLiteral("helo")).toString();
         r.content = eml.readAll();
         list.append(r);
     }

@@ -17,7 +17,12 @@ public:
         bool requireAuth = false;
         QStringList mechanisms{QStringLiteral("PLAIN"), QStringLiteral("LOGIN")};
         bool refuseRecipients = false; // every RCPT gets "550 5.7.1 ..."
-        bool keepMessages = true;      // false: a sink that only counts what it accepts
+        QString mailReply;             // when set, every MAIL FROM gets this reply
+        QString rcptReply;             // when set, every RCPT gets this reply
+        // Every RCPT of a session that greeted with a name without a dot gets "504 5.5.2
+        // ... need fully-qualified hostname", as Postfix answers.
+        bool requireFullyQualifiedGreeting = false;
+        bool keepMessages = true; // false: a sink that only counts what it accepts
         QString user = QStringLiteral("quillon");
         QString password = QStringLiteral("Ge:heim 5%");
     };
@@ -42,6 +47,7 @@ public:
         QByteArray content; // the message as it arrived, CR LF line ends
         int connection = 0; // number of the connection that carried it
         QString login;      // the authenticated user, empty without login
+        QString greeting;   // the name the client gave in EHLO or HELO
         // The value of the first header of that name (unfolded), empty when absent.
         QByteArray header(const QByteArray& name) const;
         QByteArray body() const; // everything after the header block

@@ -57,10 +57,10 @@ QProgressBar* progressBar(const char* name, QWidget* parent) {
     return bar;
 }
 
-// While a run goes on, the composer's event loop keeps turning, so the user could reach
-// the main window: close the program, open another database or delete records under the
-// running loop. For the time of the run, input to the main window and its other
-// non-modal windows is swallowed (painting goes on); the composer and the dialogs the
+// While a run goes on, the event loop keeps turning, so the user could reach the main
+// window: close the program, open another database or delete the table the run books
+// into. For the time of the run, input to the main window and its other non-modal
+// windows is swallowed (painting goes on); the composer, its preview and the dialogs the
 // run shows work as usual.
 class RunInputGuard : public QObject {
 public:
@@ -128,8 +128,11 @@ TMailerForm::TMailerForm(AppState& state, QWidget* parent)
     setWindowTitle(QStringLiteral("Serien-E-Mail"));
     buildControls();
     m_preview = new TPreviewForm(m_state, this);
-    m_preview->currentTemplate = [this] { return currentTemplate(); };
-    connect(m_preview, &TPreviewForm::tableFilterChanged, this, &TMailerForm::tableFilterChanged);
+    // During a run the fields show the merged message: the preview takes the run's
+    // template instead, so it writes the same template file the run reads.
+    m_preview->currentTemplate = [this] {
+        return isSending() ? m_run->inputs.mail : currentTemplate();
+    };
     m_errorForm = new TErrorMailForm(this);
 
     m_progressTimer = new QTimer(this);
@@ -367,7 +370,7 @@ bool TMailerForm::event(QEvent* event) {
 
 void TMailerForm::activationSetUp() {
     // A box shown by the run activates the window again; the run's values stay.
-    if (m_inSend || isSending())
+    if (isSending())
         return;
     updateTrackingBox();
     loadSenderList();
@@ -580,12 +583,66 @@ void TMailerForm::trafficTick() {
     m_chart->addPoint(point.tick, point.value);
 }
 
+SendRun::Context TMailerForm::runContext() const {
+    SendRun::Context c;
+    c.table = m_state.session.currentTable();
+    c.definitionName = m_state.session.definitionName();
+    c.programFolder = m_state.folders.programFolder;
+    c.tempFolder = m_state.folders.tempFolder;
+    c.systemTempFolder = m_state.folders.systemTempFolder;
+    c.lettersFolder = m_state.folders.lettersFolder;
+    c.accountSetUp = m_state.flags.firstSettingsDone;
+    c.transactionLog = m_state.flags.transactionLogEnabled;
+    return c;
+}
+
+void TMailerForm::connectRun(SendRun& run) {
+    connect(m_ignore2, &QCheckBox::toggled, &run, &SendRun::setIgnoreConnectionProblems);
+    connect(&run, &SendRun::displayReset, this, [this] {
+        for (QLabel* label : {m_totalLabel, m_validLabel, m_invalidLabel})
+            label->setText(QStringLiteral("0"));
+        for (QProgressBar* bar : {m_totalBar, m_validBar, m_invalidBar})
+            bar->setValue(0);
+        m_sentList->clear();
+        m_chart->reset();
+        m_trafficTimer->start();
+    });
+    connect(&run, &SendRun::progressChanged, this, [this] { showProgress(); });
+    connect(&run, &SendRun::recordSent, this, [this](const QString& entry) {
+        m_sentList->addItem(entry);
+        m_sentList->scrollToBottom();
+    });
+    connect(&run, &SendRun::messageMerged, this,
+            [this](const QString& subject, const QStringList& lines) {
+                m_subject->setText(subject);
+                m_body->setPlainText(ComposerRules::bodyText(lines));
+            });
+    connect(&run, &SendRun::statusChanged, this,
+            [this](const QString& text) { m_status->showMessage(text); });
+    connect(&run, &SendRun::preparing, this,
+            [this] { m_lowerPanels->setCurrentWidget(m_runPanel); });
+    connect(&run, &SendRun::busy, this, [](bool on) {
+        if (on)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            while (QApplication::overrideCursor())
+                QApplication::restoreOverrideCursor();
+    });
+    connect(&run, &SendRun::loopStarted, this, [this] { m_progressTimer->start(); });
+    connect(&run, &SendRun::finished, this, &TMailerForm::runEnded);
+}
+
+// Only "Abbrechen" works during the run (and the preview, on its own records): a
+// template opened now would not be sent anyway.
+void TMailerForm::setIdleButtonsEnabled(bool on) {
+    for (QPushButton* b : {m_saveButton, m_openButton, m_textButton, m_sendButton})
+        b->setEnabled(on);
+}
+
 void TMailerForm::send() {
-    if (m_inSend)
+    if (isSending())
         return;
-    m_inSend = true;
-    m_run = std::make_unique<SendRun>(m_state.folders, m_state.flags, m_state.session, *m_mail,
-                                      Messages::instance());
+    m_run = std::make_unique<SendRun>(runContext(), *m_mail, Messages::instance());
     SendRun& run = *m_run;
     SendRun::Inputs& in = run.inputs;
     in.mail = currentTemplate();
@@ -596,81 +653,36 @@ void TMailerForm::send() {
     in.ignoreConnectionProblems = m_ignore->isChecked();
     in.tracking = m_tracking->isChecked();
     in.markedCount = m_markedCount;
+    run.setIgnoreConnectionProblems(m_ignore2->isChecked());
+    connectRun(run);
 
-    run.ignoreConnectionProblemsNow = [this] {
-        return m_ignore->isChecked() || m_ignore2->isChecked();
-    };
-    run.onDisplayReset = [this] {
-        for (QLabel* label : {m_totalLabel, m_validLabel, m_invalidLabel})
-            label->setText(QStringLiteral("0"));
-        for (QProgressBar* bar : {m_totalBar, m_validBar, m_invalidBar})
-            bar->setValue(0);
-        m_sentList->clear();
-        m_chart->reset();
-    };
-    run.onProgress = [this](const SendRun::Progress&) { showProgress(); };
-    run.onSent = [this](const QString& entry) {
-        m_sentList->addItem(entry);
-        m_sentList->scrollToBottom();
-    };
-    run.onMessage = [this](const QString& subject, const QStringList& lines) {
-        m_subject->setText(subject);
-        m_body->setPlainText(ComposerRules::bodyText(lines));
-    };
-    run.onStatus = [this](const QString& text) { m_status->showMessage(text); };
-    run.onHidePlaceholderPanel = [this] { m_lowerPanels->setCurrentWidget(m_runPanel); };
-    run.onBusyCursor = [](bool on) {
-        if (on)
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-        else
-            while (QApplication::overrideCursor())
-                QApplication::restoreOverrideCursor();
-    };
-    run.onTrafficTimer = [this](bool on) {
-        if (on)
-            m_trafficTimer->start();
-        else
-            m_trafficTimer->stop();
-    };
-    run.onProgressTimer = [this](bool on) {
-        if (on) {
-            m_progressTimer->start();
-        } else {
-            m_progressTimer->stop();
-            showProgress();
-        }
-    };
-    run.onClosable = [this] { m_closable = true; };
-    run.onCloseWindow = [this] {
-        m_closable = true;
-        close();
-    };
-    run.onInvalidList = [this](const QStringList& invalid) { m_errorForm->showList(invalid); };
+    setIdleButtonsEnabled(false);
+    m_runGuard = std::make_unique<RunInputGuard>(this);
+    // "Senden" returns at once; the run goes on in the event loop and ends in runEnded.
+    if (!run.start())
+        runEnded(SendRun::Result());
+}
 
-    AddressTable* table = m_state.session.currentTable();
-    const bool filteredBefore = table && table->filtered();
-    const QString filterBefore = table ? table->filter() : QString();
-    // Only "Abbrechen" works during the run: the preview would switch the table's filter
-    // under the loop, and a template opened now would not be sent anyway.
-    const QList<QPushButton*> idle = {m_saveButton, m_openButton, m_textButton, m_previewButton,
-                                      m_sendButton};
-    for (QPushButton* b : idle)
-        b->setEnabled(false);
-    {
-        const RunInputGuard guard(this);
-        run.start();
-    }
-    for (QPushButton* b : idle)
-        b->setEnabled(true);
-    m_inSend = false;
+void TMailerForm::runEnded(const SendRun::Result& result) {
+    m_trafficTimer->stop();
+    m_progressTimer->stop();
+    showProgress();
+    m_runGuard.reset();
+    setIdleButtonsEnabled(true);
     m_abortButton->setEnabled(true);
+    if (result.closable)
+        m_closable = true;
     // Closed during the run: the component could not be released while it sent.
     if (!isVisible())
         m_mail->Release();
-    table = m_state.session.currentTable();
-    if (table && (table->filtered() != filteredBefore || table->filter() != filterBefore))
-        Q_EMIT tableFilterChanged();
+    // The main window shows the booked table before the invalid addresses are listed.
     Q_EMIT runFinished();
+    if (!result.invalidList.isEmpty())
+        m_errorForm->showList(result.invalidList);
+    if (result.closeWindow) {
+        m_closable = true;
+        close();
+    }
 }
 
 void TMailerForm::abort() {

@@ -1,5 +1,6 @@
 #pragma once
 #include "compose/MailTemplate.h"
+#include "send/SendRun.h"
 
 #include <QWidget>
 #include <memory>
@@ -18,7 +19,6 @@ class QStackedWidget;
 class QStatusBar;
 class QTimer;
 class QToolButton;
-class SendRun;
 class SmtpMail;
 class TErrorMailForm;
 class TPreviewForm;
@@ -67,9 +67,8 @@ public:
     SmtpMail& smtpMail() { return *m_mail; }
 
 Q_SIGNALS:
-    // The address table's filter was switched (by the preview or a run).
-    void tableFilterChanged();
-    // A run has ended; the table's records may have changed.
+    // A run has ended; the table's records may have changed. Comes before the list of
+    // invalid addresses is shown.
     void runFinished();
 
 protected:
@@ -87,14 +86,18 @@ private:
     void trafficTick();
     void loadSenderList();
     void updateTrackingBox();
+    SendRun::Context runContext() const;
+    void connectRun(SendRun& run);
+    void runEnded(const SendRun::Result& result);
+    void setIdleButtonsEnabled(bool on);
 
     AppState& m_state;
     MailTemplate m_template; // mode, attachment and template path; the text is in the fields
     bool m_closable = false;
-    bool m_inSend = false;
-    qint64 m_markedCount = 0; // handed over by the wizard for the send run
     std::unique_ptr<SmtpMail> m_mail;
     std::unique_ptr<SendRun> m_run;
+    std::unique_ptr<QObject> m_runGuard; // input to the main window is held off meanwhile
+    qint64 m_markedCount = 0;            // handed over by the wizard for the send run
 
     QComboBox* m_sender = nullptr;
     QComboBox* m_priority = nullptr;

@@ -1,13 +1,11 @@
 #include "compose/forms/TPreviewForm.h"
 
-#include "common/IniFile.h"
 #include "common/Messages.h"
 #include "compose/TextPreview.h"
 #include "database/AddressTable.h"
-#include "settings/AccountSettings.h"
+#include "database/SqlFunctions.h"
 #include "shell/AppState.h"
 
-#include <QCloseEvent>
 #include <QFont>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -16,12 +14,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-namespace {
-
-const QString markedFilter = QStringLiteral("Selected='True'");
-
-} // namespace
 
 TPreviewForm::TPreviewForm(AppState& state, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint), m_state(state) {
@@ -91,19 +83,16 @@ void TPreviewForm::showPreview() {
         return;
     }
     QString error;
-    if (!table->setFilter(markedFilter, &error)) {
+    if (!m_records.take(*table, &error)) {
         Messages::instance().error(error);
         return;
     }
-    table->setFiltered(true);
-    m_filterOn = true;
-    Q_EMIT tableFilterChanged();
-    if (table->recordCount() == 0) {
-        switchFilterOff();
+    if (m_records.count() == 0) {
         Messages::instance().information(
             QStringLiteral("Keine Datensätze zum Versenden markiert!"));
         return;
     }
+    m_position = 0;
     m_subjectLabel->setVisible(true);
     m_subject->setVisible(true);
     m_memo->setVisible(true);
@@ -113,15 +102,23 @@ void TPreviewForm::showPreview() {
     refresh();
 }
 
+qint64 TPreviewForm::currentId() const {
+    return m_position < m_records.count() ? m_records.ids()[size_t(m_position)] : 0;
+}
+
 bool TPreviewForm::refresh() {
     AddressTable* table = m_state.session.currentTable();
     if (!table || !currentTemplate)
         return false;
+    const QVariantList record = m_records.valuesOf(currentId());
+    const int idColumn = table->fieldIndex(QStringLiteral("ID"));
     m_caption->setText(QStringLiteral("Vorschau Datensatz Nr: ") +
-                       table->asString(QStringLiteral("ID")));
+                       (idColumn >= 0 ? SqlFunctions::displayText(record.value(idColumn),
+                                                                  table->fieldType(idColumn))
+                                      : QString()));
     TextPreview::Result result;
     QString error;
-    if (!TextPreview::build(currentTemplate(), *table, m_state.folders.programFolder,
+    if (!TextPreview::build(currentTemplate(), *table, record, m_state.folders.programFolder,
                             m_state.folders.systemTempFolder, &result, &error)) {
         Messages::instance().error(error);
         return false;
@@ -132,14 +129,14 @@ bool TPreviewForm::refresh() {
 }
 
 void TPreviewForm::previous() {
-    if (AddressTable* table = m_state.session.currentTable())
-        table->prior();
+    if (m_position > 0)
+        --m_position;
     refresh();
 }
 
 void TPreviewForm::nextRecord() {
-    if (AddressTable* table = m_state.session.currentTable())
-        table->next();
+    if (m_position + 1 < m_records.count())
+        ++m_position;
     refresh();
 }
 
@@ -147,20 +144,4 @@ bool TPreviewForm::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate && isVisible())
         refresh();
     return QWidget::event(event);
-}
-
-void TPreviewForm::closeEvent(QCloseEvent* event) {
-    switchFilterOff();
-    QWidget::closeEvent(event);
-}
-
-void TPreviewForm::switchFilterOff() {
-    if (!m_filterOn)
-        return;
-    m_filterOn = false;
-    if (AddressTable* table = m_state.session.currentTable()) {
-        table->setFiltered(false);
-        table->setFilter(QString());
-    }
-    Q_EMIT tableFilterChanged();
 }

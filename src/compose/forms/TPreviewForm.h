@@ -1,5 +1,6 @@
 #pragma once
 #include "compose/MailTemplate.h"
+#include "send/MarkedRecords.h"
 
 #include <QWidget>
 #include <functional>
@@ -10,9 +11,10 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 
-// The preview "Vorschau" of the serial e-mail merged with one marked record. While the
-// window is open the address table shows the marked records only; "<" and ">" step
-// through them. Created once by the composer.
+// The preview "Vorschau" of the serial e-mail merged with one marked record. Showing
+// the window takes the marked records of the moment; "<" and ">" step through them.
+// Records are read by id: the grid's cursor and filter stay as they are, so the preview
+// also works while a run goes on. Created once by the composer.
 class TPreviewForm : public QWidget {
     Q_OBJECT
 public:
@@ -29,16 +31,11 @@ public:
     void previous();
     void nextRecord();
 
-Q_SIGNALS:
-    // The table's filter was switched by the window (on when shown, off when closed).
-    void tableFilterChanged();
+    // The id of the record shown, 0 when none.
+    qint64 currentId() const;
 
 protected:
     bool event(QEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-
-private:
-    void switchFilterOff();
 
     AppState& m_state;
     QLabel* m_caption = nullptr;
@@ -46,5 +43,6 @@ private:
     QLineEdit* m_subject = nullptr;
     QPlainTextEdit* m_memo = nullptr;
     QFrame* m_browserPanel = nullptr;
-    bool m_filterOn = false;
+    MarkedRecords m_records;
+    qint64 m_position = 0; // in the snapshot
 };

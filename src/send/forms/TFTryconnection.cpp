@@ -4,7 +4,7 @@
 
 #include "common/IniFile.h"
 #include "common/Messages.h"
-#include "send/ServerSession.h"
+#include "send/ConnectionTest.h"
 #include "send/SmtpMail.h"
 #include "shell/AppState.h"
 

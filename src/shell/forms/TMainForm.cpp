@@ -550,7 +550,6 @@ void TMainForm::connectActions() {
     connect(tool("ToolButton3"), &QToolButton::clicked, this, &TMainForm::startSerialMail);
     connect(m_wizard, &CompositionWizard::composeRequested, m_mailer,
             &TMailerForm::openForComposition);
-    connect(m_mailer, &TMailerForm::tableFilterChanged, this, &TMainForm::tableChangedElsewhere);
     connect(m_mailer, &TMailerForm::runFinished, this, [this] {
         refreshStatusCount();
         syncGridToTable(-1);
@@ -1350,12 +1349,6 @@ void TMainForm::startSerialMail() {
 
 // The composer's preview or run switched the table's filter: the view mode and the
 // filter button show the unfiltered table again.
-void TMainForm::tableChangedElsewhere() {
-    filterChangedElsewhere();
-    refreshStatusCount();
-    syncGridToTable(-1);
-}
-
 // ---------------------------------------------------------------------------
 // Dialogs of search, filter, record editing and column content
 

@@ -99,7 +99,6 @@ private:
     void openHelp();
     void showInfo();
     void startMailProgram();
-    void tableChangedElsewhere();
     void copyFocusedCell();
     void moveToFirst();
     void moveToLast();

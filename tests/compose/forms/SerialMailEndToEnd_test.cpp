@@ -8,6 +8,7 @@
 #include "compose/forms/TMailerForm.h"
 #include "compose/forms/TMailquestionsForm.h"
 #include "compose/forms/TOpenOrNewForm.h"
+#include "compose/forms/TPreviewForm.h"
 #include "send/SendTestSupport.h"
 #include "send/forms/TLogForm.h"
 #include "shell/AppState.h"
@@ -20,6 +21,8 @@
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -90,6 +93,14 @@ protected:
         ASSERT_EQ(body->toPlainText(), "Hallo $NAME \nbis bald");
     }
 
+    // "Senden", then the event loop turns until the run has ended.
+    void sendAndWait() {
+        click(mailer, "SendBitBtn");
+        for (int waited = 0; mailer->isSending() && waited < 60000; waited += 10)
+            QTest::qWait(10);
+        ASSERT_FALSE(mailer->isSending());
+    }
+
     struct Booked {
         bool selected;
         bool invalid;
@@ -119,9 +130,13 @@ TEST_F(SerialMailEndToEnd, ThreeMarkedRecordsReachTheServerMergedAndAreBookedSen
     EXPECT_TRUE(mailer->isVisible());
     EXPECT_TRUE(child<QWidget>(mailer, "SelectVariablesPanel")->isVisible());
     EXPECT_TRUE(server.received().isEmpty());
+    // Nor was a file of the run written.
+    const WorkingFolders& folders = form->state().folders;
+    EXPECT_FALSE(QFile::exists(folders.lettersFolder + "_Zuletzt versande Email.mail"));
+    EXPECT_FALSE(QFile::exists(folders.systemTempFolder + "temp.mail"));
 
     writeMail();
-    click(mailer, "SendBitBtn");
+    sendAndWait();
 
     // Three merged messages, one per marked record, in table order.
     const auto got = server.received();
@@ -172,18 +187,31 @@ TEST_F(SerialMailEndToEnd, AbbrechenStopsTheRunAndSendingAgainResumes) {
     auto* sentList = child<QListWidget>(mailer, "ListBox1");
     // As soon as the first address is listed as sent, the user tries to close the main
     // window (the run holds its table), then clicks "Abbrechen".
+    // The preview works during the run, on the records still marked, with the mail's
+    // placeholders (not the merged text the composer shows meanwhile).
     bool mainWindowClosed = true;
-    bool previewDuringRun = true;
+    bool previewDuringRun = false;
+    QString previewCaption, previewBody;
     QMetaObject::Connection once =
         QObject::connect(sentList->model(), &QAbstractItemModel::rowsInserted, mailer, [&] {
             QObject::disconnect(once);
             mainWindowClosed = form->close();
             previewDuringRun = child<QPushButton>(mailer, "PreviewBitBtn")->isEnabled();
+            click(mailer, "PreviewBitBtn");
+            QWidget* preview = mailer->previewForm();
+            previewCaption = child<QLabel>(preview, "PreviewLabel")->text();
+            previewBody = child<QPlainTextEdit>(preview, "PreviewMemo")->toPlainText();
+            click(preview, "CloseButton");
             click(mailer, "AbortBitBtn");
         });
     click(mailer, "SendBitBtn");
+    // "Senden" returns at once; the run ends in the event loop.
+    for (int waited = 0; mailer->isSending() && waited < 60000; waited += 10)
+        QTest::qWait(10);
     EXPECT_FALSE(mainWindowClosed);
-    EXPECT_FALSE(previewDuringRun);
+    EXPECT_TRUE(previewDuringRun);
+    EXPECT_EQ(previewCaption, "Vorschau Datensatz Nr: 2");
+    EXPECT_EQ(previewBody, "Hallo Schulz \nbis bald");
     EXPECT_TRUE(form->isVisible());
     EXPECT_FALSE(mailer->isVisible());
     ASSERT_EQ(server.received().size(), 1);
@@ -202,7 +230,7 @@ TEST_F(SerialMailEndToEnd, AbbrechenStopsTheRunAndSendingAgainResumes) {
     click(wizard->actionPage(), "WeiterBitBtn");
     ASSERT_TRUE(mailer->isVisible());
     writeMail();
-    click(mailer, "SendBitBtn");
+    sendAndWait();
     const auto got = server.received();
     ASSERT_EQ(got.size(), 3);
     EXPECT_EQ(got[1].recipients, QStringList{"bernd@example.de"});
@@ -210,4 +238,37 @@ TEST_F(SerialMailEndToEnd, AbbrechenStopsTheRunAndSendingAgainResumes) {
     for (qint64 id = 1; id <= 3; ++id)
         EXPECT_FALSE(booked(id).selected) << id;
     EXPECT_EQ(child<QLabel>(mailer, "TotalLabel")->text(), "2 von 2");
+}
+
+// At the end of a run the main window shows the booked table, its record count and its
+// record buttons, while the list of invalid addresses is open.
+TEST_F(SerialMailEndToEnd, MainWindowIsCurrentWhileTheInvalidAddressesAreListed) {
+    AddressTable* table = form->state().session.currentTable();
+    ASSERT_TRUE(table->locateId(2));
+    table->edit();
+    table->setString(QStringLiteral("Mail"), QStringLiteral("kein-at.example.de"));
+    ASSERT_TRUE(table->post());
+    writeMail();
+    QString status;
+    bool editEnabled = false, deleteEnabled = false;
+    QStringList listed;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || dialog->objectName() != QStringLiteral("TErrorMailForm"))
+            return;
+        poll.stop();
+        status = child<QLabel>(form.get(), "StatusPanel")->text();
+        editEnabled = child<QPushButton>(form.get(), "EditBitBtn")->isEnabled();
+        deleteEnabled = child<QPushButton>(form.get(), "DeleteBitBtn")->isEnabled();
+        listed = child<QPlainTextEdit>(dialog, "Memo1")->toPlainText().split(QChar('\n'));
+        dialog->reject();
+    });
+    poll.start(10);
+    sendAndWait();
+    EXPECT_EQ(listed, QStringList{"2: kein-at.example.de"});
+    EXPECT_EQ(status, QString::fromUtf8("4 Datensätze"));
+    EXPECT_TRUE(editEnabled);
+    EXPECT_TRUE(deleteEnabled);
+    EXPECT_EQ(server.received().size(), 2);
 }

@@ -57,9 +57,12 @@ TEST_F(PreviewFormTest, StepsThroughTheMarkedRecordsWithTheMergedText) {
     QTest::mouseClick(mailer->findChild<QPushButton*>("PreviewBitBtn"), Qt::LeftButton);
     ASSERT_TRUE(preview->isVisible());
     EXPECT_EQ(preview->windowTitle(), "Vorschau");
+    // The preview walks the marked records on its own: the grid keeps every record and
+    // its current one.
     AddressTable* table = state.session.currentTable();
-    EXPECT_TRUE(table->filtered());
-    EXPECT_EQ(table->recordCount(), 2) << "only the marked records while the preview is open";
+    EXPECT_FALSE(table->filtered());
+    EXPECT_EQ(table->recordCount(), 4);
+    EXPECT_EQ(table->currentId(), 1);
     EXPECT_EQ(label(), "Vorschau Datensatz Nr: 2");
     EXPECT_EQ(subject(), QString::fromUtf8("Angebot für Schulz"));
     EXPECT_EQ(body(), "Sehr geehrter Herr Schulz,\n\nGruß");
@@ -78,8 +81,11 @@ TEST_F(PreviewFormTest, StepsThroughTheMarkedRecordsWithTheMergedText) {
     click("NextButton");
     EXPECT_EQ(label(), "Vorschau Datensatz Nr: 4");
     EXPECT_EQ(body(), "Sehr geehrte Frau Dorn,\n\nGruß");
+    click("NextButton"); // the last marked record stays
+    EXPECT_EQ(label(), "Vorschau Datensatz Nr: 4");
     click("PriorButton");
     EXPECT_EQ(label(), "Vorschau Datensatz Nr: 2");
+    EXPECT_EQ(table->currentId(), 1);
 
     // "Aktualisieren" takes the composer's changes; an attachment is not shown.
     mailer->findChild<QPlainTextEdit*>("MessageMemo")->setPlainText("Neu: $NAME");
@@ -90,12 +96,13 @@ TEST_F(PreviewFormTest, StepsThroughTheMarkedRecordsWithTheMergedText) {
     EXPECT_EQ(body(), "Neu: Schulz");
     EXPECT_TRUE(TextFile::readLines(temp + "Preview.mail").contains(attachment));
 
-    // "Schliessen": the filter is off and cleared.
+    // "Schliessen": the grid is as it was.
     click("CloseButton");
     EXPECT_FALSE(preview->isVisible());
     EXPECT_FALSE(table->filtered());
     EXPECT_TRUE(table->filter().isEmpty());
     EXPECT_EQ(table->recordCount(), 4);
+    EXPECT_EQ(table->currentId(), 1);
 }
 
 TEST_F(PreviewFormTest, WithoutMarkedRecordsNothingIsShown) {

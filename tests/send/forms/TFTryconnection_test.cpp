@@ -120,7 +120,9 @@ TEST_F(ConnectionTestWindow, ARefusedMailIsReportedAndTheDatabasesOwnSettingsAre
 
     openTestWindow();
     address()->setText("empfaenger@example.org");
-    messages.expectError("Test-E-Mail konnte nicht gesendet werden!");
+    // The message says why: the server's reply.
+    messages.expectError("Test-E-Mail konnte nicht gesendet werden!\r\rDer Server hat die "
+                         "Nachricht abgelehnt: 550 5.7.1 Recipient refused by policy");
     sendTest();
     EXPECT_TRUE(messages.allShown());
     EXPECT_FALSE(test->isVisible());
@@ -131,4 +133,25 @@ TEST_F(ConnectionTestWindow, ARefusedMailIsReportedAndTheDatabasesOwnSettingsAre
     EXPECT_EQ(own.readString("SMTP", "host", {}), server.host());
     EXPECT_NE(IniFile(state.folders.programFolder + "Quillon.ini").readString("SMTP", "host", {}),
               server.host());
+}
+
+// With the options dialog's preset server the test says that the settings are not filled
+// in, instead of a bare failure; nothing is sent.
+TEST_F(ConnectionTestWindow, ThePresetServerIsReportedAsSettingsNotFilledIn) {
+    open(QStringLiteral("Database.ini"), QStringLiteral("Grundstock"));
+    ScriptedMessages messages;
+    optionsEdit("EmailEdit")->setText("absender@example.org");
+    optionsEdit("SMTPHostEdit")->setText("Ihr SMTP Server");
+    optionsEdit("SMTPPortEdit")->setText("25");
+    openTestWindow();
+    ASSERT_TRUE(test->isVisible());
+    QTest::mouseClick(address(), Qt::LeftButton);
+    address()->selectAll();
+    QTest::keyClicks(address(), "empfaenger@example.org");
+    messages.expectError(u("Test-E-Mail konnte nicht gesendet werden!\r\rDie Einstellungen sind "
+                           "noch nicht ausgefüllt: Bitte tragen Sie den Postausgangsserver "
+                           "(SMTP) Ihres Mailkontos ein."));
+    sendTest();
+    EXPECT_TRUE(messages.allShown());
+    EXPECT_FALSE(test->isVisible());
 }

@@ -1,0 +1,34 @@
+#pragma once
+#include <QString>
+#include <QVariantList>
+#include <vector>
+
+class AddressTable;
+
+// The records a send run (or a preview) walks: the ids of the records marked when the
+// walk starts, in the table's primary order. Records are read by id, so the table's
+// cursor and filter, which belong to the grid, stay as the user left them. A record
+// unmarked or deleted since the snapshot is passed over.
+class MarkedRecords {
+public:
+    // Takes the snapshot. False with a German message when the table cannot be read.
+    bool take(const AddressTable& table, QString* error = nullptr);
+    qint64 count() const { return qint64(m_ids.size()); }
+    const std::vector<qint64>& ids() const { return m_ids; }
+
+    // The next record that is still marked, consumed; false at the end.
+    bool next(qint64* id, QVariantList* values);
+    // The same without consuming it: the record after the one just taken.
+    bool peek(qint64* id, QVariantList* values) const;
+
+    // The record's values when it still exists, empty otherwise.
+    QVariantList valuesOf(qint64 id) const;
+
+private:
+    bool stillMarked(qint64 id, QVariantList* values) const;
+
+    const AddressTable* m_table = nullptr;
+    std::vector<qint64> m_ids;
+    size_t m_position = 0;
+    int m_selectedColumn = -1;
+};

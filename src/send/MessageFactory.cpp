@@ -1,0 +1,116 @@
+#include "send/MessageFactory.h"
+
+#include "common/TextFile.h"
+#include "compose/SalutationFormula.h"
+#include "database/AddressTable.h"
+#include "database/DatabaseDefinition.h"
+#include "database/SqlFunctions.h"
+#include "hygiene/EmailAddress.h"
+#include "send/SendRun.h"
+#include "send/SmtpMail.h"
+
+#include <QFile>
+#include <chrono>
+#include <filesystem>
+
+// Tells whether a file may have changed since the last look, by its size and
+// modification time. File times are coarse: a file written within the last second may
+// have been written again in the same tick, so it counts as changed.
+class TextMessageFactory::TemplateWatch {
+public:
+    explicit TemplateWatch(const QString& path) : m_path(QFile::encodeName(path).toStdString()) {}
+    bool changed() {
+        std::error_code e1, e2;
+        const auto size = std::filesystem::file_size(m_path, e1);
+        const auto time = std::filesystem::last_write_time(m_path, e2);
+        const bool settled =
+            std::filesystem::file_time_type::clock::now() - time > std::chrono::seconds(1);
+        const bool same = m_seen && !e1 && !e2 && settled && size == m_size && time == m_time;
+        m_seen = !e1 && !e2;
+        m_size = size;
+        m_time = time;
+        return !same;
+    }
+
+private:
+    std::string m_path;
+    bool m_seen = false;
+    std::uintmax_t m_size = 0;
+    std::filesystem::file_time_type m_time;
+};
+
+TextMessageFactory::TextMessageFactory(const AddressTable& table, const MailTemplate& mail,
+                                       const QString& runTemplatePath, const QString& programFolder,
+                                       const Sender& sender)
+    : m_table(table), m_mail(mail), m_runTemplate(runTemplatePath), m_sender(sender),
+      m_columns(MergeColumns::forTable(table)),
+      m_formula(std::make_unique<SalutationFormula>(programFolder + SalutationFormula::fileName())),
+      m_reader(std::make_unique<MergeRecordReader>(m_columns, m_formula.get())),
+      m_mailColumn(FindMailColumn(&table)),
+      m_invalidColumn(table.fieldIndex(QStringLiteral("Invalid"))),
+      m_idColumn(table.fieldIndex(QStringLiteral("ID"))),
+      m_watch(std::make_unique<TemplateWatch>(runTemplatePath)) {}
+
+TextMessageFactory::~TextMessageFactory() = default;
+
+QString TextMessageFactory::problem() const {
+    const QString missing = m_columns.missingRequiredMessage();
+    if (!missing.isEmpty())
+        return missing;
+    if (m_mailColumn < 0)
+        return QStringLiteral("Die Tabelle hat keine Spalte \"Mail\".");
+    return {};
+}
+
+// The template as written at the start of the run. The file is read again whenever it
+// changes, and the prepared merge is reused while it reads the same.
+const TextMailMerge& TextMessageFactory::currentMerge() {
+    if (m_merge && !m_watch->changed())
+        return *m_merge;
+    QStringList lines;
+    if (!TextFile::readLines(m_runTemplate, &lines))
+        lines = MailTemplateFile::toLines(m_mail);
+    if (!m_merge || lines != m_mergeLines) {
+        MailTemplate current = m_mail;
+        MailTemplateFile::fromLines(lines, current);
+        m_merge.emplace(current.subject, current.bodyLines, m_columns);
+        m_mergeLines = lines;
+    }
+    return *m_merge;
+}
+
+MessageFactory::Message TextMessageFactory::build(qint64 id, const QVariantList& values) {
+    auto text = [&](int column) {
+        return SqlFunctions::displayText(values.value(column), m_table.fieldType(column));
+    };
+    Message m;
+    m.id = id;
+    m.address = text(m_mailColumn).trimmed();
+    const QVariant invalid = values.value(m_invalidColumn);
+    m.valid = IsValidEmailAddress(m.address) &&
+              !(invalid.isValid() && !invalid.isNull() && invalid.toLongLong() != 0);
+    m.invalidEntry = (m_idColumn >= 0 ? text(m_idColumn) : QString::number(id)) +
+                     QStringLiteral(": ") + text(m_mailColumn);
+    const TextMailMerge::Result merged = currentMerge().merge(m_reader->read(text));
+    m.subject = merged.subject;
+    m.lines = merged.lines;
+    m.sizeKb = SendRun::textMessageSizeKb(m.lines);
+    return m;
+}
+
+void TextMessageFactory::apply(const Message& message, SmtpMail& mail) {
+    mail.ClearRecipients();
+    mail.FromAddr = m_sender.address;
+    mail.From = m_sender.name;
+    mail.Priority = m_sender.priority == 1 || m_sender.priority == 5 ? m_sender.priority : 3;
+    mail.Subject = message.subject.isEmpty() ? QStringLiteral("Kein Betreff") : message.subject;
+    mail.AddRecipient(message.address, message.address, 0);
+    QString body;
+    for (const QString& line : message.lines) {
+        body += line;
+        body += QStringLiteral("\r\n");
+    }
+    mail.BodyText = body;
+    mail.XMailer = QStringLiteral("XMailer");
+    mail.PrepareMail(); // built now; a failure is reported when it is begun
+}
