@@ -2,11 +2,11 @@
 
 #include "compose/MailCharset.h"
 
-#include <gmime/gmime.h>
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeDatabase>
 #include <QSaveFile>
+#include <gmime/gmime.h>
 #include <mutex>
 
 namespace {
@@ -47,6 +47,61 @@ QByteArray headerCharset(const QString& text, const QByteArray& declared) {
     if (c != MailCharset::Charset::Utf7 && MailCharset::canEncode(text, c))
         return MailCharset::name(c);
     return "utf-8";
+}
+
+// An unstructured header value that may go as it is: printable ASCII with nothing a
+// reader would take for an encoded word.
+bool isPlainHeaderText(const QString& text) {
+    for (const QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() > 0x7e)
+            return false;
+    return !text.contains(QStringLiteral("=?"));
+}
+
+// The raw value of an unstructured header made of B-encoded words (RFC 2047): each
+// word holds whole characters and is at most 75 characters long, every line at most 76;
+// the charset is named as registered. As GMime keeps raw values: a leading blank,
+// folded lines, a final line feed.
+QByteArray encodedWords(const QByteArray& headerName, const QString& text,
+                        const QByteArray& charset) {
+    const MailCharset::Charset c = charsetOf(charset);
+    const QByteArray prefix = "=?" + charset + "?B?";
+    auto maxBytes = [&](int wordLimit) {
+        return std::max(3, (wordLimit - int(prefix.size()) - 2) / 4 * 3);
+    };
+    // The first word shares its line with the header's name.
+    int limit = maxBytes(std::min(75, 76 - int(headerName.size()) - 2));
+    QList<QByteArray> words;
+    QByteArray chunk;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QByteArray bytes =
+            MailCharset::encode(text.mid(i, length), c, MailCharset::Content::PlainText).bytes;
+        i += length - 1;
+        if (!chunk.isEmpty() && chunk.size() + bytes.size() > limit) {
+            words << prefix + chunk.toBase64() + "?=";
+            chunk.clear();
+            limit = maxBytes(75);
+        }
+        chunk += bytes;
+    }
+    if (!chunk.isEmpty() || words.isEmpty())
+        words << prefix + chunk.toBase64() + "?=";
+    return " " + words.join("\n ") + "\n";
+}
+
+// Sets an unstructured header; a value that is not plain text goes as encoded words.
+void setUnstructuredHeader(GMimeObject* object, const char* name, const QString& value,
+                           const QByteArray& declaredCharset) {
+    const QString safe = MimeMessage::headerSafe(value);
+    const QByteArray charset = headerCharset(safe, declaredCharset);
+    g_mime_object_set_header(object, name, safe.toUtf8().constData(), charset.constData());
+    if (isPlainHeaderText(safe))
+        return;
+    GMimeHeader* header =
+        g_mime_header_list_get_header(g_mime_object_get_header_list(object), name);
+    if (header)
+        g_mime_header_set_raw_value(header, encodedWords(name, safe, charset).constData());
 }
 
 QByteArray domainOf(const QString& address) {
@@ -175,8 +230,7 @@ bool MimeMessage::toBytes(QByteArray* out, QString* error) const {
     addMailbox(g_mime_message_get_from(message.p), m_sender, m_charset);
     for (const Address& a : m_to)
         addMailbox(g_mime_message_get_to(message.p), a, m_charset);
-    g_mime_message_set_subject(message.p, utf8(m_subject).constData(),
-                               headerCharset(m_subject, m_charset).constData());
+    setUnstructuredHeader(GMIME_OBJECT(message.p), "Subject", m_subject, m_charset);
 
     const QDateTime when = m_date.isValid() ? m_date : QDateTime::currentDateTime();
     GTimeZone* zone = g_time_zone_new_offset(when.offsetFromUtc());
@@ -191,12 +245,8 @@ bool MimeMessage::toBytes(QByteArray* out, QString* error) const {
     g_mime_message_set_message_id(message.p, id);
     g_free(id);
 
-    for (const auto& [name, value] : m_headers) {
-        const QString safeValue = headerSafe(value);
-        g_mime_object_set_header(GMIME_OBJECT(message.p), utf8(name).constData(),
-                                 safeValue.toUtf8().constData(),
-                                 headerCharset(safeValue, m_charset).constData());
-    }
+    for (const auto& [name, value] : m_headers)
+        setUnstructuredHeader(GMIME_OBJECT(message.p), utf8(name).constData(), value, m_charset);
 
     // The text part, an alternative of text and HTML, and the attachments around them.
     GMimeObject* body = nullptr;
