@@ -22,6 +22,7 @@
 #include "send/SmtpMail.h"
 #include "settings/AccountSettings.h"
 #include "shell/AppState.h"
+#include "shell/SendRunContext.h"
 #include "shell/forms/AddressGridModel.h"
 #include "support/SmtpTestServer.h"
 
@@ -600,15 +601,7 @@ void benchSendRun(qint64 n) {
     }
 
     SmtpMail smtp;
-    SendRun::Context context;
-    context.table = o.state.session.currentTable();
-    context.definitionName = o.state.session.definitionName();
-    context.programFolder = o.state.folders.programFolder;
-    context.tempFolder = o.state.folders.tempFolder;
-    context.systemTempFolder = o.state.folders.systemTempFolder;
-    context.lettersFolder = o.state.folders.lettersFolder;
-    context.accountSetUp = true;
-    SendRun run(context, smtp, o.messages);
+    SendRun run(sendRunContext(o.state), smtp, o.messages);
     run.inputs.mail = mail;
     run.inputs.senderEntry = QStringLiteral("info@firma.de <Firma GmbH>");
     run.inputs.senderCount = 1;

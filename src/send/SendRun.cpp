@@ -274,6 +274,12 @@ void SendRun::endEarly(bool closable, bool closeWindow) {
     m_result.reachedLoop = false;
     m_result.closable = m_result.closable || closable;
     m_result.closeWindow = closeWindow;
+    conclude();
+}
+
+// Every end: the cursor reset, the sending flag cleared, the invalid list discarded
+// (the result keeps it for the window), and the window told.
+void SendRun::conclude() {
     if (m_busy)
         Q_EMIT busy(false);
     m_busy = false;
@@ -537,13 +543,5 @@ void SendRun::finishRun() {
     m_result.sentList = m_sentList;
     m_result.invalidList = m_invalidList;
     m_result.progress = progress();
-    if (m_busy)
-        Q_EMIT busy(false);
-    m_busy = false;
-    m_sending = false;
-    m_tick = 0;
-    m_invalidList.clear();
-    m_stage = Stage::Idle;
-    const Result result = m_result;
-    Q_EMIT finished(result);
+    conclude();
 }

@@ -163,6 +163,7 @@ private:
     void resetDisplay();
     void emitProgress();
     void endEarly(bool closable, bool closeWindow);
+    void conclude();
     void connected(bool ok);
     void scheduleNext();
     void nextRecord();

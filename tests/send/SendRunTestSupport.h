@@ -8,6 +8,7 @@
 #include "send/SmtpMail.h"
 #include "settings/AccountSettings.h"
 #include "shell/AppState.h"
+#include "shell/SendRunContext.h"
 #include "support/ScriptedMessages.h"
 #include "support/SmtpTestServer.h"
 #include "support/TempProgramFolder.h"
@@ -70,20 +71,6 @@ inline Booked bookedOf(AddressTable* table, qint64 id) {
     b.invalid = v.value(table->fieldIndex(QStringLiteral("Invalid"))).toBool();
     b.lastMail = v.value(table->fieldIndex(QStringLiteral("LetztesMail"))).toDate();
     return b;
-}
-
-// The run's view of the program's state.
-inline SendRun::Context sendRunContext(const AppState& state) {
-    SendRun::Context c;
-    c.table = state.session.currentTable();
-    c.definitionName = state.session.definitionName();
-    c.programFolder = state.folders.programFolder;
-    c.tempFolder = state.folders.tempFolder;
-    c.systemTempFolder = state.folders.systemTempFolder;
-    c.lettersFolder = state.folders.lettersFolder;
-    c.accountSetUp = state.flags.firstSettingsDone;
-    c.transactionLog = state.flags.transactionLogEnabled;
-    return c;
 }
 
 // Starts the run and turns the event loop until it has finished; its result.

@@ -14,6 +14,7 @@
 #include "send/forms/TrafficChart.h"
 #include "settings/SenderList.h"
 #include "shell/AppState.h"
+#include "shell/SendRunContext.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -583,19 +584,6 @@ void TMailerForm::trafficTick() {
     m_chart->addPoint(point.tick, point.value);
 }
 
-SendRun::Context TMailerForm::runContext() const {
-    SendRun::Context c;
-    c.table = m_state.session.currentTable();
-    c.definitionName = m_state.session.definitionName();
-    c.programFolder = m_state.folders.programFolder;
-    c.tempFolder = m_state.folders.tempFolder;
-    c.systemTempFolder = m_state.folders.systemTempFolder;
-    c.lettersFolder = m_state.folders.lettersFolder;
-    c.accountSetUp = m_state.flags.firstSettingsDone;
-    c.transactionLog = m_state.flags.transactionLogEnabled;
-    return c;
-}
-
 void TMailerForm::connectRun(SendRun& run) {
     connect(m_ignore2, &QCheckBox::toggled, &run, &SendRun::setIgnoreConnectionProblems);
     connect(&run, &SendRun::displayReset, this, [this] {
@@ -642,7 +630,7 @@ void TMailerForm::setIdleButtonsEnabled(bool on) {
 void TMailerForm::send() {
     if (isSending())
         return;
-    m_run = std::make_unique<SendRun>(runContext(), *m_mail, Messages::instance());
+    m_run = std::make_unique<SendRun>(sendRunContext(m_state), *m_mail, Messages::instance());
     SendRun& run = *m_run;
     SendRun::Inputs& in = run.inputs;
     in.mail = currentTemplate();

@@ -86,7 +86,6 @@ private:
     void trafficTick();
     void loadSenderList();
     void updateTrackingBox();
-    SendRun::Context runContext() const;
     void connectRun(SendRun& run);
     void runEnded(const SendRun::Result& result);
     void setIdleButtonsEnabled(bool on);
