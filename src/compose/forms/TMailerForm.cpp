@@ -607,8 +607,10 @@ void TMailerForm::connectRun(SendRun& run) {
             });
     connect(&run, &SendRun::statusChanged, this,
             [this](const QString& text) { m_status->showMessage(text); });
-    connect(&run, &SendRun::preparing, this,
-            [this] { m_lowerPanels->setCurrentWidget(m_runPanel); });
+    connect(&run, &SendRun::preparing, this, [this] {
+        m_runPrepared = true;
+        m_lowerPanels->setCurrentWidget(m_runPanel);
+    });
     connect(&run, &SendRun::busy, this, [](bool on) {
         if (on)
             QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -663,8 +665,18 @@ void TMailerForm::runEnded(const SendRun::Result& result) {
     // Closed during the run: the component could not be released while it sent.
     if (!isVisible())
         m_mail->Release();
+    // A run that got going ends with the grid unfiltered, as it always has; the run
+    // itself never touched the filter.
+    bool filterOff = false;
+    AddressTable* table = m_state.session.currentTable();
+    if (m_runPrepared && table && (table->filtered() || !table->filter().isEmpty())) {
+        table->setFiltered(false);
+        table->setFilter(QString());
+        filterOff = true;
+    }
+    m_runPrepared = false;
     // The main window shows the booked table before the invalid addresses are listed.
-    Q_EMIT runFinished();
+    Q_EMIT runFinished(filterOff);
     if (!result.invalidList.isEmpty())
         m_errorForm->showList(result.invalidList);
     if (result.closeWindow) {

@@ -67,9 +67,10 @@ public:
     SmtpMail& smtpMail() { return *m_mail; }
 
 Q_SIGNALS:
-    // A run has ended; the table's records may have changed. Comes before the list of
-    // invalid addresses is shown.
-    void runFinished();
+    // A run has ended; the table's records may have changed, and after a run that got
+    // going the grid's filter is off (filterSwitchedOff when it was on). Comes before
+    // the list of invalid addresses is shown.
+    void runFinished(bool filterSwitchedOff);
 
 protected:
     bool event(QEvent* event) override;
@@ -97,6 +98,7 @@ private:
     std::unique_ptr<SendRun> m_run;
     std::unique_ptr<QObject> m_runGuard; // input to the main window is held off meanwhile
     qint64 m_markedCount = 0;            // handed over by the wizard for the send run
+    bool m_runPrepared = false;          // the run got past its early checks
 
     QComboBox* m_sender = nullptr;
     QComboBox* m_priority = nullptr;

@@ -550,7 +550,9 @@ void TMainForm::connectActions() {
     connect(tool("ToolButton3"), &QToolButton::clicked, this, &TMainForm::startSerialMail);
     connect(m_wizard, &CompositionWizard::composeRequested, m_mailer,
             &TMailerForm::openForComposition);
-    connect(m_mailer, &TMailerForm::runFinished, this, [this] {
+    connect(m_mailer, &TMailerForm::runFinished, this, [this](bool filterSwitchedOff) {
+        if (filterSwitchedOff)
+            filterChangedElsewhere();
         refreshStatusCount();
         syncGridToTable(-1);
     });

@@ -248,6 +248,11 @@ TEST_F(SerialMailEndToEnd, MainWindowIsCurrentWhileTheInvalidAddressesAreListed)
     table->edit();
     table->setString(QStringLiteral("Mail"), QStringLiteral("kein-at.example.de"));
     ASSERT_TRUE(table->post());
+    // A filter of the user's own: the run sends to every marked record all the same, and
+    // the grid ends unfiltered.
+    ASSERT_TRUE(table->setFilter(QStringLiteral("ID < 3")));
+    table->setFiltered(true);
+    ASSERT_EQ(table->recordCount(), 2);
     writeMail();
     QString status;
     bool editEnabled = false, deleteEnabled = false;
@@ -271,4 +276,5 @@ TEST_F(SerialMailEndToEnd, MainWindowIsCurrentWhileTheInvalidAddressesAreListed)
     EXPECT_TRUE(editEnabled);
     EXPECT_TRUE(deleteEnabled);
     EXPECT_EQ(server.received().size(), 2);
+    EXPECT_FALSE(table->filtered());
 }
