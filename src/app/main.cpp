@@ -1,6 +1,7 @@
 #include "common/FilePicker.h"
 #include "common/Messages.h"
 #include "platform/DocumentOpener.h"
+#include "platform/QtTranslations.h"
 #include "platform/SingleInstance.h"
 #include "settings/forms/DesktopDocumentOpener.h"
 #include "shell/AppState.h"
@@ -8,8 +9,10 @@
 #include "shell/forms/QtFilePicker.h"
 #include "shell/forms/QtMessages.h"
 #include "shell/forms/TMainForm.h"
+#include "shell/forms/WindowFit.h"
 
 #include <QApplication>
+#include <QTimer>
 
 // Command-line arguments are ignored.
 int main(int argc, char** argv) {
@@ -18,6 +21,11 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("NORVALE"));
     QApplication::setApplicationVersion(Startup::productVersion());
     QApplication::setApplicationDisplayName(Startup::productName());
+    // Standard dialogs speak German like the rest of the program; without the
+    // translation files they fall back to Qt's English texts.
+    InstallGermanQtTranslations(app);
+    // Every window opens fully on its screen, title bar included.
+    WindowFit::install(app);
 
     QtMessages messages;
     Messages::install(&messages);
@@ -44,6 +52,8 @@ int main(int argc, char** argv) {
         TMainForm mainForm(state);
         QApplication::restoreOverrideCursor();
         mainForm.show();
+        // A first start offers the account settings once the window is up.
+        QTimer::singleShot(0, &mainForm, &TMainForm::offerFirstSettings);
         result = app.exec();
     } else {
         QApplication::restoreOverrideCursor();

@@ -1,8 +1,10 @@
 #include "common/IniFile.h"
 
+#include "common/ControlCharacters.h"
 #include "common/Messages.h"
 #include "common/TextFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <climits>
@@ -146,9 +148,23 @@ bool IniFile::readBoolWord(const QString& section, const QString& key, bool defa
     return *v == QStringLiteral("True");
 }
 
-bool IniFile::writeString(const QString& section, const QString& key, const QString& value) {
+bool IniFile::writeString(const QString& section, const QString& key, const QString& value,
+                          QString* error) {
+    const auto refused = [&](const QString& name) {
+        if (error)
+            *error = QStringLiteral("Der Name \"") + ControlCharacters::blanked(name) +
+                     QStringLiteral(
+                         "\" enthält ein unzulässiges Zeichen und wird nicht in die Datei \"") +
+                     QDir::toNativeSeparators(m_path) + QStringLiteral("\" geschrieben.");
+        return false;
+    };
+    if (ControlCharacters::contains(section) || section.contains(QChar('[')) ||
+        section.contains(QChar(']')))
+        return refused(section);
+    if (ControlCharacters::contains(key) || key.contains(QChar('=')))
+        return refused(key);
     QStringList lines = load();
-    const QString entry = key + QChar('=') + value;
+    const QString entry = key + QChar('=') + ControlCharacters::blanked(value);
     const auto [begin, end] = sectionRange(lines, section);
     if (begin < 0) {
         if (!lines.isEmpty() && !lines.last().trimmed().isEmpty())

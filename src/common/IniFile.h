@@ -26,7 +26,11 @@ public:
     // Word style: true exactly when the value is "True".
     bool readBoolWord(const QString& section, const QString& key, bool defaultValue) const;
 
-    bool writeString(const QString& section, const QString& key, const QString& value);
+    // A control character in the value becomes a blank, so a value never forges a
+    // line. A section or key name holding one (or "=" in a key, "[" or "]" in a section)
+    // is refused: false, the file unchanged and a German message in *error.
+    bool writeString(const QString& section, const QString& key, const QString& value,
+                     QString* error = nullptr);
     bool writeInteger(const QString& section, const QString& key, int value);
     bool writeBool(const QString& section, const QString& key, bool value);     // "1"/"0"
     bool writeBoolWord(const QString& section, const QString& key, bool value); // "True"/"False"

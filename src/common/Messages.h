@@ -11,7 +11,10 @@ public:
     virtual ~Messages() = default;
     virtual void information(const QString& text) = 0;
     virtual void error(const QString& text) = 0;
-    virtual bool question(const QString& text) = 0;             // Yes/No; true for Yes
+    virtual bool question(const QString& text) = 0; // Yes/No; true for Yes
+    // Yes/No for an action that deletes, empties, overwrites or restores data: "Nein"
+    // is the default button, so Enter never destroys anything. True for Yes.
+    virtual bool destructiveQuestion(const QString& text) = 0;
     virtual Answer questionYesNoAbort(const QString& text) = 0; // Yes/No/Abort
 
     // The facade the windows use. Until one is installed, a silent one answers No.
@@ -25,5 +28,6 @@ public:
     void information(const QString&) override {}
     void error(const QString&) override {}
     bool question(const QString&) override { return false; }
+    bool destructiveQuestion(const QString&) override { return false; }
     Answer questionYesNoAbort(const QString&) override { return Answer::No; }
 };

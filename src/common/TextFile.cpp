@@ -1,5 +1,7 @@
 #include "common/TextFile.h"
 
+#include "common/ControlCharacters.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -94,8 +96,12 @@ QByteArray toWindows1252(const QString& text) {
 }
 
 QString decode(const QByteArray& bytes) {
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        return QString::fromUtf8(bytes.mid(3));
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        // Only the first mark is the file's; a second one is text and is kept, so the
+        // file is written back as it was.
+        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+        return utf8(QByteArrayView(bytes).sliced(3));
+    }
     if (isValidUtf8WithMultibyte(bytes))
         return QString::fromUtf8(bytes);
     return fromWindows1252(bytes);
@@ -103,9 +109,14 @@ QString decode(const QByteArray& bytes) {
 
 QByteArray encode(const QString& text, Encoding* used) {
     if (canEncodeWindows1252(text)) {
-        if (used)
-            *used = Encoding::Windows1252;
-        return toWindows1252(text);
+        QByteArray bytes = toWindows1252(text);
+        // Windows-1252 bytes that also read as UTF-8 ("Ã¤" as "ä", "ï»¿" as a mark)
+        // would come back as another text; such a text is written as UTF-8 instead.
+        if (!isValidUtf8WithMultibyte(bytes)) {
+            if (used)
+                *used = Encoding::Windows1252;
+            return bytes;
+        }
     }
     if (used)
         *used = Encoding::Utf8Bom;
@@ -168,7 +179,9 @@ bool writeText(const QString& path, const QString& text, QString* error) {
 bool writeLines(const QString& path, const QStringList& lines, QString* error) {
     QString text;
     for (const QString& line : lines) {
-        text += line;
+        // A line break or other control character inside a line would end it early or
+        // forge another line for the next reader; a TAB is text.
+        text += ControlCharacters::blanked(line, true);
         text += QStringLiteral("\r\n");
     }
     return writeText(path, text, error);

@@ -4,7 +4,9 @@
 
 // The one place where the program's own text files are read and written.
 // Writing: CR LF line ends in Windows-1252; a text holding a character that
-// Windows-1252 lacks is written as UTF-8 with a byte-order mark so nothing is lost.
+// Windows-1252 lacks, or whose Windows-1252 bytes would also read as UTF-8, is written
+// as UTF-8 with a byte-order mark, so every text reads back as it was written. A line
+// never carries a control character other than TAB: each becomes a blank.
 // Reading: UTF-8 with a mark, UTF-8 without a mark when the bytes are valid UTF-8 with
 // at least one multi-byte sequence, otherwise Windows-1252. Any line end is accepted.
 namespace TextFile {

@@ -1,5 +1,6 @@
 #include "compose/Merge.h"
 
+#include "common/ControlCharacters.h"
 #include "common/Words.h"
 #include "compose/SalutationFormula.h"
 #include "database/AddressTable.h"
@@ -246,10 +247,28 @@ bool mayGrowIntoPlaceholder(QStringView slice) {
     return true;
 }
 
+// A subject is one header line: a line break from a value becomes one blank.
 void oneLine(QString& text) {
-    for (QChar& c : text)
-        if (c.unicode() < 0x20 || c.category() == QChar::Other_Control)
-            c = QChar(' ');
+    text = ControlCharacters::blanked(text);
+}
+
+// Every line break (CR LF, a lone CR or a lone LF) as CR LF.
+QString crlfLineBreaks(const QString& text) {
+    if (!text.contains(QChar('\r')) && !text.contains(QChar('\n')))
+        return text;
+    QString out;
+    out.reserve(text.size() + 16);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == QChar('\r') || c == QChar('\n')) {
+            if (c == QChar('\r') && i + 1 < text.size() && text[i + 1] == QChar('\n'))
+                ++i;
+            out += QStringLiteral("\r\n");
+        } else {
+            out += c;
+        }
+    }
+    return out;
 }
 
 } // namespace
@@ -365,12 +384,21 @@ TextMailMerge::Result TextMailMerge::merge(const MergeRecord& record) const {
     Result r;
     r.subject = m_subject.merge(record, true);
     r.lines.reserve(qsizetype(m_lines.size()));
-    for (const MergeText& line : m_lines)
-        r.lines.append(line.merge(record));
+    for (const MergeText& line : m_lines) {
+        // A value holding a line break continues on a line of its own, so the body
+        // gets CR LF there and never a lone CR or LF.
+        const QString merged = line.merge(record);
+        if (merged.contains(QChar('\r')) || merged.contains(QChar('\n')))
+            r.lines += crlfLineBreaks(merged).split(QStringLiteral("\r\n"));
+        else
+            r.lines.append(merged);
+    }
     return r;
 }
 
 QString mergeHtmlText(const QString& text, const MergeColumns& columns, const MergeRecord& record,
                       bool singleLine) {
-    return MergeText(text, MergeText::Mode::Html, columns).merge(record, singleLine);
+    const QString merged =
+        MergeText(text, MergeText::Mode::Html, columns).merge(record, singleLine);
+    return singleLine ? merged : crlfLineBreaks(merged);
 }

@@ -1,5 +1,6 @@
 #include "compose/SalutationFormula.h"
 
+#include "common/ControlCharacters.h"
 #include "common/TextFile.h"
 #include "common/Words.h"
 
@@ -93,7 +94,9 @@ bool SalutationFormula::writeRows(const QString& path, const QList<Entry>& rows,
     QStringList lines;
     for (int i = 0; i < rowCount; ++i) {
         const Entry e = rows.value(i);
-        lines.append(e.key.trimmed() + bar + e.value.trimmed());
+        // Control characters of a value become blanks, so a row stays one line.
+        lines.append(ControlCharacters::blanked(e.key).trimmed() + bar +
+                     ControlCharacters::blanked(e.value).trimmed());
     }
     lines += extra;
     const bool ok = TextFile::writeLines(path, lines, error);

@@ -1,5 +1,6 @@
 #include "database/Catalogue.h"
 
+#include "common/ControlCharacters.h"
 #include "common/Messages.h"
 #include "common/TextFile.h"
 #include "common/Words.h"
@@ -127,7 +128,7 @@ QString ToSafeFileName(const QString& displayName) {
     QString out;
     out.reserve(s.size() * 2);
     for (QChar c : s) {
-        if (kUnderscore.contains(c))
+        if (kUnderscore.contains(c) || ControlCharacters::isControl(c))
             out += QChar('_');
         else if (c == QChar('&'))
             out += QChar('a');
@@ -182,9 +183,13 @@ QString checkNewDatabaseInput(const QString& name, const QStringList& coreLines,
     if (trimmed.size() > kMaxNameLength)
         return QStringLiteral(
             "Achtung! Es ist nur Datenbanknamen mit maximal 26 Zeichen zulässig!");
-    // "|" separates the words of the catalogue line.
+    // "|" separates the words of the catalogue line; a line break or TAB would forge
+    // catalogue entries and end up in file names.
     if (name.contains(kBar))
         return QStringLiteral("Der Name darf das Zeichen \"|\" nicht enthalten!");
+    if (ControlCharacters::contains(name))
+        return QStringLiteral("Der Name darf keine Steuerzeichen (Zeilenumbruch, Tabulator) "
+                              "enthalten!");
     if (captionLines.size() > kMaxFreeColumns)
         return QStringLiteral("Sie können maximal 170 zusätzliche Datenbankfelder benutzen, Sie "
                               "haben aber %1 eingegeben!")
@@ -201,10 +206,16 @@ QString checkNewDatabaseInput(const QString& name, const QStringList& coreLines,
         seen.append(t);
     }
     // The caption is the last word of a "|"-separated definition line.
-    for (const QString& line : captionLines)
+    for (const QString& line : captionLines) {
         if (line.contains(kBar))
             return QStringLiteral("Der Feldname %1 darf das Zeichen \"|\" nicht enthalten!")
                 .arg(line.trimmed());
+        if (ControlCharacters::contains(line))
+            return QStringLiteral(
+                       "Der Feldname %1 darf keine Steuerzeichen (Zeilenumbruch, Tabulator) "
+                       "enthalten!")
+                .arg(ControlCharacters::blanked(line).trimmed());
+    }
     return {};
 }
 
@@ -311,9 +322,10 @@ bool DeleteDatabase(DatabaseSession& session, const QString& definitionName, Mes
         OpenDatabase(session, kStandardDefinitionName, messages);
         return false;
     }
-    if (!messages.question(QStringLiteral("Wollen Sie diese Datenbank wirklich löschen?")))
+    if (!messages.destructiveQuestion(
+            QStringLiteral("Wollen Sie diese Datenbank wirklich löschen?")))
         return false;
-    if (!messages.question(
+    if (!messages.destructiveQuestion(
             QStringLiteral("Alle Daten dieser Datenbank gehen verloren! Wirklich löschen?")))
         return false;
 

@@ -58,8 +58,8 @@ void run(AddressTable* table, Messages& messages, const Feedback& feedback) {
     }
     messages.information(QStringLiteral("Prüfung ist abgeschlossen! ") + QString::number(count) +
                          QStringLiteral(" ungültige (invalid) E-Mail-Adressen wurden markiert!"));
-    if (count != 0 &&
-        messages.question(QStringLiteral("Wollen Sie alle ungültigen E-Mail-Adressen löschen?"))) {
+    if (count != 0 && messages.destructiveQuestion(
+                          QStringLiteral("Wollen Sie alle ungültigen E-Mail-Adressen löschen?"))) {
         BusyScope busy(feedback);
         QString error;
         if (BulkDeletion::deleteByFlag(table, QStringLiteral("Invalid"), feedback, &error) < 0)

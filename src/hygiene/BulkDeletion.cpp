@@ -41,7 +41,7 @@ namespace {
 
 bool deleteFlagged(DatabaseSession& session, Messages& messages, const Feedback& feedback,
                    const QString& question, const QString& flagField) {
-    if (!messages.question(question))
+    if (!messages.destructiveQuestion(question))
         return false;
     AddressTable* table = session.currentTable();
     if (!table) {
@@ -80,10 +80,10 @@ bool emptyDatabase(DatabaseSession& session, Messages& messages, const Feedback&
         messages.information(QStringLiteral("Zuerst Datenbank öffnen!"));
         return false;
     }
-    if (!messages.question(
+    if (!messages.destructiveQuestion(
             QStringLiteral("Datenbank komplett leeren? Alle Datensätze gehen dabei verloren!")))
         return false;
-    if (!messages.question(
+    if (!messages.destructiveQuestion(
             QStringLiteral("Wollen Sie wirklich alle Datensätze in dieser Datenbank löschen?")))
         return false;
 

@@ -1,5 +1,6 @@
 #include "hygiene/EmailAddress.h"
 
+#include "common/ControlCharacters.h"
 #include "database/AddressTable.h"
 #include "database/ColumnScan.h"
 
@@ -9,9 +10,8 @@
 namespace {
 
 // Characters an address must not contain (after A-Z were raised to upper case):
-// brackets, quotes, umlauts and accents, separators of mail headers and URLs, the
-// blank, and control characters, which can never be part of a deliverable address
-// and must not reach a header line.
+// brackets, quotes, umlauts and accents, separators of mail headers and URLs and the
+// blank.
 constexpr char16_t kForbidden[] = u"[]{}'ß~\",+*/\\üöäÜÖÄéáúóí´:;=?%§!()^° ";
 
 struct ForbiddenTable {
@@ -19,15 +19,22 @@ struct ForbiddenTable {
     ForbiddenTable() {
         for (const char16_t* p = kForbidden; *p; ++p)
             latin[*p] = true;
-        for (int c = 0; c < 0x20; ++c)
-            latin[size_t(c)] = true;
-        latin[0x7F] = true;
     }
 };
 
+// Control characters of every kind (C0, DEL, C1, line separators) and the invisible
+// format characters (soft hyphen, zero-width and direction marks, byte-order mark):
+// none belongs to a deliverable address, and what the user sees would differ from
+// what a server receives.
+bool invisible(char16_t c) {
+    return ControlCharacters::isControl(QChar(c)) || QChar::category(c) == QChar::Other_Format;
+}
+
 bool forbidden(char16_t c) {
     static const ForbiddenTable table;
-    return c < 256 && table.latin[c];
+    if (c >= 0x20 && c < 0x7F)
+        return table.latin[c];
+    return (c < 256 && table.latin[c]) || invisible(c);
 }
 
 // Pairs of neighbours an address must not hold: "@.", "@-", ".@", "..".

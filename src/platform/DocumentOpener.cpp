@@ -33,7 +33,10 @@ QUrl targetUrl(const QString& target) {
 }
 
 bool open(const QString& target, DocumentOpener& opener) {
-    const QUrl url = targetUrl(target);
+    return open(targetUrl(target), opener);
+}
+
+bool open(const QUrl& url, DocumentOpener& opener) {
     if (!url.isValid() || url.isEmpty())
         return false;
     if (opener.openUrl(url))
@@ -44,6 +47,25 @@ bool open(const QString& target, DocumentOpener& opener) {
     if (opener.startBrowser(argument))
         return true;
     return opener.openUrl(QUrl(argument));
+}
+
+QString noProgramMessage(const QUrl& url) {
+    QString what;
+    if (url.scheme() == QLatin1String("mailto"))
+        what = QStringLiteral("E-Mail-Adressen (") + url.toString() + QChar(')');
+    else if (url.isLocalFile())
+        what = QChar('"') + QDir::toNativeSeparators(url.toLocalFile()) + QChar('"');
+    else
+        what = QStringLiteral("Internetseiten (") + url.toString() + QChar(')');
+    return QStringLiteral("Es ist kein Programm zum Öffnen von ") + what +
+           QStringLiteral(" eingerichtet.");
+}
+
+bool openOrReport(const QUrl& url, Messages& messages, DocumentOpener& opener) {
+    if (open(url, opener))
+        return true;
+    messages.error(noProgramMessage(url));
+    return false;
 }
 
 bool openHelpPage(const QString& helpFolder, const QString& page, Messages& messages,

@@ -36,6 +36,14 @@ QUrl targetUrl(const QString& target);
 // web browser with the target's address as its argument; when that fails too, the
 // "open" action once more with that address. Returns whether one of them succeeded.
 bool open(const QString& target, DocumentOpener& opener = DocumentOpener::instance());
+bool open(const QUrl& url, DocumentOpener& opener = DocumentOpener::instance());
+
+// Opens the target like open(); when nothing could open it, says so with
+// noProgramMessage() and returns false.
+bool openOrReport(const QUrl& url, Messages& messages,
+                  DocumentOpener& opener = DocumentOpener::instance());
+// "Es ist kein Programm zum Öffnen von … eingerichtet." for the address.
+QString noProgramMessage(const QUrl& url);
 
 // Opens helpFolder + page. A missing page, or one that nothing could open, gives a
 // German error and false.

@@ -182,7 +182,7 @@ bool DeleteCurrentRecord(DatabaseSession& session, Messages& messages) {
     AddressTable* table = session.currentTable();
     if (!table || table->recordCount() == 0)
         return false;
-    if (!messages.question(QStringLiteral("Datensatz wirklich löschen?")))
+    if (!messages.destructiveQuestion(QStringLiteral("Datensatz wirklich löschen?")))
         return false;
     QString error;
     if (!table->deleteRecord(&error)) {

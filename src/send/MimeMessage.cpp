@@ -1,5 +1,6 @@
 #include "send/MimeMessage.h"
 
+#include "common/ControlCharacters.h"
 #include "compose/MailCharset.h"
 
 #include <QFile>
@@ -194,12 +195,16 @@ void MimeMessage::setPriority(int priority) {
 bool MimeMessage::isUsableAddress(const QString& address) {
     if (address.isEmpty())
         return false;
+    // The envelope takes the address as it stands, a reader parses the To header: a
+    // second "@", a list separator, a comment, a quote or a group would make the two
+    // differ, and control and format characters are invisible in the header.
+    static const QString kSpecials = QStringLiteral("<>()[]\\,;:\"");
     for (const QChar c : address)
-        if (c.unicode() < 0x21 || c.unicode() == 0x7f || c == QChar('<') || c == QChar('>') ||
-            c.isSpace())
+        if (c.unicode() < 0x21 || c.isSpace() || ControlCharacters::isControl(c) ||
+            c.category() == QChar::Other_Format || kSpecials.contains(c))
             return false;
-    const auto at = address.lastIndexOf(QChar('@'));
-    return at > 0 && at < address.size() - 1;
+    const auto at = address.indexOf(QChar('@'));
+    return at > 0 && at < address.size() - 1 && address.indexOf(QChar('@'), at + 1) < 0;
 }
 
 QString MimeMessage::headerSafe(const QString& text) {

@@ -1,5 +1,6 @@
 #include "settings/SenderList.h"
 
+#include "common/ControlCharacters.h"
 #include "common/TextFile.h"
 #include "common/Words.h"
 
@@ -20,7 +21,9 @@ Sender parseLine(const QString& line) {
 }
 
 QString formatLine(const QString& address, const QString& name) {
-    return address.trimmed() + QStringLiteral(" <") + name.trimmed() + QChar('>');
+    // A line break or TAB in a value becomes a blank: it would forge another sender.
+    return ControlCharacters::blanked(address).trimmed() + QStringLiteral(" <") +
+           ControlCharacters::blanked(name).trimmed() + QChar('>');
 }
 
 bool read(const QString& path, QStringList* lines, QString* error) {

@@ -7,5 +7,8 @@ QString StatusCountText(const DatabaseSession& session) {
     const AddressTable* table = session.currentTable();
     if (!table)
         return {};
-    return QString::number(table->recordCount()) + QStringLiteral(" Datensätze");
+    const qint64 count = table->recordCount();
+    // One record is "1 Datensatz", not "1 Datensätze".
+    return QString::number(count) +
+           (count == 1 ? QStringLiteral(" Datensatz") : QStringLiteral(" Datensätze"));
 }

@@ -3,6 +3,7 @@
 #include "support/ScriptedMessages.h"
 #include "support/TempProgramFolder.h"
 
+#include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -89,4 +90,71 @@ TEST(IniFile, RequiredReadsReportMissingSectionAndKeyByTheScanningRule) {
             .expectError("Item Host not found in " + path);
         EXPECT_EQ(ReadRequiredString(path, "POP3", "Host", "x", messages), "x");
     }
+}
+
+TEST(TextFile, EveryWriteReadsBackAsTheSameText) {
+    TempProgramFolder dir;
+    const QString path = dir.file("lesbar.txt");
+    // Windows-1252 bytes of these texts are valid UTF-8 as well: they are written as
+    // UTF-8 with a mark, so they do not come back as "ä" or a byte-order mark.
+    for (const QString& text : {QString::fromUtf8("Ã¤rger"), QString::fromUtf8("ï»¿Anfang")}) {
+        ASSERT_TRUE(TextFile::writeLines(path, {text}));
+        EXPECT_TRUE(readBytes(path).startsWith("\xEF\xBB\xBF")) << text.toStdString();
+        EXPECT_EQ(TextFile::readLines(path), QStringList({text}));
+    }
+    // With bytes that are no UTF-8 beside them they read back as Windows-1252.
+    ASSERT_TRUE(TextFile::writeLines(path, {QString::fromUtf8("Ã¼ber Grüße")}));
+    EXPECT_FALSE(readBytes(path).startsWith("\xEF\xBB\xBF"));
+    EXPECT_EQ(TextFile::readLines(path), QStringList({QString::fromUtf8("Ã¼ber Grüße")}));
+    // Plain Windows-1252 stays Windows-1252.
+    ASSERT_TRUE(TextFile::writeLines(path, {QString::fromUtf8("Grüße")}));
+    EXPECT_EQ(readBytes(path), QByteArray("Gr\xFC\xDF"
+                                          "e\r\n"));
+
+    // A file that begins with two marks: the second is part of the text and survives
+    // a rewrite.
+    writeBytes(path, QByteArray("\xEF\xBB\xBF\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F"
+                                "e\r\n"));
+    const QStringList lines = TextFile::readLines(path);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_EQ(lines.first(), QChar(0xFEFF) + QString::fromUtf8("Grüße"));
+    ASSERT_TRUE(TextFile::writeLines(path, lines));
+    EXPECT_EQ(readBytes(path), QByteArray("\xEF\xBB\xBF\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F"
+                                          "e\r\n"));
+}
+
+TEST(TextFile, NoLineCarriesALineBreakOrControlCharacter) {
+    TempProgramFolder dir;
+    const QString path = dir.file("zeilen.txt");
+    ASSERT_TRUE(TextFile::writeLines(path, {QString::fromUtf8("eins\r\nzwei\rdrei\nvier"),
+                                            QString::fromUtf8("a\tb") + QChar(0) + "c" +
+                                                QChar(0x85) + "d" + QChar(0x2028) + "e"}));
+    EXPECT_EQ(TextFile::readLines(path),
+              QStringList({"eins zwei drei vier", "a\tb c d e"})); // TAB is text
+    ASSERT_TRUE(TextFile::appendLine(path, "neu\r\nStatsActive=1"));
+    EXPECT_EQ(TextFile::readLines(path).size(), 3);
+}
+
+TEST(IniFile, ValuesNeverForgeLinesAndNamesWithControlCharactersAreRefused) {
+    TempProgramFolder dir;
+    IniFile ini(dir.file("Kunden.web"));
+    ASSERT_TRUE(ini.writeString("SETTINGS", "Title",
+                                "Hallo\r\nStatsPassword=geheim\r\n"
+                                "[STATS]\r\nStatsActive=1\tx"));
+    EXPECT_EQ(ini.readString("SETTINGS", "Title"),
+              "Hallo StatsPassword=geheim [STATS] StatsActive=1 x");
+    EXPECT_FALSE(ini.value("SETTINGS", "StatsPassword").has_value());
+    EXPECT_FALSE(ini.sectionExists("STATS"));
+
+    const QByteArray before = readBytes(ini.path());
+    QString error;
+    EXPECT_FALSE(ini.writeString("SETTINGS", "Title\nStatsActive", "1", &error));
+    EXPECT_EQ(error,
+              QString::fromUtf8("Der Name \"Title StatsActive\" enthält ein unzulässiges Zeichen "
+                                "und wird nicht in die Datei \"") +
+                  QDir::toNativeSeparators(ini.path()) + "\" geschrieben.");
+    EXPECT_FALSE(ini.writeString("SET\rTINGS", "Title", "1"));
+    EXPECT_FALSE(ini.writeString("SETTINGS", "Ti=tle", "1"));
+    EXPECT_FALSE(ini.writeString("SET]TINGS", "Title", "1"));
+    EXPECT_EQ(readBytes(ini.path()), before);
 }

@@ -208,8 +208,8 @@ TEST(TextMerge, SpalteStepColumnsAndValues) {
     messy.set("Name", "\t  Lange \r\n").set("Firma", "Erste\r\nZweite");
     EXPECT_EQ(mergeLine("[$NAME]", messy), "[Lange]");
     const auto merged = TextMailMerge("$FIRMA", {"$FIRMA"}, messy.columns()).merge(messy.read());
-    EXPECT_EQ(merged.subject, "Erste  Zweite");
-    EXPECT_EQ(merged.lines.first(), "Erste\r\nZweite");
+    EXPECT_EQ(merged.subject, "Erste Zweite");
+    EXPECT_EQ(merged.lines, QStringList({"Erste", "Zweite"})); // CR LF in the body
 }
 
 TEST(HtmlMerge, EveryOccurrenceExactCaseNoEscaping) {
@@ -325,4 +325,19 @@ TEST(Merge, PlaceholderListAndMessage) {
           "Quillon während des Versandes ersetzt!\r\r$MAIL für E-Mail\r$ANREDE für Anrede\r")));
     EXPECT_TRUE(message.endsWith(u("$SPALTE1\r$DATUM für aktuelles Datum\r")));
     EXPECT_EQ(message.count("$DATUM"), 1);
+}
+
+TEST(TextMerge, LineBreaksInValuesBecomeBodyLinesOrBlanks) {
+    Record r = sample();
+    r.set("Name", u("Wagen\rrücklauf")).set("Str", "Weg 1\nHof 2\r\nTor 3");
+    const TextMailMerge mail("Ihr $NAME ($STR)", {"Betrifft: $NAME!", "$STRASSE", "Ende"},
+                             r.columns());
+    const TextMailMerge::Result merged = mail.merge(r.read());
+    EXPECT_EQ(merged.subject, u("Ihr Wagen rücklauf (Weg 1 Hof 2 Tor 3)"));
+    EXPECT_EQ(merged.lines,
+              QStringList({"Betrifft: Wagen", u("rücklauf!"), "Weg 1", "Hof 2", "Tor 3", "Ende"}));
+    // An HTML text gets CR LF for every line break, its own ones included.
+    EXPECT_EQ(mergeHtml("<p>$NAME</p>\n<p>$ORT</p>", r),
+              u("<p>Wagen\r\nrücklauf</p>\r\n<p>Köln</p>"));
+    EXPECT_EQ(mergeHtmlText("$NAME", r.columns(), r.read(), true), u("Wagen rücklauf"));
 }

@@ -171,6 +171,28 @@ TEST_F(CatalogueTest, CreateKunden2024) {
     EXPECT_EQ(titles, QStringList({"Ort", "PLZ"}));
 }
 
+TEST_F(CatalogueTest, NamesWithControlCharactersNeverReachTheCatalogueOrAFileName) {
+    const QString refused = QString::fromUtf8(
+        "Der Name darf keine Steuerzeichen (Zeilenumbruch, Tabulator) enthalten!");
+    ScriptedMessages messages;
+    for (const QString& name : {QStringLiteral("Kunden\t2024"), QStringLiteral("Kunden\r\nAlt"),
+                                QStringLiteral("Kunden") + QChar(0) + QStringLiteral("x"),
+                                QStringLiteral("Kunden") + QChar(0x85)}) {
+        messages.expectInformation(refused);
+        EXPECT_FALSE(CreateDatabase(state.session, name, {"Ort"}, messages));
+    }
+    messages.expectInformation(QString::fromUtf8(
+        "Der Feldname Ort Land darf keine Steuerzeichen (Zeilenumbruch, Tabulator) enthalten!"));
+    EXPECT_FALSE(CreateDatabase(state.session, "Kunden", {"PLZ", "Ort\tLand"}, messages));
+    EXPECT_EQ(state.session.catalogueLines().size(), 2);
+    EXPECT_EQ(TextFile::readLines(state.session.cataloguePath()).size(), 2);
+    EXPECT_EQ(dataFiles(),
+              QStringList({"Database.cb", "Database.fil", "Database.ini", "Database.pro"}));
+    // A name made elsewhere still gives a plain file name.
+    EXPECT_EQ(ToSafeFileName(QStringLiteral("a\tb") + QChar(0) + QStringLiteral("c\nd")),
+              "a_b_c_d");
+}
+
 TEST_F(CatalogueTest, CreateRefusesExistingNames) {
     ScriptedMessages messages;
     messages.expectInformation("Eine Datenbank mit dem Namen \"database\" existiert bereits. "
@@ -202,7 +224,7 @@ TEST_F(CatalogueTest, DeleteRemovesOnlyTheFilesOfThatDatabase) {
 
     {
         ScriptedMessages messages;
-        messages.expectQuestion(kReallyDelete, true).expectQuestion(kAllLost, true);
+        messages.expectDestructiveQuestion(kReallyDelete, true).expectDestructiveQuestion(kAllLost, true);
         EXPECT_TRUE(DeleteDatabase(state.session, "kunden.ini", messages));
     }
     QStringList left = dataFiles();
@@ -220,9 +242,9 @@ TEST_F(CatalogueTest, DeleteRemovesOnlyTheFilesOfThatDatabase) {
     // "Nein" to either question changes nothing.
     for (bool first : {false, true}) {
         ScriptedMessages messages;
-        messages.expectQuestion(kReallyDelete, first);
+        messages.expectDestructiveQuestion(kReallyDelete, first);
         if (first)
-            messages.expectQuestion(kAllLost, false);
+            messages.expectDestructiveQuestion(kAllLost, false);
         EXPECT_FALSE(DeleteDatabase(state.session, "altkunden.ini", messages));
     }
     EXPECT_EQ(state.session.catalogueLines().size(), 3);

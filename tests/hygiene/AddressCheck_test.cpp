@@ -32,7 +32,7 @@ protected:
 TEST_F(AddressCheckTest, MarksByTheRuleAndDeletesOnRequest) {
     {
         ScriptedMessages messages;
-        messages.expectInformation(kDone3).expectQuestion(kDeleteQuestion, false);
+        messages.expectInformation(kDone3).expectDestructiveQuestion(kDeleteQuestion, false);
         AddressCheck::run(table, messages, feedback());
     }
     EXPECT_EQ(idsWhere(table, "Invalid='True'"), QList<qint64>({2, 4, 5}));
@@ -48,7 +48,7 @@ TEST_F(AddressCheckTest, MarksByTheRuleAndDeletesOnRequest) {
     statusTexts.clear();
     {
         ScriptedMessages messages;
-        messages.expectInformation(kDone3).expectQuestion(kDeleteQuestion, true);
+        messages.expectInformation(kDone3).expectDestructiveQuestion(kDeleteQuestion, true);
         AddressCheck::run(table, messages, feedback());
     }
     EXPECT_EQ(allIds(table), QList<qint64>({1, 3, 6}));

@@ -36,13 +36,13 @@ protected:
 TEST_F(BulkDeletionTest, MarkedRecordsGoWhateverTheFilter) {
     {
         ScriptedMessages messages;
-        messages.expectQuestion(kMarkedQuestion, false);
+        messages.expectDestructiveQuestion(kMarkedQuestion, false);
         EXPECT_FALSE(BulkDeletion::deleteAllMarked(state.session, messages, feedback()));
         EXPECT_EQ(allIds(table).size(), 8);
         EXPECT_TRUE(table->filtered());
     }
     ScriptedMessages messages;
-    messages.expectQuestion(kMarkedQuestion, true);
+    messages.expectDestructiveQuestion(kMarkedQuestion, true);
     EXPECT_TRUE(BulkDeletion::deleteAllMarked(state.session, messages, feedback()));
     EXPECT_EQ(allIds(table), QList<qint64>({1, 5, 6, 8}));
     EXPECT_FALSE(table->filtered());
@@ -51,7 +51,7 @@ TEST_F(BulkDeletionTest, MarkedRecordsGoWhateverTheFilter) {
     EXPECT_EQ(statusTexts, QStringList({"Delete: 4", ""}));
     EXPECT_EQ(busyDepth, 0);
 
-    messages.expectQuestion(kInvalidQuestion, true);
+    messages.expectDestructiveQuestion(kInvalidQuestion, true);
     EXPECT_TRUE(BulkDeletion::deleteAllInvalid(state.session, messages, feedback()));
     EXPECT_EQ(allIds(table), QList<qint64>({5, 6, 8}));
 }
@@ -59,7 +59,7 @@ TEST_F(BulkDeletionTest, MarkedRecordsGoWhateverTheFilter) {
 TEST_F(BulkDeletionTest, EveryRecordMarkedLeavesAnEmptyTable) {
     table->updateRecords(table->tableIds(), {{"Selected", true}});
     ScriptedMessages messages;
-    messages.expectQuestion(kMarkedQuestion, true);
+    messages.expectDestructiveQuestion(kMarkedQuestion, true);
     EXPECT_TRUE(BulkDeletion::deleteAllMarked(state.session, messages, feedback()));
     EXPECT_EQ(table->recordCount(), 0);
     EXPECT_TRUE(allIds(table).isEmpty());
@@ -68,7 +68,7 @@ TEST_F(BulkDeletionTest, EveryRecordMarkedLeavesAnEmptyTable) {
 TEST_F(BulkDeletionTest, WithoutTableTheQuestionComesFirst) {
     CloseDatabase(state.session);
     ScriptedMessages messages;
-    messages.expectQuestion(kInvalidQuestion, true).expectInformation(kOpenFirst);
+    messages.expectDestructiveQuestion(kInvalidQuestion, true).expectInformation(kOpenFirst);
     EXPECT_FALSE(BulkDeletion::deleteAllInvalid(state.session, messages, feedback()));
     messages.expectInformation(kOpenFirst);
     EXPECT_FALSE(BulkDeletion::emptyDatabase(state.session, messages, feedback()));
@@ -85,7 +85,7 @@ TEST_F(BulkDeletionTest, EmptyingRecreatesTheTableFromItsDefinition) {
     }();
     {
         ScriptedMessages messages;
-        messages.expectQuestion(kEmpty1, true).expectQuestion(kEmpty2, false);
+        messages.expectDestructiveQuestion(kEmpty1, true).expectDestructiveQuestion(kEmpty2, false);
         EXPECT_FALSE(BulkDeletion::emptyDatabase(state.session, messages, feedback()));
         EXPECT_EQ(allIds(state.session.currentTable()).size(), 8);
         EXPECT_TRUE(QFile::exists(layout));
@@ -95,7 +95,7 @@ TEST_F(BulkDeletionTest, EmptyingRecreatesTheTableFromItsDefinition) {
     QObject::connect(&state.session, &DatabaseSession::opened, [&] { ++opened; });
     QObject::connect(&state.session, &DatabaseSession::aboutToClose, [&] { ++aboutToClose; });
     ScriptedMessages messages;
-    messages.expectQuestion(kEmpty1, true).expectQuestion(kEmpty2, true);
+    messages.expectDestructiveQuestion(kEmpty1, true).expectDestructiveQuestion(kEmpty2, true);
     EXPECT_TRUE(BulkDeletion::emptyDatabase(state.session, messages, feedback()));
     EXPECT_EQ(opened, 1);
     EXPECT_EQ(aboutToClose, 1);
@@ -130,7 +130,7 @@ TEST_F(BulkDeletionTest, LargeDeletionRebuildsTheIndexes) {
               30000);
     const auto indexesBefore = table->indexes().size();
     ScriptedMessages messages;
-    messages.expectQuestion(kMarkedQuestion, true);
+    messages.expectDestructiveQuestion(kMarkedQuestion, true);
     EXPECT_TRUE(BulkDeletion::deleteAllMarked(state.session, messages, feedback()));
     EXPECT_EQ(allIds(table).size(), 8 - 4 + 20000);
     EXPECT_TRUE(idsWhere(table, "Selected='True'").isEmpty());

@@ -139,3 +139,13 @@ TEST_F(CollectTest, WithoutSelectionColumnTakesEveryRecordAndReportsBadOnes) {
               QString::fromUtf16(u"a@x.de, \u00DE, c@x.de"));
     EXPECT_EQ(CollectMarkedAddresses(nullptr, 0, ", ", none), "");
 }
+
+TEST(EmailAddress, ControlAndInvisibleCharactersOfEveryKindMakeAnAddressInvalid) {
+    ASSERT_TRUE(IsValidEmailAddress("a.b@k.uk"));
+    for (const char16_t c : {u'\u0000', u'\u0009', u'\u000A', u'\u000D', u'\u001F', u'\u007F',
+                             u'\u0080', u'\u0085', u'\u008B', u'\u009F', u'\u00AD', u'\u200B',
+                             u'\u200E', u'\u202E', u'\u2028', u'\u2029', u'\uFEFF'}) {
+        const QString address = QStringLiteral("a.b@k") + QChar(c) + QStringLiteral(".uk");
+        EXPECT_FALSE(IsValidEmailAddress(address)) << "U+" << std::hex << int(c);
+    }
+}

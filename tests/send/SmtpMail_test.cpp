@@ -1,5 +1,7 @@
 #include "send/SmtpMail.h"
 
+#include "send/MimeMessage.h"
+
 #include "SendTestSupport.h"
 #include "support/SmtpTestServer.h"
 #include "support/TempProgramFolder.h"
@@ -456,4 +458,25 @@ TEST(SmtpMail, HeldMessageEndsOnlyWhenReleased) {
         EXPECT_TRUE(r.body().contains("viele Gr")) << r.content.toStdString();
         EXPECT_FALSE(r.content.contains("gehalten@")) << "nothing of the given-up message";
     }
+}
+
+TEST(SmtpMail, AddressesTheToHeaderWouldReadDifferentlyAreRefused) {
+    SmtpTestServer server;
+    ASSERT_SERVER_RUNS(server);
+    SmtpMail mail;
+    pointAt(mail, server);
+    // Each would put one address into the envelope and another (or two) into To.
+    for (const QString& bad :
+         {QStringLiteral("a@b@example.org"), QStringLiteral("a@example.org,b@example.org"),
+          QStringLiteral("a@example.org;b@example.org"), QStringLiteral("a(b)@example.org"),
+          QStringLiteral("\"a\"@example.org"), QStringLiteral("gruppe:a@example.org"),
+          QStringLiteral("a@[127.0.0.1]"), QString::fromUtf8("a@exa\u008Bmple.org"),
+          QString::fromUtf8("a\u200B@example.org")}) {
+        setMessage(mail, bad);
+        EXPECT_EQ(mail.SendMail(), SmtpMail::MessageError) << bad.toStdString();
+        EXPECT_TRUE(mail.LastErrorDescription().contains(QString::fromUtf8("ungültig")))
+            << mail.LastErrorDescription().toStdString();
+    }
+    EXPECT_TRUE(server.received().isEmpty());
+    EXPECT_TRUE(MimeMessage::isUsableAddress(QString::fromUtf8("jürgen@müller.de")));
 }

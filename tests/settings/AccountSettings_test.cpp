@@ -246,6 +246,9 @@ TEST_F(SettingsTest, SenderListLinesAndFailures) {
     EXPECT_EQ(parsed("anna@example.de"), QStringList({"anna@example.de", ""}));
     EXPECT_EQ(parsed("anna@example.de <Anna"), QStringList({"anna@example.de", "Anna"}));
     EXPECT_EQ(SenderList::formatLine(" a@b.de ", " Name "), "a@b.de <Name>");
+    // A line break in a value never forges a second sender.
+    EXPECT_EQ(SenderList::formatLine("a@b.de", "Name\r\nevil@x.de <Evil"),
+              "a@b.de <Name evil@x.de <Evil>");
 
     // A missing list is written with one line.
     QStringList saved;
@@ -253,6 +256,9 @@ TEST_F(SettingsTest, SenderListLinesAndFailures) {
     ASSERT_TRUE(
         SenderList::saveDefaultSender(data("AbsenderMails.ini"), "a@b.de", "A", &saved, &error));
     EXPECT_EQ(saved, QStringList({"a@b.de <A>"}));
+    ASSERT_TRUE(SenderList::saveDefaultSender(data("AbsenderMails.ini"), "a@b.de",
+                                              "A\nevil@x.de <Evil>", &saved, &error));
+    EXPECT_EQ(linesOf(data("AbsenderMails.ini")), QStringList({"a@b.de <A evil@x.de <Evil>>"}));
 
     // A list that cannot be read is reported and never overwritten.
     const QString locked = data("Absender-Gesperrt.ini");

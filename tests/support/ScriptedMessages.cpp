@@ -11,6 +11,8 @@ const char* kindName(ScriptedMessages::Kind k) {
         return "error";
     case ScriptedMessages::Kind::Question:
         return "question";
+    case ScriptedMessages::Kind::DestructiveQuestion:
+        return "destructive question";
     case ScriptedMessages::Kind::QuestionYesNoAbort:
         return "question3";
     }
@@ -49,6 +51,11 @@ ScriptedMessages& ScriptedMessages::expectQuestion(const QString& text, bool yes
     return *this;
 }
 
+ScriptedMessages& ScriptedMessages::expectDestructiveQuestion(const QString& text, bool yes) {
+    m_expected.append({Kind::DestructiveQuestion, text, yes ? Answer::Yes : Answer::No});
+    return *this;
+}
+
 ScriptedMessages& ScriptedMessages::expectQuestion3(const QString& text, Answer answer) {
     m_expected.append({Kind::QuestionYesNoAbort, text, answer});
     return *this;
@@ -77,6 +84,10 @@ void ScriptedMessages::error(const QString& text) {
 
 bool ScriptedMessages::question(const QString& text) {
     return take(Kind::Question, text).answer == Answer::Yes;
+}
+
+bool ScriptedMessages::destructiveQuestion(const QString& text) {
+    return take(Kind::DestructiveQuestion, text).answer == Answer::Yes;
 }
 
 Messages::Answer ScriptedMessages::questionYesNoAbort(const QString& text) {

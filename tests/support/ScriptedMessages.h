@@ -9,7 +9,7 @@
 // answers, and records a failure for any box that was not expected.
 class ScriptedMessages : public Messages {
 public:
-    enum class Kind { Information, Error, Question, QuestionYesNoAbort };
+    enum class Kind { Information, Error, Question, DestructiveQuestion, QuestionYesNoAbort };
 
     ScriptedMessages();           // installs itself
     ~ScriptedMessages() override; // uninstalls and fails when expected boxes did not show
@@ -17,6 +17,8 @@ public:
     ScriptedMessages& expectInformation(const QString& text);
     ScriptedMessages& expectError(const QString& text);
     ScriptedMessages& expectQuestion(const QString& text, bool yes);
+    // A question whose default button must be "Nein" (delete, empty, overwrite).
+    ScriptedMessages& expectDestructiveQuestion(const QString& text, bool yes);
     ScriptedMessages& expectQuestion3(const QString& text, Answer answer);
     // Accepts any error box (for messages that carry a system error text).
     ScriptedMessages& expectAnyError();
@@ -24,6 +26,7 @@ public:
     void information(const QString& text) override;
     void error(const QString& text) override;
     bool question(const QString& text) override;
+    bool destructiveQuestion(const QString& text) override;
     Answer questionYesNoAbort(const QString& text) override;
 
     QStringList shown() const { return m_shown; }
@@ -42,7 +45,8 @@ private:
     QStringList m_shown;
 };
 
-// Records every box ("I:", "E:", "Q:", "Q3:" before its text) and answers every
+// Records every box ("I:", "E:", "Q:", "QD:" for a destructive question, "Q3:" before
+// its text) and answers every
 // question the same way; for texts known only at run time.
 class RecordingMessages : public Messages {
 public:
@@ -51,6 +55,10 @@ public:
     void error(const QString& text) override { shown << "E:" + text; }
     bool question(const QString& text) override {
         shown << "Q:" + text;
+        return m_answer;
+    }
+    bool destructiveQuestion(const QString& text) override {
+        shown << "QD:" + text;
         return m_answer;
     }
     Answer questionYesNoAbort(const QString& text) override {

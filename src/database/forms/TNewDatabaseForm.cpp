@@ -45,6 +45,11 @@ TNewDatabaseForm::TNewDatabaseForm(QWidget* parent) : QDialog(parent) {
     m_coreMemo->setObjectName(QStringLiteral("Memo1"));
     m_coreMemo->setReadOnly(true);
     m_coreMemo->setPlainText(coreColumnNames().join(QChar('\n')));
+    // The core columns keep their names; what they hold, in German.
+    m_coreMemo->setToolTip(QStringLiteral(
+        "ID: laufende Nummer\nSelected: für den nächsten Versand markiert\nInvalid: "
+        "Adresse ungültig\nLetztesMail: Datum der letzten E-Mail\nMail: E-Mail-Adresse\n"
+        "Anrede, Betreff, Name: Anrede, Betreff und Name des Empfängers"));
 
     m_captionMemo = new QPlainTextEdit(this);
     m_captionMemo->setObjectName(QStringLiteral("Memo2"));

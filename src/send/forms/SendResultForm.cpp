@@ -72,10 +72,10 @@ bool SendResultForm::save() {
     if (QFileInfo(path).suffix().isEmpty()) {
         path += QStringLiteral(".txt");
         if (QFileInfo::exists(path) &&
-            !Messages::instance().question(QStringLiteral("Die Datei ") +
-                                           QDir::toNativeSeparators(path) +
-                                           QStringLiteral(" existiert bereits.\rMöchten Sie "
-                                                          "sie ersetzen?")))
+            !Messages::instance().destructiveQuestion(
+                QStringLiteral("Die Datei ") + QDir::toNativeSeparators(path) +
+                QStringLiteral(" existiert bereits.\rMöchten Sie "
+                               "sie ersetzen?")))
             return false;
     }
     QString error;

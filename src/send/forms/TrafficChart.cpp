@@ -10,9 +10,14 @@ namespace {
 constexpr int kVisibleTicks = 60;
 } // namespace
 
-TrafficChart::TrafficChart(QWidget* parent) : QChartView(parent) {
+// The view is built around its own chart: a view made without one would make a default
+// chart, which setChart() would hand back unowned.
+TrafficChart::TrafficChart(QWidget* parent) : QChartView(new QChart, parent) {
     setObjectName(QStringLiteral("Chart2"));
-    auto* chart = new QChart;
+    // Room for the title and both axes' labels, which the chart cuts to "..." otherwise.
+    setMinimumSize(320, 200);
+    QChart* chart = this->chart();
+    chart->setMargins(QMargins(4, 4, 4, 4));
     chart->setTitle(QStringLiteral("Traffic (KB/sec)"));
     chart->legend()->hide();
     m_upper = new QLineSeries(chart);
@@ -27,7 +32,6 @@ TrafficChart::TrafficChart(QWidget* parent) : QChartView(parent) {
     chart->addAxis(m_axisY, Qt::AlignLeft);
     m_area->attachAxis(m_axisX);
     m_area->attachAxis(m_axisY);
-    setChart(chart);
     setRenderHint(QPainter::Antialiasing);
     reset();
 }

@@ -1,28 +1,20 @@
 #include "settings/forms/DesktopDocumentOpener.h"
 
+#include "platform/DesktopHandlers.h"
+
 #include <QDesktopServices>
 #include <QProcess>
-#include <QStandardPaths>
-#include <QStringList>
 
 bool DesktopDocumentOpener::openUrl(const QUrl& url) {
+    // The desktop's launcher reports success as soon as it has started, also when it
+    // then finds no program; a registry that knows of none settles it beforehand.
+    if (DesktopHandlers::hasHandler(url) == false)
+        return false;
     return QDesktopServices::openUrl(url);
 }
 
 bool DesktopDocumentOpener::startBrowser(const QString& argument) {
-    // The browser the user named in $BROWSER wins; then the desktop's registered one.
-    QStringList candidates;
-    const QString configured = qEnvironmentVariable("BROWSER").trimmed();
-    if (!configured.isEmpty())
-        candidates << configured;
-#if defined(Q_OS_LINUX) || defined(Q_OS_FREEBSD)
-    candidates << QStringLiteral("x-www-browser") << QStringLiteral("sensible-browser");
-#endif
-    for (const QString& name : candidates) {
-        const QString program = QStandardPaths::findExecutable(name);
-        // One argument, no shell: nothing in the address is ever interpreted.
-        if (!program.isEmpty() && QProcess::startDetached(program, {argument}))
-            return true;
-    }
-    return false;
+    const QString program = DesktopHandlers::browserProgram();
+    // One argument, no shell: nothing in the address is ever interpreted.
+    return !program.isEmpty() && QProcess::startDetached(program, {argument});
 }

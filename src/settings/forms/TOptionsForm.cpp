@@ -407,7 +407,7 @@ void TOptionsForm::okClicked() {
 
 void TOptionsForm::resetClicked() {
     Messages& messages = Messages::instance();
-    if (!messages.question(AccountOptions::resetQuestion(m_state.session.displayName())))
+    if (!messages.destructiveQuestion(AccountOptions::resetQuestion(m_state.session.displayName())))
         return;
     if (AccountOptions::removeDatabaseLevel(m_state.session, messages))
         reject();

@@ -1,20 +1,10 @@
 #include "shell/forms/HelpPage.h"
 
 #include "common/Messages.h"
+#include "platform/DocumentOpener.h"
 #include "shell/AppState.h"
 
-#include <QDesktopServices>
-#include <QDir>
-#include <QFileInfo>
-#include <QUrl>
-
 void OpenHelpPage(const AppState& state) {
-    const QString page = state.folders.helpFolder + QStringLiteral("help.html");
-    if (!QFileInfo::exists(page)) {
-        Messages::instance().error(QStringLiteral("Die Hilfedatei ") +
-                                   QDir::toNativeSeparators(page) +
-                                   QStringLiteral(" wurde nicht gefunden!"));
-        return;
-    }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+    Documents::openHelpPage(state.folders.helpFolder, QStringLiteral("help.html"),
+                            Messages::instance());
 }

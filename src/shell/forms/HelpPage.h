@@ -3,5 +3,5 @@
 class AppState;
 
 // Opens the help page (HelpFolder + "help.html") in the desktop's browser; a missing
-// page is reported.
+// page, or a desktop with no program to open it, is reported.
 void OpenHelpPage(const AppState& state);

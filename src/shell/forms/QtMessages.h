@@ -10,11 +10,11 @@ public:
     void information(const QString& text) override;
     void error(const QString& text) override;
     bool question(const QString& text) override;
+    bool destructiveQuestion(const QString& text) override;
     Answer questionYesNoAbort(const QString& text) override;
 
     // The text as the box shows it.
     static QString displayText(const QString& text);
-
-private:
+    // The window a box belongs to: the open modal dialog, else the active window.
     static QWidget* parentWidget();
 };

@@ -113,7 +113,7 @@ void TDeleteColumnForm::apply() {
                              (value.isEmpty() ? QStringLiteral("leeren?")
                                               : QStringLiteral("mit dem Wert \"") + value +
                                                     QStringLiteral("\" ersetzen?"));
-    if (!Messages::instance().question(question))
+    if (!Messages::instance().destructiveQuestion(question))
         return;
     {
         const BusyCursor busy;

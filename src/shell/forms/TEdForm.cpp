@@ -15,10 +15,12 @@
 #include <QScrollArea>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
 constexpr int kComboVisibleEntries = 40;
+constexpr int kLabelGap = 4; // between a label's end and its control
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& text,
                         QStyle::StandardPixmap icon) {
@@ -115,6 +117,10 @@ void TEdForm::build() {
     m_panel = new QWidget;
     m_panel->setObjectName(QStringLiteral("EditorPanel"));
     const QList<EditorRow> rows = EditorRows(m_state.session.definition());
+    // A label ends where its control begins, so nothing lies over a control and each
+    // takes the mouse over its whole width. A caption too long for that is shortened
+    // with "…" and shown whole as the label's hint.
+    const int labelWidth = EditorRow::controlX - EditorRow::labelX - kLabelGap;
     int bottom = 0;
     for (const EditorRow& row : rows) {
         QWidget* control = nullptr;
@@ -153,13 +159,23 @@ void TEdForm::build() {
             break;
         }
         }
-        control->setGeometry(EditorRow::controlX, row.y, EditorRow::width, EditorRow::rowHeight);
+        // A check box without text is drawn as its box only: it is as wide as that.
+        const int controlWidth = row.kind == EditorRow::Kind::Check
+                                     ? std::min(control->sizeHint().width(), EditorRow::width)
+                                     : EditorRow::width;
+        control->setGeometry(EditorRow::controlX, row.y, controlWidth, EditorRow::rowHeight);
         control->installEventFilter(this);
         // Deleting shows the record; its values are not taken.
         control->setEnabled(!deleting);
-        auto* label = new QLabel(row.caption, m_panel);
+        const QString shown = fontMetrics().elidedText(row.caption, Qt::ElideRight, labelWidth);
+        auto* label = new QLabel(shown, m_panel);
+        if (shown != row.caption)
+            label->setToolTip(row.caption);
         label->setObjectName(QStringLiteral("Label_") + row.fieldName);
-        label->setGeometry(EditorRow::labelX, row.y, EditorRow::width, EditorRow::rowHeight);
+        label->setGeometry(EditorRow::labelX, row.y, labelWidth, EditorRow::rowHeight);
+        // A click on the caption acts on its field, as it would on a check box's text.
+        label->setBuddy(control);
+        label->installEventFilter(this);
         label->setVisible(!row.hidden);
         control->setVisible(!row.hidden);
         m_rows.append({row, control});
@@ -224,6 +240,19 @@ void TEdForm::abort() {
 }
 
 bool TEdForm::eventFilter(QObject* watched, QEvent* event) {
+    if (auto* label = qobject_cast<QLabel*>(watched); label && label->buddy()) {
+        QWidget* control = label->buddy();
+        if (event->type() == QEvent::MouseButtonPress && control->isEnabled()) {
+            control->setFocus(Qt::MouseFocusReason);
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonRelease && control->isEnabled()) {
+            if (auto* check = qobject_cast<QCheckBox*>(control))
+                check->toggle();
+            return true;
+        }
+        return QDialog::eventFilter(watched, event);
+    }
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         switch (key->key()) {

@@ -1,5 +1,6 @@
 #include "shell/forms/TMainForm.h"
 
+#include "common/IniFile.h"
 #include "common/Messages.h"
 #include "compose/Merge.h"
 #include "compose/forms/CompositionWizard.h"
@@ -23,6 +24,7 @@
 #include "shell/forms/AddressGridDelegate.h"
 #include "shell/forms/AddressGridModel.h"
 #include "shell/forms/BusyCursor.h"
+#include "shell/forms/HelpPage.h"
 #include "shell/forms/TDeleteColumnForm.h"
 #include "shell/forms/TDoIDForm.h"
 #include "shell/forms/TFilter2Form.h"
@@ -34,7 +36,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -192,6 +193,10 @@ public:
     bool question(const QString& t) override {
         ++shown;
         return m_inner.question(t);
+    }
+    bool destructiveQuestion(const QString& t) override {
+        ++shown;
+        return m_inner.destructiveQuestion(t);
     }
     Answer questionYesNoAbort(const QString& t) override {
         ++shown;
@@ -444,6 +449,18 @@ void TMainForm::buildControls() {
     m_grid->horizontalHeader()->setSectionsClickable(true);
     m_delegate = new AddressGridDelegate(m_model, m_grid);
     m_grid->setItemDelegate(m_delegate);
+    // What to do first, shown over an empty grid; clicks go through to the grid.
+    m_emptyGridHint = new QLabel(
+        u("Noch keine Adressen – importieren Sie Adressen oder legen Sie mit F5 einen neuen "
+          "Datensatz an."),
+        m_grid->viewport());
+    m_emptyGridHint->setObjectName(QStringLiteral("EmptyGridLabel"));
+    m_emptyGridHint->setWordWrap(true);
+    m_emptyGridHint->setAlignment(Qt::AlignCenter);
+    m_emptyGridHint->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_emptyGridHint->hide();
+    auto* hintLayout = new QVBoxLayout(m_grid->viewport());
+    hintLayout->addWidget(m_emptyGridHint, 0, Qt::AlignCenter);
     m_grid->installEventFilter(this);
     m_grid->viewport()->installEventFilter(this);
     connect(m_grid, &QTableView::doubleClicked, this, &TMainForm::onGridDoubleClicked);
@@ -829,6 +846,23 @@ bool TMainForm::requireTable() {
 void TMainForm::refreshStatusCount() {
     m_statusPanel->setText(StatusCountText(m_state.session));
     updateRecordButtons();
+    const AddressTable* table = m_state.session.currentTable();
+    m_emptyGridHint->setVisible(table && !table->filtered() && table->recordCount() == 0);
+}
+
+void TMainForm::offerFirstSettings() {
+    if (m_state.folders.programFolder.isEmpty())
+        return;
+    const IniFile settings(m_state.folders.programFolder + QStringLiteral("Quillon.ini"));
+    if (settings.readString(QStringLiteral("FIRSTSETTINGS"), QStringLiteral("FirstSettingsDone")) ==
+        QStringLiteral("Done"))
+        return;
+    if (Messages::instance().question(
+            u("Willkommen bei Quillon!\r\rDie Einstellungen für Ihr E-Mail-Konto (Absender und "
+              "Postausgangsserver) wurden noch nicht vorgenommen. Ohne sie kann keine "
+              "E-Mail versendet werden.\r\rMöchten Sie die Einstellungen jetzt im Dialog "
+              "\"Optionen\" vornehmen?")))
+        action("Options")->trigger();
 }
 
 // Editing and deleting need a record.
@@ -894,13 +928,7 @@ void TMainForm::moveToLast() {
 }
 
 void TMainForm::openHelp() {
-    const QString page = m_state.folders.helpFolder + QStringLiteral("help.html");
-    if (!QFileInfo::exists(page)) {
-        Messages::instance().error(u("Die Hilfedatei ") + QDir::toNativeSeparators(page) +
-                                   u(" wurde nicht gefunden!"));
-        return;
-    }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+    OpenHelpPage(m_state);
 }
 
 void TMainForm::showInfo() {
@@ -917,8 +945,9 @@ void TMainForm::startMailProgram() {
     QUrl url;
     url.setScheme(QStringLiteral("mailto"));
     url.setPath(mail.toLower());
-    // Through the program's opener, like every other document the program opens.
-    DocumentOpener::instance().openUrl(url);
+    // Through the program's opener, like every other document the program opens; a
+    // desktop without a mail program is told so.
+    Documents::openOrReport(url, Messages::instance());
 }
 
 void TMainForm::copyFocusedCell() {
@@ -966,7 +995,7 @@ bool TMainForm::shutdown() {
             table->state() == AddressTable::State::Insert) {
             QString error;
             if (!table->post(&error)) {
-                if (!Messages::instance().question(
+                if (!Messages::instance().destructiveQuestion(
                         u("Der bearbeitete Datensatz konnte nicht gespeichert werden:\r") + error +
                         u("\r\rTrotzdem beenden? Die Änderung geht dann verloren.")))
                     return false;
@@ -1116,7 +1145,7 @@ void TMainForm::deleteCurrentRow() {
     AddressTable* table = m_state.session.currentTable();
     if (!table || table->recordCount() == 0)
         return;
-    if (!Messages::instance().question(u("Datensatz löschen?")))
+    if (!Messages::instance().destructiveQuestion(u("Datensatz löschen?")))
         return;
     QString error;
     if (!table->deleteRecord(&error))
@@ -1273,7 +1302,7 @@ void TMainForm::markAll() {
 
 void TMainForm::unmarkAll() {
     AddressTable* table = m_state.session.currentTable();
-    if (!table || !Messages::instance().question(u("Alle markierten Datensätze unmarkieren?")))
+    if (!table || !Messages::instance().destructiveQuestion(u("Alle markierten Datensätze unmarkieren?")))
         return;
     {
         const BusyCursor busy;
@@ -1318,7 +1347,7 @@ void TMainForm::markByText() {
 
 void TMainForm::resetInvalid() {
     AddressTable* table = m_state.session.currentTable();
-    if (!table || !Messages::instance().question(
+    if (!table || !Messages::instance().destructiveQuestion(
                       u("Alle als \"Invaild\" markierten Datensätze als gültig zurücksetzen?")))
         return;
     {

@@ -42,8 +42,11 @@ public:
 
     // Shows "Zuerst Datenbank öffnen!" and returns false when no table is open.
     bool requireTable();
-    // StatusPanel := StatusCountText.
+    // StatusPanel := StatusCountText; an empty table shows how to begin in the grid.
     void refreshStatusCount();
+    // At the first start: while the account settings were never saved, offers to open
+    // the options dialog. main() calls it once the window is shown.
+    void offerFirstSettings();
     // The status line's progress text; empty clears it.
     void setProgressText(const QString& text);
 
@@ -143,6 +146,7 @@ private:
     QLabel* m_headerImage = nullptr;
     QLabel* m_databaseLabel = nullptr;
     QLabel* m_statusPanel = nullptr;
+    QLabel* m_emptyGridHint = nullptr; // over the grid while the table has no records
     QComboBox* m_viewMode = nullptr;
     QPushButton* m_openModeButton = nullptr;
     QMenu* m_gridPopup = nullptr;

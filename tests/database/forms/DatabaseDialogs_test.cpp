@@ -222,8 +222,10 @@ TEST_F(DialogsTest, OpenViaDialogAbortChangesNothing) {
 TEST_F(DialogsTest, DeleteViaDialogAndCreateViaDialog) {
     DatabaseDialogs dialogs(state.session, &window);
     ScriptedMessages messages;
-    messages.expectQuestion(QString::fromUtf8("Wollen Sie diese Datenbank wirklich löschen?"), true)
-        .expectQuestion(
+    messages
+        .expectDestructiveQuestion(
+            QString::fromUtf8("Wollen Sie diese Datenbank wirklich löschen?"), true)
+        .expectDestructiveQuestion(
             QString::fromUtf8("Alle Daten dieser Datenbank gehen verloren! Wirklich löschen?"),
             true);
     QTimer::singleShot(0, [&] {

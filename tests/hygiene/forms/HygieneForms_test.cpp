@@ -146,7 +146,7 @@ TEST_F(HygieneFormsTest, MenuEntriesRunTheirTools) {
     }
     {
         ScriptedMessages messages;
-        messages.expectQuestion(
+        messages.expectDestructiveQuestion(
             QString::fromUtf8("Wollen Sie wirklich alle markierten Datensätze löschen?"), true);
         actions.deleteAllMarked();
         EXPECT_TRUE(allIds(table).isEmpty());
@@ -158,11 +158,11 @@ TEST_F(HygieneFormsTest, MenuEntriesRunTheirTools) {
         messages
             .expectInformation(QString::fromUtf8("Prüfung ist abgeschlossen! 1 ungültige (invalid) "
                                                  "E-Mail-Adressen wurden markiert!"))
-            .expectQuestion(
+            .expectDestructiveQuestion(
                 QString::fromUtf8("Wollen Sie alle ungültigen E-Mail-Adressen löschen?"), false);
         actions.checkAddresses();
         EXPECT_EQ(idsWhere(table, "Invalid='True'").size(), 1);
-        messages.expectQuestion(
+        messages.expectDestructiveQuestion(
             QString::fromUtf8("Wollen Sie wirklich alle invaliden Datensätze löschen?"), true);
         actions.deleteAllInvalid();
         EXPECT_EQ(table->recordCount(), 0);
@@ -171,12 +171,14 @@ TEST_F(HygieneFormsTest, MenuEntriesRunTheirTools) {
         addRecords(table, {{{"Mail", "a@x.de"}}});
         ScriptedMessages messages;
         messages
-            .expectQuestion(QString::fromUtf8(
-                                "Datenbank komplett leeren? Alle Datensätze gehen dabei verloren!"),
-                            true)
-            .expectQuestion(QString::fromUtf8("Wollen Sie wirklich alle Datensätze in dieser "
-                                              "Datenbank löschen?"),
-                            true);
+            .expectDestructiveQuestion(
+                QString::fromUtf8(
+                    "Datenbank komplett leeren? Alle Datensätze gehen dabei verloren!"),
+                true)
+            .expectDestructiveQuestion(
+                QString::fromUtf8("Wollen Sie wirklich alle Datensätze in dieser "
+                                  "Datenbank löschen?"),
+                true);
         actions.emptyDatabase();
         ASSERT_TRUE(state.session.hasOpenTable());
         EXPECT_EQ(state.session.currentTable()->recordCount(), 0);

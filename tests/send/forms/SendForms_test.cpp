@@ -9,6 +9,7 @@
 
 #include <QAreaSeries>
 #include <QChart>
+#include <QCoreApplication>
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -18,6 +19,9 @@
 #include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -74,9 +78,9 @@ TEST(TErrorMailForm, ShowsTheListAndSavesIt) {
     // A name without extension gets ".txt"; an existing file of that name is asked about.
     {
         ScriptedMessages messages;
-        messages.expectQuestion("Die Datei " + QDir::toNativeSeparators(target) +
-                                    " existiert bereits.\rMöchten Sie sie ersetzen?",
-                                false);
+        messages.expectDestructiveQuestion("Die Datei " + QDir::toNativeSeparators(target) +
+                                               " existiert bereits.\rMöchten Sie sie ersetzen?",
+                                           false);
         TextFile::writeLines(target, {"alt"});
         picker.answers << folder.file("liste");
         EXPECT_FALSE(form.save());
@@ -164,3 +168,26 @@ TEST(TrafficChart, OneAreaSeriesWithAPointPerTick) {
     chart.reset();
     EXPECT_EQ(chart.pointCount(), 1);
 }
+
+#if defined(__GLIBC__)
+// The composer makes a chart on every opening: none may stay behind when it closes.
+TEST(TrafficChart, OpeningAndClosingLeavesNoChartBehind) {
+    auto openAndClose = [] {
+        TrafficChart chart;
+        chart.addPoint(1, 5);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+    for (int i = 0; i < 10; ++i)
+        openAndClose(); // fonts, styles and caches settle first
+    const size_t before = mallinfo2().uordblks;
+    for (int i = 0; i < 200; ++i)
+        openAndClose();
+    const size_t after = mallinfo2().uordblks;
+    const size_t grown = after > before ? after - before : 0;
+    EXPECT_LT(grown, size_t(200) * 1024) << "the heap grew by " << grown << " bytes";
+}
+#else
+TEST(TrafficChart, OpeningAndClosingLeavesNoChartBehind) {
+    GTEST_SKIP() << "the heap is measured with glibc's mallinfo2";
+}
+#endif

@@ -238,14 +238,16 @@ TEST_F(OptionsFormTest, DatabaseLevelQuestionAndReset) {
         u("Einstellungen für diese Datenbank löschen und allgemeine Einstellungen verwenden"));
     {
         ScriptedMessages messages;
-        messages.expectQuestion(u("Möchten Sie wirklich die Einstellungen für Datenbank Kunden "
-                                  "löschen und die allgemeinen Einstellungen verwenden?"),
-                                false);
+        messages.expectDestructiveQuestion(
+            u("Möchten Sie wirklich die Einstellungen für Datenbank Kunden "
+              "löschen und die allgemeinen Einstellungen verwenden?"),
+            false);
         click("DBSettingsButton");
         EXPECT_TRUE(form->isVisible());
-        messages.expectQuestion(u("Möchten Sie wirklich die Einstellungen für Datenbank Kunden "
-                                  "löschen und die allgemeinen Einstellungen verwenden?"),
-                                true);
+        messages.expectDestructiveQuestion(
+            u("Möchten Sie wirklich die Einstellungen für Datenbank Kunden "
+              "löschen und die allgemeinen Einstellungen verwenden?"),
+            true);
         click("DBSettingsButton");
     }
     EXPECT_FALSE(form->isVisible());

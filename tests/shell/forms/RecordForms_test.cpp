@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -61,7 +62,11 @@ TEST_F(RecordFormsTest, NewRecordIsMarkedAndValid) {
         EXPECT_EQ(anrede->maxVisibleItems(), 40);
         auto* name = child<QLineEdit>(&form, "Edit_Name");
         EXPECT_EQ(name->geometry(), QRect(120, 140, 250, 20));
-        EXPECT_EQ(child<QLabel>(&form, "Label_Name")->geometry(), QRect(20, 140, 250, 20));
+        // The label stands left of its field and never over it.
+        const QRect label = child<QLabel>(&form, "Label_Name")->geometry();
+        EXPECT_EQ(label.topLeft(), QPoint(20, 140));
+        EXPECT_EQ(label.height(), 20);
+        EXPECT_LT(label.right(), name->geometry().left());
         EXPECT_EQ(child<QLabel>(&form, "Label_Str")->text(), "Straße");
         // Enter and Page Down move to the next control, Page Up back.
         QApplication::setActiveWindow(&form);
@@ -138,7 +143,7 @@ TEST_F(RecordFormsTest, EditAndDeleteTheCurrentRecord) {
             EXPECT_EQ(heading->palette().color(QPalette::WindowText), QColor(Qt::red));
             EXPECT_EQ(ok->palette().color(QPalette::ButtonText), QColor(Qt::red));
             ScriptedMessages messages;
-            messages.expectQuestion("Datensatz wirklich löschen?", yes);
+            messages.expectDestructiveQuestion("Datensatz wirklich löschen?", yes);
             ok->click();
             EXPECT_FALSE(form.isVisible()); // closes either way
         });
@@ -194,14 +199,16 @@ TEST_F(RecordFormsTest, ColumnDialogSetsMarkedRecordsAndStaysOpen) {
     child<QLineEdit>(&form, "Edit1")->setText("  Frau ");
     {
         ScriptedMessages messages;
-        messages.expectQuestion("Wollen Sie wirklich alle selektierten Felder in der Spalte "
-                                "\"Anrede\" mit dem Wert \"Frau\" ersetzen?",
-                                false);
+        messages.expectDestructiveQuestion(
+            "Wollen Sie wirklich alle selektierten Felder in der Spalte "
+            "\"Anrede\" mit dem Wert \"Frau\" ersetzen?",
+            false);
         child<QPushButton>(&form, "btnDo")->click();
         EXPECT_EQ(column("Anrede"), QStringList({"", "Herr", ""}));
-        messages.expectQuestion("Wollen Sie wirklich alle selektierten Felder in der Spalte "
-                                "\"Anrede\" mit dem Wert \"Frau\" ersetzen?",
-                                true);
+        messages.expectDestructiveQuestion(
+            "Wollen Sie wirklich alle selektierten Felder in der Spalte "
+            "\"Anrede\" mit dem Wert \"Frau\" ersetzen?",
+            true);
         child<QPushButton>(&form, "btnDo")->click();
     }
     EXPECT_EQ(column("Anrede"), QStringList({"Frau", "Herr", "Frau"}));
@@ -214,8 +221,8 @@ TEST_F(RecordFormsTest, ColumnDialogSetsMarkedRecordsAndStaysOpen) {
     child<QCheckBox>(&form, "chk1")->setChecked(false);
     child<QLineEdit>(&form, "Edit1")->clear();
     ScriptedMessages messages;
-    messages.expectQuestion("Wollen Sie wirklich alle Felder in der Spalte \"Anrede\" leeren?",
-                            true);
+    messages.expectDestructiveQuestion(
+        "Wollen Sie wirklich alle Felder in der Spalte \"Anrede\" leeren?", true);
     child<QPushButton>(&form, "btnDo")->click();
     EXPECT_EQ(column("Anrede"), QStringList(3, ""));
 }
@@ -232,10 +239,69 @@ TEST_F(RecordFormsTest, ColumnDialogWritesTheColumnBehindTheCaption) {
     auto* columns = child<QComboBox>(&form, "cbDB");
     columns->setCurrentIndex(columns->findText("Gewinnspielfrage"));
     child<QLineEdit>(&form, "Edit1")->setText("Peter's Antwort");
-    messages.expectQuestion("Wollen Sie wirklich alle Felder in der Spalte \"Gewinnspielfrage\" "
-                            "mit dem Wert \"Peter's Antwort\" ersetzen?",
-                            true);
+    messages.expectDestructiveQuestion(
+        "Wollen Sie wirklich alle Felder in der Spalte \"Gewinnspielfrage\" "
+        "mit dem Wert \"Peter's Antwort\" ersetzen?",
+        true);
     child<QPushButton>(&form, "btnDo")->click();
     EXPECT_EQ(column("Spalte1"), QStringList({"Peter's Antwort"}));
     EXPECT_EQ(column("Spalte2"), QStringList({""}));
+}
+
+namespace {
+
+// Clicks at the middle of a widget the way a user does: the window decides which control
+// is under the pointer.
+void clickAsUser(QWidget* window, QWidget* target) {
+    if (auto* scroll = window->findChild<QScrollArea*>())
+        scroll->ensureWidgetVisible(target);
+    const QPoint at = target->mapTo(window, target->rect().center());
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, at);
+}
+
+bool hasFocusWithin(QWidget* control) {
+    QWidget* focus = QApplication::focusWidget();
+    return focus && (focus == control || control->isAncestorOf(focus));
+}
+
+} // namespace
+
+TEST_F(RecordFormsTest, EveryFieldLabelAndCheckBoxTakesTheMouseWhereItIsDrawn) {
+    TEdForm form(state);
+    runEditor(form, TEdForm::Mode::Edit, [&] {
+        form.activateWindow();
+        QApplication::setActiveWindow(&form);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+        int rows = 0;
+        for (QLabel* label : form.findChildren<QLabel*>()) {
+            if (!label->objectName().startsWith("Label_") || label->isHidden())
+                continue;
+            const QString field = label->objectName().mid(6);
+            QWidget* control = nullptr;
+            for (const char* prefix : {"Edit_", "Combo_", "Check_"})
+                if (!control)
+                    control = form.findChild<QWidget*>(QLatin1String(prefix) + field);
+            ASSERT_NE(control, nullptr) << field.toStdString();
+            ++rows;
+            // The label ends before its control begins.
+            EXPECT_LT(label->geometry().right(), control->geometry().left()) << field.toStdString();
+            EXPECT_EQ(label->geometry().top(), control->geometry().top());
+            form.setFocus();
+            if (auto* check = qobject_cast<QCheckBox*>(control)) {
+                const bool was = check->isChecked();
+                clickAsUser(&form, check);
+                EXPECT_NE(check->isChecked(), was) << field.toStdString();
+                clickAsUser(&form, label);
+                EXPECT_EQ(check->isChecked(), was) << field.toStdString();
+                continue;
+            }
+            clickAsUser(&form, control);
+            EXPECT_TRUE(hasFocusWithin(control)) << field.toStdString();
+            // A click on the label gives its field the focus.
+            child<QPushButton>(&form, "HilfeBitBtn")->setFocus();
+            clickAsUser(&form, label);
+            EXPECT_TRUE(hasFocusWithin(control)) << "label of " << field.toStdString();
+        }
+        EXPECT_GE(rows, 10);
+    });
 }

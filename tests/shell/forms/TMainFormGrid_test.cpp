@@ -127,7 +127,7 @@ TEST_F(MainGridTest, DoubleClickSpaceAndWheelInTheGrid) {
     EXPECT_EQ(viewMode->currentText(), QStringLiteral("Markierte"));
     EXPECT_EQ(statusText(), u("2 Datensätze"));
     clickCell(cell(0, "Selected"), true);
-    EXPECT_EQ(statusText(), u("1 Datensätze"));
+    EXPECT_EQ(statusText(), u("1 Datensatz"));
     EXPECT_EQ(form.gridModel()->rowCount(), 1);
     EXPECT_EQ(table()->asString(QStringLiteral("ID")), QStringLiteral("8"));
 
@@ -150,10 +150,10 @@ TEST_F(MainGridTest, DoubleClickSpaceAndWheelInTheGrid) {
     QTest::keyClick(grid(), Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_EQ(table()->recordCount(), 10);
     child<QAction>("BearbeitenimGrid1")->trigger();
-    messages.expectQuestion(u("Datensatz löschen?"), false);
+    messages.expectDestructiveQuestion(u("Datensatz löschen?"), false);
     QTest::keyClick(grid(), Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_EQ(table()->recordCount(), 10);
-    messages.expectQuestion(u("Datensatz löschen?"), true);
+    messages.expectDestructiveQuestion(u("Datensatz löschen?"), true);
     QTest::keyClick(grid(), Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_EQ(table()->recordCount(), 9);
     EXPECT_EQ(statusText(), u("9 Datensätze"));
@@ -177,11 +177,11 @@ TEST_F(MainGridTest, MarkingCommandsThroughTheirControlsAndDialogs) {
     EXPECT_TRUE(table()->filtered());
 
     // Unmark all asks; "Nein" changes nothing, "Ja" clears every record and the filter.
-    messages.expectQuestion(u("Alle markierten Datensätze unmarkieren?"), false);
+    messages.expectDestructiveQuestion(u("Alle markierten Datensätze unmarkieren?"), false);
     QTest::mouseClick(child<QToolButton>("UnselectAllTB"), Qt::LeftButton);
     EXPECT_EQ(idsWith("Selected").size(), 5);
     viewMode->setCurrentIndex(2); // shown, not applied: the command resets the box
-    messages.expectQuestion(u("Alle markierten Datensätze unmarkieren?"), true);
+    messages.expectDestructiveQuestion(u("Alle markierten Datensätze unmarkieren?"), true);
     QTest::mouseClick(child<QToolButton>("UnselectAllTB"), Qt::LeftButton);
     EXPECT_EQ(idsWith("Selected"), QList<qint64>());
     EXPECT_FALSE(table()->filtered());
@@ -241,7 +241,7 @@ TEST_F(MainGridTest, MarkingCommandsThroughTheirControlsAndDialogs) {
     EXPECT_EQ(idsWith("Selected"), QList<qint64>({1, 2, 3, 5, 6, 7}));
 
     // "Alle unmarkieren" of that dialog runs Unmark all with its question.
-    messages.expectQuestion(u("Alle markierten Datensätze unmarkieren?"), true);
+    messages.expectDestructiveQuestion(u("Alle markierten Datensätze unmarkieren?"), true);
     whenDialogShows([](QWidget* dialog) {
         QTest::mouseClick(child<QPushButton>(dialog, "BitBtn1"), Qt::LeftButton);
         QTest::keyClick(dialog, Qt::Key_Escape);
@@ -253,7 +253,8 @@ TEST_F(MainGridTest, MarkingCommandsThroughTheirControlsAndDialogs) {
     table()->updateRecords(table()->tableIds(table()->conditionFieldBetween("ID", 9, 10)),
                            {{QStringLiteral("Selected"), true}});
     const qint64 before = table()->recordCount();
-    messages.expectQuestion(u("Wollen Sie wirklich alle markierten Datensätze löschen?"), true);
+    messages.expectDestructiveQuestion(u("Wollen Sie wirklich alle markierten Datensätze löschen?"),
+                                       true);
     whenDialogShows([](QWidget* dialog) {
         QTest::mouseClick(child<QPushButton>(dialog, "Button1"), Qt::LeftButton);
         QTest::keyClick(dialog, Qt::Key_Escape);
@@ -268,7 +269,7 @@ TEST_F(MainGridTest, MarkingCommandsThroughTheirControlsAndDialogs) {
     ASSERT_TRUE(table()->post());
     table()->setFilter(QStringLiteral("Invalid='True'"));
     table()->setFiltered(true);
-    messages.expectQuestion(
+    messages.expectDestructiveQuestion(
         u("Alle als \"Invaild\" markierten Datensätze als gültig zurücksetzen?"), true);
     child<QAction>("AlleInvalidzurcksetzen1")->trigger();
     EXPECT_EQ(idsWith("Invalid"), QList<qint64>());
@@ -381,7 +382,7 @@ TEST_F(MainGridTest, DialogsOpenFromGridButtonsAndKeys) {
     });
     QTest::mouseClick(child<QToolButton>("ToolButton2"), Qt::LeftButton);
     EXPECT_TRUE(form.filterButtonOn());
-    EXPECT_EQ(statusText(), u("1 Datensätze"));
+    EXPECT_EQ(statusText(), u("1 Datensatz"));
 
     closeWith("btnCancel");
     child<QAction>("Spalteninhaltlschensetzen1")->trigger();
