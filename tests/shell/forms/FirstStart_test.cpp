@@ -43,14 +43,14 @@ TEST_F(FirstStartTest, AnEmptyDatabaseSaysHowToBeginUntilItHasRecords) {
     EXPECT_TRUE(hint->isVisible());
 
     // F5 and a saved record: the grid shows it and the hint is gone.
-    form.state().checkDuplicatesOnInput = false;
+    form.state().flags.checkDuplicatesOnInput = false;
     whenDialogShows([](QWidget* editor) {
         ASSERT_NE(editor, nullptr);
         child<QLineEdit>(editor, "Edit_Mail")->setText("anna@example.de");
         QTest::keyClick(child<QLineEdit>(editor, "Edit_Mail"), Qt::Key_F2);
     });
     child<QAction>("NewRec")->trigger();
-    ASSERT_EQ(form.state().currentTable()->recordCount(), 1);
+    ASSERT_EQ(form.state().session.currentTable()->recordCount(), 1);
     EXPECT_FALSE(hint->isVisible());
 }
 

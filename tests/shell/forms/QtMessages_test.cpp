@@ -87,8 +87,8 @@ TEST_F(DestructiveDefaultTest, EnterNeverEmptiesTheDatabase) {
     child<QAction>("Datenbankkomplettleeren1")->trigger();
     Messages::install(nullptr);
     EXPECT_EQ(seen.defaultButton, "Nein");
-    ASSERT_NE(form.state().currentTable(), nullptr);
-    EXPECT_EQ(form.state().currentTable()->recordCount(), 2);
+    ASSERT_NE(form.state().session.currentTable(), nullptr);
+    EXPECT_EQ(form.state().session.currentTable()->recordCount(), 2);
 }
 
 // Qt's own dialogs after the start-up's translation loading.
