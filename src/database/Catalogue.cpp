@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 namespace {
 
@@ -52,12 +53,50 @@ CatalogEntry CatalogEntry::parse(const QString& line) {
     return e;
 }
 
+namespace {
+
+bool hasControlCharacter(const QString& text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.category() == QChar::Other_Control; });
+}
+
+// The header, and every entry line that names a database.
+bool isUsableLine(const QStringList& catalogueLines, int i) {
+    return i == 0 || CatalogEntry::parse(catalogueLines[i]).isValid();
+}
+
+} // namespace
+
+bool CatalogEntry::isValid() const {
+    return !displayName.isEmpty() && !hasControlCharacter(displayName) &&
+           isPlainFileName(definitionName) && !hasControlCharacter(definitionName) &&
+           definitionName.endsWith(QStringLiteral(".ini"), Qt::CaseInsensitive) &&
+           definitionName.size() > 4;
+}
+
 QList<CatalogEntry> catalogueEntries(const QStringList& catalogueLines) {
     QList<CatalogEntry> entries;
-    for (int i = 1; i < catalogueLines.size(); ++i)
-        if (!catalogueLines[i].trimmed().isEmpty())
-            entries.append(CatalogEntry::parse(catalogueLines[i]));
+    for (int i = 1; i < catalogueLines.size(); ++i) {
+        const CatalogEntry e = CatalogEntry::parse(catalogueLines[i]);
+        if (e.isValid())
+            entries.append(e);
+    }
     return entries;
+}
+
+QStringList catalogueFaults(const QStringList& catalogueLines) {
+    QStringList faults;
+    for (int i = 1; i < catalogueLines.size(); ++i) {
+        if (catalogueLines[i].trimmed().isEmpty() || isUsableLine(catalogueLines, i))
+            continue;
+        // Shown as far as it is readable: control characters become "?".
+        QString shown = catalogueLines[i].left(60);
+        for (QChar& c : shown)
+            if (c.category() == QChar::Other_Control)
+                c = QChar('?');
+        faults.append(QStringLiteral("Zeile %1: \"%2\"").arg(i + 1).arg(shown));
+    }
+    return faults;
 }
 
 QString catalogueDisplayName(const QStringList& catalogueLines, const QString& definitionName) {
@@ -66,17 +105,15 @@ QString catalogueDisplayName(const QStringList& catalogueLines, const QString& d
     // name of "altkunden.ini" when that was created later.
     for (int i = int(catalogueLines.size()) - 1; i >= 1; --i) {
         const CatalogEntry e = CatalogEntry::parse(catalogueLines[i]);
-        if (!e.definitionName.isEmpty() && sameName(e.definitionName, definitionName))
+        if (e.isValid() && sameName(e.definitionName, definitionName))
             return e.displayName;
     }
     const QString upper = definitionName.toUpper();
     for (int i = int(catalogueLines.size()) - 1; i >= 0; --i)
-        if (catalogueLines[i].toUpper().contains(upper))
+        if (isUsableLine(catalogueLines, i) && catalogueLines[i].toUpper().contains(upper))
             return ExtractWord(1, catalogueLines[i], kBar).trimmed();
-    for (int i = 1; i < catalogueLines.size(); ++i)
-        if (!catalogueLines[i].trimmed().isEmpty())
-            return ExtractWord(1, catalogueLines[i], kBar).trimmed();
-    return {};
+    const QList<CatalogEntry> entries = catalogueEntries(catalogueLines);
+    return entries.isEmpty() ? QString() : entries.first().displayName;
 }
 
 CatalogEntry catalogueEntryFor(const QStringList& catalogueLines, const QString& definitionName) {
@@ -85,6 +122,9 @@ CatalogEntry catalogueEntryFor(const QStringList& catalogueLines, const QString&
         if (sameName(e.definitionName, definitionName))
             entry = e;
     entry.displayName = catalogueDisplayName(catalogueLines, definitionName);
+    // A catalogue without a usable entry still names the database somehow.
+    if (entry.displayName.isEmpty())
+        entry.displayName = baseNameOf(definitionName);
     entry.definitionName = definitionName;
     return entry;
 }
@@ -443,6 +483,16 @@ bool OpenDatabase(DatabaseSession& session, const QString& definitionName, Messa
             if (table->open(tablePath, &error)) {
                 table->last();
                 session.m_currentTablePath = tablePath;
+                const QStringList faults = fieldDefinitionFaults(proLines);
+                if (!faults.isEmpty())
+                    messages.error(
+                        QStringLiteral("Die Spaltendefinition \"%1\" ist fehlerhaft:\r")
+                            .arg(QDir::toNativeSeparators(proPath)) +
+                        faults.join(QChar('\r')) +
+                        QStringLiteral("\r\rVermutlich fehlt in diesen Zeilen ein Feld: ein "
+                                       "leeres Feld muss als Leerzeichen zwischen zwei \"|\" "
+                                       "stehen. Spalten dieser Zeilen werden nicht richtig "
+                                       "angezeigt."));
                 session.m_definition = TableDefinition::fromLines(
                     proLines, optionalLines(data, tableName + QStringLiteral(".fil")),
                     optionalLines(data, tableName + QStringLiteral(".cb")));

@@ -16,14 +16,20 @@ struct CatalogEntry {
     QString definitionName; // word 3: the definition file in DataFolder, e.g. "Database.ini"
 
     static CatalogEntry parse(const QString& line);
+    // A display name and a plain ".ini" file name, neither with control characters.
+    bool isValid() const;
 };
 
 // The name of the standard database's definition file.
 inline const QString kStandardDefinitionName = QStringLiteral("Database.ini");
 
-// Entry lines of the catalogue (header skipped, blank lines ignored).
+// Entry lines of the catalogue (header skipped, blank lines and invalid entries ignored).
 QList<CatalogEntry> catalogueEntries(const QStringList& catalogueLines);
-// The display name shown for an opened definition file name (see OpenDatabase).
+// The entry lines that name no database, as "Zeile n: ..." in German; empty when every
+// line is sound.
+QStringList catalogueFaults(const QStringList& catalogueLines);
+// The display name shown for an opened definition file name (see OpenDatabase); lines
+// that name no database are passed over.
 QString catalogueDisplayName(const QStringList& catalogueLines, const QString& definitionName);
 // The entry of an opened definition file name: its display name as above, the name
 // itself and the bitmap word of the entry naming exactly that file.

@@ -122,6 +122,22 @@ QString dataFilePath(const QString& folder, const QString& fileName) {
     return existing.isEmpty() ? QDir(folder).filePath(fileName) : existing;
 }
 
+QStringList fieldDefinitionFaults(const QStringList& proLines) {
+    QStringList faults;
+    for (int i = 1; i < proLines.size(); ++i) {
+        if (proLines[i].trimmed().isEmpty())
+            continue;
+        const FieldDefinition d = FieldDefinition::parse(proLines[i]);
+        const QString line = QStringLiteral("Zeile %1 (\"%2\"): ").arg(i + 1).arg(d.name);
+        if (!fieldTypeFromName(d.typeName))
+            faults.append(line + QStringLiteral("unbekannter Typ \"%1\"").arg(d.typeName));
+        else if (!d.sizeValid)
+            faults.append(line +
+                          QStringLiteral("die Größe \"%1\" ist keine ganze Zahl").arg(d.sizeWord));
+    }
+    return faults;
+}
+
 bool readDefinitionLines(const QString& path, QStringList* lines, QString* error) {
     return TextFile::readLines(path, lines, error);
 }
@@ -154,6 +170,8 @@ bool CreateTableFromDefinition(const QString& dataFolder, const QString& tableNa
     const QList<FieldDefinition> defs = parseFieldDefinitions(lines);
     QStringList log;
     QList<ColumnDef> columns;
+    // Why the table was not made; the engine's own text is no help to the user.
+    QString refusal;
     for (const FieldDefinition& d : defs) {
         if (!d.sizeValid) {
             messages.error(QStringLiteral("Die Spalte \"%1\" in \"%2\" hat die Größe \"%3\", die "
@@ -163,6 +181,10 @@ bool CreateTableFromDefinition(const QString& dataFolder, const QString& tableNa
             return false;
         }
         if (const auto type = fieldTypeFromName(d.typeName)) {
+            for (const ColumnDef& before : columns)
+                if (refusal.isEmpty() && before.name.compare(d.name, Qt::CaseInsensitive) == 0)
+                    refusal = QStringLiteral("Die Spalte \"%1\" ist in \"%2\" zweimal definiert.")
+                                  .arg(d.name, QFileInfo(proPath).fileName());
             ColumnDef c;
             c.name = d.name;
             c.type = *type;
@@ -194,8 +216,9 @@ bool CreateTableFromDefinition(const QString& dataFolder, const QString& tableNa
         messages.error(error); // the record is informative; the table can still be made
 
     const QString tablePath = QDir(dataFolder).filePath(tableName + QStringLiteral(".DB"));
-    if (!AddressTable::create(tablePath, columns, indexes, &error)) {
-        messages.error(QStringLiteral("Database not created!"));
+    if (!refusal.isEmpty() || !AddressTable::create(tablePath, columns, indexes, &error)) {
+        messages.error(QStringLiteral("Database not created!\r") +
+                       (refusal.isEmpty() ? error : refusal));
         return false;
     }
     return true;

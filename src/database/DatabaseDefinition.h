@@ -73,6 +73,11 @@ QString dataFilePath(const QString& folder, const QString& fileName);
 // True when name is a plain file name (no folder part, not "." or "..").
 bool isPlainFileName(const QString& name);
 
+// The faults of a .pro file's lines that the engine would pass over silently: a type
+// name it does not know or a size that is no integer, each as "Zeile n: ..." in German.
+// Such a line usually lost a field: an empty field must be written as blanks.
+QStringList fieldDefinitionFaults(const QStringList& proLines);
+
 // Reads the lines of a definition file (header included); a missing or unreadable
 // file gives false and a German message.
 bool readDefinitionLines(const QString& path, QStringList* lines, QString* error);

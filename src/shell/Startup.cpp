@@ -188,6 +188,13 @@ bool run(AppState& state, Messages& messages) {
     state.setFolders(WorkingFolders::fromProgramFolder(
         programFolder, UserFolders::documentsFolder(), UserFolders::systemTempFolder()));
     state.session.reloadCatalogue();
+    const QStringList faults = catalogueFaults(state.session.catalogueLines());
+    if (!faults.isEmpty())
+        messages.error(QStringLiteral("Die Datenbankliste \"") +
+                       QDir::toNativeSeparators(state.session.cataloguePath()) +
+                       QStringLiteral("\" enthält Zeilen, die keine Datenbank beschreiben. Sie "
+                                      "werden übergangen:\r") +
+                       faults.join(QChar('\r')));
 
     if (!clearStaleLockFiles(state.folders.dataFolder, messages))
         return false;

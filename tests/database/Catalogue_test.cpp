@@ -9,6 +9,7 @@
 #include "support/ScriptedMessages.h"
 #include "support/TempProgramFolder.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
@@ -382,6 +383,44 @@ TEST(CatalogueLines, DisplayNameAndLastOpen) {
     ASSERT_TRUE(writeLastOpenDatabase(folder.path(), "kunden.ini"));
     EXPECT_EQ(readLastOpenDatabase(folder.path()), "kunden.ini");
     EXPECT_EQ(readBytes(folder.file("LastopenDB.inc")), QByteArray("kunden.ini\r\n"));
+}
+
+TEST(CatalogueLines, LinesThatNameNoDatabaseAreReportedAndNeverShown) {
+    const QStringList lines = {"Datenbanken",  QString::fromLatin1("\x01\x7f\xff\xfe junk"),
+                               "nur ein Wort", "Ohne Datei| cddrive.bmp|kunden",
+                               "  ",           "Kunden| cddrive.bmp|kunden.ini"};
+    EXPECT_EQ(
+        catalogueFaults(lines),
+        QStringList({QString::fromLatin1("Zeile 2: \"??\xff\xfe junk\""),
+                     "Zeile 3: \"nur ein Wort\"", "Zeile 4: \"Ohne Datei| cddrive.bmp|kunden\""}));
+    ASSERT_EQ(catalogueEntries(lines).size(), 1);
+    // The junk is never taken for the name of the open database.
+    EXPECT_EQ(catalogueDisplayName(lines, "Database.ini"), "Kunden");
+    EXPECT_EQ(catalogueDisplayName(lines, "kunden"), "Kunden");
+    EXPECT_EQ(catalogueEntryFor({"Datenbanken", "nur ein Wort"}, "Database.ini").displayName,
+              "Database");
+    EXPECT_TRUE(catalogueFaults({"Datenbanken", "Grundstock| cddrive.bmp|Database.ini"}).isEmpty());
+}
+
+TEST_F(CatalogueTest, ShiftedDefinitionLinesAreReportedWhenTheTableOpens) {
+    ScriptedMessages messages;
+    ASSERT_TRUE(OpenDatabase(state.session, "Database.ini", messages));
+    QStringList pro = TextFile::readLines(data() + "Database.pro");
+    ASSERT_TRUE(pro.at(2).startsWith("Selected"));
+    // The type was left out: every later word moves one place.
+    pro[2] = "Selected||False|0| | | |FALSE|Markiert";
+    pro[3] = "Invalid|ftBoolean|False|null| | | |FALSE|Ungültig";
+    ASSERT_TRUE(TextFile::writeLines(data() + "Database.pro", pro));
+    messages.expectError(
+        "Die Spaltendefinition \"" + QDir::toNativeSeparators(data() + "Database.pro") +
+        "\" ist fehlerhaft:\rZeile 3 (\"Selected\"): unbekannter Typ \"False\"\rZeile 4 "
+        "(\"Invalid\"): die Größe \"null\" ist keine ganze Zahl\r\rVermutlich fehlt in diesen "
+        "Zeilen ein Feld: ein leeres Feld muss als Leerzeichen zwischen zwei \"|\" stehen. "
+        "Spalten dieser Zeilen werden nicht richtig angezeigt.");
+    // The table opens all the same.
+    EXPECT_TRUE(OpenDatabase(state.session, "Database.ini", messages));
+    EXPECT_TRUE(state.session.hasOpenTable());
+    EXPECT_TRUE(messages.allShown());
 }
 
 TEST_F(CatalogueTest, MaintenanceChecksAndReopens) {

@@ -170,15 +170,26 @@ TEST_F(DefinitionFolder, CreateTableRefusals) {
     EXPECT_FALSE(QFileInfo::exists(data() + "bad.DB"));
     EXPECT_FALSE(QFileInfo::exists(data() + "bad.log"));
 
-    // The engine refuses two columns of the same name; the log stays.
+    // Two columns of the same name cannot be made; the message says why, and the log
+    // stays.
     writePro("dup", {kHeader, kIdLine, "Name|ftString|False|20", "NAME|ftString|False|20"});
     {
         ScriptedMessages messages;
-        messages.expectError("Database not created!");
+        messages.expectError("Database not created!\rDie Spalte \"NAME\" ist in \"dup.pro\" "
+                             "zweimal definiert.");
         EXPECT_FALSE(CreateTableFromDefinition(data(), "dup", messages));
     }
     EXPECT_FALSE(QFileInfo::exists(data() + "dup.DB"));
     EXPECT_EQ(TextFile::readLines(data() + "dup.log").size(), 4);
+    // The engine's refusal follows the message too.
+    writePro("leer", {kHeader, "Name|Text|False|20"});
+    {
+        ScriptedMessages messages;
+        messages.expectError("Database not created!\rDie Tabelle \"" +
+                             QDir::toNativeSeparators(data() + "leer.DB") +
+                             "\" kann nicht angelegt werden: Die Tabelle hat keine Spalten.");
+        EXPECT_FALSE(CreateTableFromDefinition(data(), "leer", messages));
+    }
 
     // A missing .pro is a file error.
     {

@@ -5,8 +5,10 @@
 #include "common/Words.h"
 #include "database/Catalogue.h"
 #include "platform/FileLock.h"
+#include "shell/AppState.h"
 #include "support/ScriptedMessages.h"
 #include "support/TempProgramFolder.h"
+#include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>
@@ -285,4 +287,23 @@ TEST(Startup, ActivationCheckReportsMissingSettingsAndReadsFirstSettings) {
                              QStringLiteral("done"));
     ScriptedMessages none;
     EXPECT_FALSE(Startup::checkActivation(pf.path(), none));
+}
+
+TEST(Startup, RunOpensTheLastDatabaseAndReportsCatalogueLinesThatNameNoDatabase) {
+    IsolatedEnvironment env;
+    ASSERT_TRUE(Startup::layOutShippedFiles(env.programFolder()).isEmpty());
+    writeBytes(env.program.file(QStringLiteral("Buttons.ini")),
+               QByteArray("Datenbanken\r\n\x01\x02M\xFCll\r\n"
+                          "Grundstockdatenbank| cddrive.bmp|Database.ini\r\n"));
+    ScriptedMessages messages;
+    messages.expectError(QStringLiteral("Die Datenbankliste \"") +
+                         QDir::toNativeSeparators(env.program.file(QStringLiteral("Buttons.ini"))) +
+                         QStringLiteral("\" enthält Zeilen, die keine Datenbank beschreiben. Sie "
+                                        "werden übergangen:\rZeile 2: \"??Müll\""));
+    AppState state;
+    ASSERT_TRUE(Startup::run(state, messages));
+    EXPECT_EQ(state.folders.programFolder, env.programFolder());
+    EXPECT_TRUE(state.session.hasOpenTable());
+    EXPECT_EQ(state.session.displayName(), QStringLiteral("Grundstockdatenbank"));
+    EXPECT_EQ(catalogueEntries(state.session.catalogueLines()).size(), 1);
 }
