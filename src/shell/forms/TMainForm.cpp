@@ -39,6 +39,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -311,11 +312,8 @@ void TMainForm::buildMenu() {
             a->setObjectName(QString::fromLatin1(e.name));
             a->setShortcut(e.key);
             a->setCheckable(e.checkable);
-            a->setEnabled(false);
         }
     }
-    for (const char* name : workingEntries)
-        action(name)->setEnabled(true);
 }
 
 void TMainForm::buildControls() {
@@ -411,7 +409,6 @@ void TMainForm::buildControls() {
     barLayout->addWidget(last);
     connect(first, &QToolButton::clicked, this, &TMainForm::moveToFirst);
     connect(last, &QToolButton::clicked, this, &TMainForm::moveToLast);
-    m_viewMode->setEnabled(false);
     layout->addWidget(controlBar);
 
     // Title of the grid.
@@ -502,14 +499,9 @@ void TMainForm::buildControls() {
     for (const auto& [name, caption] : buttons) {
         auto* b = new QPushButton(u(caption), bottom);
         b->setObjectName(QString::fromLatin1(name));
-        b->setEnabled(false);
         bottomLayout->addWidget(b);
     }
     m_openModeButton = bottom->findChild<QPushButton*>(QStringLiteral("OpenModeBitBtn"));
-    for (const char* name : {"NewBitBtn", "MailBitBtn", "ImportBitBtn"})
-        bottom->findChild<QPushButton*>(QLatin1String(name))->setEnabled(true);
-    m_openModeButton->setEnabled(true);
-    m_openModeButton->setVisible(false);
     bottomLayout->addStretch();
     layout->addWidget(bottom);
 
@@ -683,7 +675,7 @@ void TMainForm::connectActions() {
     connect(session, &DatabaseSession::aboutToClose, this, &TMainForm::saveGridLayout);
     connect(session, &DatabaseSession::opened, this, &TMainForm::onDatabaseOpened);
     connect(session, &DatabaseSession::closed, this, &TMainForm::onDatabaseClosed);
-    connect(session, &DatabaseSession::changed, this, &TMainForm::updateMultiDatabaseControls);
+    connect(session, &DatabaseSession::changed, this, &TMainForm::updateActionState);
     // Coming back from another program is a genuine activation again.
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
         if (s != Qt::ApplicationActive)
@@ -719,7 +711,6 @@ void TMainForm::showStartedState() {
     m_falseBitmap = QPixmap(m_state.folders.imagesFolder + QStringLiteral("False.bmp"));
     m_delegate->setBitmaps(m_trueBitmap, m_falseBitmap);
 
-    updateMultiDatabaseControls();
     if (m_state.session.hasOpenTable() || !m_state.session.definitionName().isEmpty())
         onDatabaseOpened();
     else
@@ -775,14 +766,37 @@ void TMainForm::savePlacement() {
         Messages::instance().error(error);
 }
 
-void TMainForm::updateMultiDatabaseControls() {
+// Which menu entries and buttons are enabled, and which are shown, computed from the
+// state alone; every change that can alter one of them ends here.
+void TMainForm::updateActionState() {
+    const DatabaseSession& session = m_state.session;
+    const AddressTable* table = session.currentTable();
+    const bool records = table && table->recordCount() > 0;
     // Header plus at least two databases.
-    const bool several = m_state.session.catalogueLines().size() > 2;
-    m_openModeButton->setVisible(several);
-    action("Datenbankffnen2")->setEnabled(several);
-    action("Datenbanklschen2")->setEnabled(several);
+    const bool several = session.catalogueLines().size() > 2;
+
+    QHash<QString, bool> enabled;
+    for (const MenuDef& def : mainMenu())
+        for (const MenuEntry& e : def.entries)
+            enabled.insert(QString::fromLatin1(e.name), false);
+    for (const char* name : workingEntries)
+        enabled.insert(QString::fromLatin1(name), true);
+    enabled.insert(QStringLiteral("Datenbankffnen2"), several);
+    enabled.insert(QStringLiteral("Datenbanklschen2"), several);
     // The transfer between databases is not built yet; it stays off until it is.
-    action("Datentransfer1")->setEnabled(false);
+    enabled.insert(QStringLiteral("Datentransfer1"), false);
+    enabled.insert(QStringLiteral("Links1"), session.webLinksEnabled());
+    enabled.insert(QStringLiteral("NeueEintrageabholen1"), session.webFetchEnabled());
+    for (auto it = enabled.cbegin(); it != enabled.cend(); ++it)
+        action(it.key().toLatin1().constData())->setEnabled(it.value());
+
+    const std::pair<const char*, bool> buttons[] = {
+        {"NewBitBtn", true},      {"MailBitBtn", true},    {"ImportBitBtn", true},
+        {"OpenModeBitBtn", true}, {"EditBitBtn", records}, {"DeleteBitBtn", records}};
+    for (const auto& [name, on] : buttons)
+        findChild<QPushButton*>(QLatin1String(name))->setEnabled(on);
+    m_openModeButton->setVisible(several);
+    m_viewMode->setEnabled(table && m_viewMode->count() > 0);
 }
 
 void TMainForm::onDatabaseOpened() {
@@ -803,8 +817,6 @@ void TMainForm::onDatabaseOpened() {
     fillViewModes();
     showFilterButtonState(false);
     m_databaseLabel->setText(u("Geöffnete Datenbank: ") + m_state.session.displayName());
-    action("Links1")->setEnabled(m_state.session.webLinksEnabled());
-    action("NeueEintrageabholen1")->setEnabled(m_state.session.webFetchEnabled());
     refreshStatusCount();
     m_grid->setFocus();
 }
@@ -845,7 +857,7 @@ bool TMainForm::requireTable() {
 
 void TMainForm::refreshStatusCount() {
     m_statusPanel->setText(StatusCountText(m_state.session));
-    updateRecordButtons();
+    updateActionState();
     const AddressTable* table = m_state.session.currentTable();
     m_emptyGridHint->setVisible(table && !table->filtered() && table->recordCount() == 0);
 }
@@ -863,15 +875,6 @@ void TMainForm::offerFirstSettings() {
               "E-Mail versendet werden.\r\rMöchten Sie die Einstellungen jetzt im Dialog "
               "\"Optionen\" vornehmen?")))
         action("Options")->trigger();
-}
-
-// Editing and deleting need a record.
-void TMainForm::updateRecordButtons() {
-    const AddressTable* table = m_state.session.currentTable();
-    const bool records = table && table->recordCount() > 0;
-    for (const char* name : {"EditBitBtn", "DeleteBitBtn"})
-        if (auto* b = findChild<QPushButton*>(QLatin1String(name)))
-            b->setEnabled(records);
 }
 
 void TMainForm::setProgressText(const QString& text) {
@@ -1201,14 +1204,11 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 void TMainForm::fillViewModes() {
     const QSignalBlocker block(m_viewMode);
     m_viewMode->clear();
-    if (!m_state.session.hasOpenTable()) {
-        m_viewMode->setEnabled(false);
+    if (!m_state.session.hasOpenTable())
         return;
-    }
     for (const ViewFilter& mode : m_state.session.definition().viewFilters)
         m_viewMode->addItem(mode.caption, mode.expression);
     m_viewMode->setCurrentIndex(0);
-    m_viewMode->setEnabled(m_viewMode->count() > 0);
 }
 
 void TMainForm::onViewModeChosen(int entry) {

@@ -89,7 +89,7 @@ private:
     void showStartedState();
     void restorePlacement();
     void savePlacement();
-    void updateMultiDatabaseControls();
+    void updateActionState();
     void onDatabaseOpened();
     void onDatabaseClosed();
     void syncGridToTable(qint64 row);
@@ -129,7 +129,6 @@ private:
     void openSearchDialog();
     void openFilterDialog();
     void openRecordEditor(TEdForm::Mode mode);
-    void updateRecordButtons();
     void openColumnDialog();
 
     AppState& m_state;
