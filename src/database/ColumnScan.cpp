@@ -13,7 +13,7 @@ using SqlSupport::quoteIdent;
 
 namespace ColumnScan {
 
-QStringList texts(const AddressTable& table, int column, const std::vector<qint64>& ids,
+QStringList texts(const TableStore& table, int column, const std::vector<qint64>& ids,
                   const ProgressFn& progress) {
     QStringList out;
     sqlite3* db = table.handle();
@@ -30,10 +30,10 @@ QStringList texts(const AddressTable& table, int column, const std::vector<qint6
 
     const ColumnDef& def = table.columns().at(column);
     const bool text = isTextType(def.type);
-    const QByteArray sql =
-        QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid >= ? ORDER BY rowid")
-            .arg(quoteIdent(def.name), QLatin1String(AddressTable::tableName()))
-            .toUtf8();
+    const QByteArray sql = (QStringLiteral("SELECT rowid, ") + quoteIdent(def.name) +
+                            QStringLiteral(" FROM ") + QLatin1String(TableStore::tableName()) +
+                            QStringLiteral(" WHERE rowid >= ? ORDER BY rowid"))
+                               .toUtf8();
     sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &stmt, nullptr) != SQLITE_OK) {
         sqlite3_finalize(stmt);
@@ -57,7 +57,7 @@ QStringList texts(const AddressTable& table, int column, const std::vector<qint6
                 slot = SqlFunctions::displayText(columnValue(stmt, 1), def.type);
             }
             ++j;
-            if (progress && (j % AddressTable::batchSize == 0))
+            if (progress && (j % TableStore::batchSize == 0))
                 progress(qint64(j), total);
         }
     }
@@ -67,7 +67,7 @@ QStringList texts(const AddressTable& table, int column, const std::vector<qint6
     return out;
 }
 
-RecordCondition equalsAnyIgnoringCase(const AddressTable& table, int column,
+RecordCondition equalsAnyIgnoringCase(const TableStore& table, int column,
                                       const QStringList& values) {
     if (column < 0 || column >= table.fieldCount() || values.isEmpty())
         return {QStringLiteral("0"), {}};
@@ -75,24 +75,19 @@ RecordCondition equalsAnyIgnoringCase(const AddressTable& table, int column,
     // A text column is compared as stored, so its index (built with the same
     // collation) serves the lookup; other types compare in the form the user sees.
     const QString operand =
-        isTextType(def.type)
-            ? quoteIdent(def.name)
-            : QStringLiteral("%1(%2, %3)")
-                  .arg(QLatin1String(SqlFunctions::displayFunction), quoteIdent(def.name))
-                  .arg(SqlFunctions::typeCode(def.type));
-    QString marks;
+        isTextType(def.type) ? quoteIdent(def.name)
+                             : QLatin1String(SqlFunctions::displayFunction) + QChar('(') +
+                                   quoteIdent(def.name) + QStringLiteral(", ") +
+                                   QString::number(SqlFunctions::typeCode(def.type)) + QChar(')');
     RecordCondition cond;
-    for (const QString& v : values) {
-        marks += marks.isEmpty() ? QStringLiteral("?") : QStringLiteral(",?");
+    for (const QString& v : values)
         cond.params.append(v);
-    }
-    cond.sql = QStringLiteral("%1 COLLATE %2 IN (%3)")
-                   .arg(operand, QLatin1String(SqlFunctions::collation), marks);
+    cond.sql = operand + QStringLiteral(" COLLATE ") + QLatin1String(SqlFunctions::collation) +
+               QStringLiteral(" IN (") + SqlSupport::placeholders(int(values.size())) + QChar(')');
     return cond;
 }
 
-GroupFinder::GroupFinder(const AddressTable& table, int column)
-    : m_table(table), m_column(column) {}
+GroupFinder::GroupFinder(const TableStore& table, int column) : m_table(table), m_column(column) {}
 
 GroupFinder::~GroupFinder() {
     for (auto& [count, stmt] : m_statements)
@@ -107,9 +102,10 @@ std::vector<qint64> GroupFinder::ids(const QStringList& values) {
     const RecordCondition cond = equalsAnyIgnoringCase(m_table, m_column, values);
     sqlite3_stmt*& stmt = m_statements[values.size()];
     if (!stmt) {
-        const QByteArray sql = QStringLiteral("SELECT rowid FROM %1 WHERE %2 ORDER BY rowid")
-                                   .arg(QLatin1String(AddressTable::tableName()), cond.sql)
-                                   .toUtf8();
+        const QByteArray sql =
+            (QStringLiteral("SELECT rowid FROM ") + QLatin1String(TableStore::tableName()) +
+             QStringLiteral(" WHERE ") + cond.sql + QStringLiteral(" ORDER BY rowid"))
+                .toUtf8();
         if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &stmt, nullptr) != SQLITE_OK) {
             sqlite3_finalize(stmt);
             stmt = nullptr;

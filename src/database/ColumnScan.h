@@ -1,5 +1,5 @@
 #pragma once
-#include "database/AddressTable.h"
+#include "database/TableStore.h"
 
 #include <QString>
 #include <QStringList>
@@ -14,20 +14,20 @@ namespace ColumnScan {
 // The text a user sees in the column for each of the given records, in the order of
 // ids ("" for an empty value or a record that no longer exists). Reports progress as
 // records are matched.
-QStringList texts(const AddressTable& table, int column, const std::vector<qint64>& ids,
+QStringList texts(const TableStore& table, int column, const std::vector<qint64>& ids,
                   const ProgressFn& progress = {});
 
 // Condition "the column's text equals one of values", ignoring case the way the
 // table's filters do. The values are bound as parameters; on a text column the
 // comparison can use the column's index.
-RecordCondition equalsAnyIgnoringCase(const AddressTable& table, int column,
+RecordCondition equalsAnyIgnoringCase(const TableStore& table, int column,
                                       const QStringList& values);
 
 // Finds the records of such groups one after another, keeping its prepared
 // statements, so tens of thousands of groups cost one lookup each.
 class GroupFinder {
 public:
-    GroupFinder(const AddressTable& table, int column);
+    GroupFinder(const TableStore& table, int column);
     ~GroupFinder();
     GroupFinder(const GroupFinder&) = delete;
     GroupFinder& operator=(const GroupFinder&) = delete;
@@ -36,7 +36,7 @@ public:
     std::vector<qint64> ids(const QStringList& values);
 
 private:
-    const AddressTable& m_table;
+    const TableStore& m_table;
     int m_column;
     std::map<qsizetype, sqlite3_stmt*> m_statements; // by number of values
 };

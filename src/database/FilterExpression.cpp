@@ -185,9 +185,32 @@ private:
         return true;
     }
 
+    // Each NOT and each parenthesis nests the SQL one level deeper; SQLite's parser has
+    // a fixed depth, so the parser stops well before it (and before its own stack).
+    class Nesting {
+    public:
+        explicit Nesting(int& depth) : m_depth(++depth) {}
+        ~Nesting() { --m_depth; }
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+
+    private:
+        int& m_depth;
+    };
+
     bool parseFactor(QString* sql) {
         const Token t = peek();
+        if (t.kind == Tok::Not || t.kind == Tok::LParen) {
+            if (m_depth >= FilterExpression::maxNesting) {
+                setError(t.pos, QStringLiteral("Der Ausdruck ist zu tief verschachtelt "
+                                               "(höchstens ") +
+                                    QString::number(FilterExpression::maxNesting) +
+                                    QStringLiteral(" Ebenen aus Klammern und NOT)"));
+                return false;
+            }
+        }
         if (t.kind == Tok::Not) {
+            const Nesting nesting(m_depth);
             take();
             QString inner;
             if (!parseFactor(&inner))
@@ -196,6 +219,7 @@ private:
             return true;
         }
         if (t.kind == Tok::LParen) {
+            const Nesting nesting(m_depth);
             take();
             QString inner;
             if (!parseExpr(&inner))
@@ -219,6 +243,13 @@ private:
     }
 
     bool parseComparison(QString* sql) {
+        if (++m_comparisons > FilterExpression::maxComparisons) {
+            setError(peek().pos, QStringLiteral("Der Ausdruck hat zu viele Vergleiche "
+                                                "(höchstens ") +
+                                     QString::number(FilterExpression::maxComparisons) +
+                                     QChar(')'));
+            return false;
+        }
         const Token field = take();
         if (field.kind != Tok::Name) {
             setError(field.pos,
@@ -273,7 +304,8 @@ private:
                              .arg(text));
                 return false;
             }
-            *sql = QStringLiteral("COALESCE(%1,0) %2 %3").arg(f, op, bind(b));
+            *sql = QStringLiteral("COALESCE(") + f + QStringLiteral(",0) ") + op + QChar(' ') +
+                   bind(b);
             return true;
         }
         case FieldType::Integer:
@@ -282,11 +314,9 @@ private:
         case FieldType::Currency: {
             if (text.endsWith(QChar('*')) &&
                 (op == QStringLiteral("=") || op == QStringLiteral("<>"))) {
-                *sql = QStringLiteral("%1(CAST(%2 AS TEXT), %3) %4 1")
-                           .arg(QString::fromLatin1(SqlFunctions::prefixFunction), f,
-                                bind(text.chopped(1)),
-                                op == QStringLiteral("=") ? QStringLiteral("=")
-                                                          : QStringLiteral("<>"));
+                *sql = QLatin1String(SqlFunctions::prefixFunction) + QStringLiteral("(CAST(") + f +
+                       QStringLiteral(" AS TEXT), ") + bind(text.chopped(1)) +
+                       QStringLiteral(") ") + op + QStringLiteral(" 1");
                 return true;
             }
             if (text.trimmed().isEmpty()) {
@@ -302,7 +332,8 @@ private:
                          QStringLiteral("\"%1\" ist keine Zahl (Feld %2)").arg(text, col.name));
                 return false;
             }
-            *sql = QStringLiteral("COALESCE(%1 %2 %3, 0)").arg(f, op, bind(d));
+            *sql = QStringLiteral("COALESCE(") + f + QChar(' ') + op + QChar(' ') + bind(d) +
+                   QStringLiteral(", 0)");
             return true;
         }
         case FieldType::Date:
@@ -320,7 +351,8 @@ private:
                              : QStringLiteral("\"%1\" ist keine Uhrzeit (HH:MM)").arg(text));
                 return false;
             }
-            *sql = QStringLiteral("COALESCE(%1 %2 %3, 0)").arg(f, op, bind(stored));
+            *sql = QStringLiteral("COALESCE(") + f + QChar(' ') + op + QChar(' ') + bind(stored) +
+                   QStringLiteral(", 0)");
             return true;
         }
         default:
@@ -329,10 +361,9 @@ private:
         // Text columns.
         if (text.endsWith(QChar('*')) &&
             (op == QStringLiteral("=") || op == QStringLiteral("<>"))) {
-            *sql = QStringLiteral("%1(%2, %3) %4 1")
-                       .arg(QString::fromLatin1(SqlFunctions::prefixFunction), f,
-                            bind(text.chopped(1)),
-                            op == QStringLiteral("=") ? QStringLiteral("=") : QStringLiteral("<>"));
+            *sql = QLatin1String(SqlFunctions::prefixFunction) + QChar('(') + f +
+                   QStringLiteral(", ") + bind(text.chopped(1)) + QStringLiteral(") ") + op +
+                   QStringLiteral(" 1");
             return true;
         }
         if (text.isEmpty() && (op == QStringLiteral("=") || op == QStringLiteral("<>"))) {
@@ -340,17 +371,18 @@ private:
             return true;
         }
         // An empty field compares as empty text, so NOT never meets an unknown value.
-        *sql = QStringLiteral("COALESCE(%1,'') %2 %3 COLLATE %4")
-                   .arg(f, op, bind(text), QString::fromLatin1(SqlFunctions::collation));
+        *sql = QStringLiteral("COALESCE(") + f + QStringLiteral(",'') ") + op + QChar(' ') +
+               bind(text) + QStringLiteral(" COLLATE ") + QLatin1String(SqlFunctions::collation);
         return true;
     }
 
     // Comparison with an empty value: = means "has no value", <> "has a value".
     QString emptyCheck(const QString& f, const QString& op, const Token& value) {
         if (op == QStringLiteral("="))
-            return QStringLiteral("(%1 IS NULL OR %1 = '')").arg(f);
+            return QChar('(') + f + QStringLiteral(" IS NULL OR ") + f + QStringLiteral(" = '')");
         if (op == QStringLiteral("<>"))
-            return QStringLiteral("(%1 IS NOT NULL AND %1 <> '')").arg(f);
+            return QChar('(') + f + QStringLiteral(" IS NOT NULL AND ") + f +
+                   QStringLiteral(" <> '')");
         setError(value.pos,
                  QStringLiteral("ein leerer Wert kann nur mit = oder <> verglichen werden"));
         return {};
@@ -361,6 +393,8 @@ private:
     QList<Token> m_tokens;
     int m_index = 0;
     QVariantList m_params;
+    int m_depth = 0;
+    int m_comparisons = 0;
     int m_errorPos = 0;
     QString m_errorText;
 };

@@ -1,5 +1,5 @@
 #pragma once
-#include "database/AddressTable.h"
+#include "database/TableTypes.h"
 
 #include <QString>
 #include <QVariantList>
@@ -13,6 +13,11 @@
 // Comparisons ignore case for all of Unicode. The result is a parameterised SQL
 // condition: values are bound, never pasted into the SQL text.
 namespace FilterExpression {
+
+// Limits that keep every accepted expression within what SQLite takes: levels of NOT
+// and parentheses inside each other, and comparisons in one expression.
+inline constexpr int maxNesting = 32;
+inline constexpr int maxComparisons = 200;
 
 // Parses the expression against the columns. An empty expression yields an empty
 // condition (all records). On failure returns false and a German message with the

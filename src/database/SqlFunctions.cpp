@@ -1,10 +1,11 @@
 #include "database/SqlFunctions.h"
 
 #include "common/Levenshtein.h"
-#include "database/AddressTable.h"
+#include "database/TableTypes.h"
 
 #include <QDate>
 #include <QTime>
+#include <algorithm>
 #include <cstring>
 #include <sqlite3.h>
 
@@ -129,19 +130,20 @@ void containsExactFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }
 
 void fuzzyFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    const QString search = argText(argv[1]).toUpper();
+    // Only the search text's first characters take part in the comparison: decode no
+    // more of it than they can need (four bytes each at most).
+    QString search;
+    if (const auto* p = sqlite3_value_text(argv[1])) {
+        const int bytes = std::min(sqlite3_value_bytes(argv[1]), 4 * fuzzyCompareLength + 4);
+        search = QString::fromUtf8(reinterpret_cast<const char*>(p), bytes).toUpper();
+    }
     const QString text = argText(argv[0]).toUpper();
     // Words at every blank: two blanks in a row give an empty word.
     qsizetype start = 0;
     while (true) {
         const qsizetype blank = text.indexOf(QChar(' '), start);
         const qsizetype end = blank < 0 ? text.size() : blank;
-        const qsizetype length = end - start;
-        // The distance is at least the difference in length: skip words that cannot hit.
-        const qsizetype gap =
-            length > search.size() ? length - search.size() : search.size() - length;
-        const bool possible = length == 0 ? search.isEmpty() : gap * 100 / length < 25;
-        if (possible && LevenshteinPercent(search, text.mid(start, length)) < 25) {
+        if (LevenshteinPercentBelow(search, QStringView(text).mid(start, end - start), 25)) {
             sqlite3_result_int(ctx, 1);
             return;
         }

@@ -14,6 +14,51 @@ QString errorText(sqlite3* db) {
     return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("unbekannter Fehler");
 }
 
+QString germanError(sqlite3* db) {
+    if (!db)
+        return QStringLiteral("Die Tabelle ist nicht geöffnet.");
+    const int code = sqlite3_extended_errcode(db);
+    switch (code & 0xff) {
+    case SQLITE_CONSTRAINT:
+        if (code == SQLITE_CONSTRAINT_UNIQUE || code == SQLITE_CONSTRAINT_PRIMARYKEY)
+            return QStringLiteral("Ein Datensatz mit demselben Schlüssel existiert bereits.");
+        return QStringLiteral("Der Wert verletzt eine Regel der Tabelle.");
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return QStringLiteral("Die Datei ist beschädigt. Bitte führen Sie \"Datenbank "
+                              "Wartung/Reparatur\" aus.");
+    case SQLITE_FULL:
+        return QStringLiteral("Der Datenträger ist voll.");
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+        return QStringLiteral("Die Datei ist schreibgeschützt.");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("Die Tabelle ist gerade gesperrt.");
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("Die Datei kann nicht gelesen oder geschrieben werden.");
+    case SQLITE_NOMEM:
+    case SQLITE_TOOBIG:
+        return QStringLiteral("Die Abfrage braucht zu viel Speicher.");
+    default: {
+        const QString msg = QString::fromUtf8(sqlite3_errmsg(db));
+        if (msg.contains(QLatin1String("stack overflow")) ||
+            msg.contains(QLatin1String("too large")) || msg.contains(QLatin1String("too many")))
+            return QStringLiteral("Die Abfrage ist für die Datenbank zu umfangreich.");
+        return QStringLiteral("Die Datenbank lehnt die Abfrage ab.");
+    }
+    }
+}
+
+QString placeholders(int n) {
+    QString marks;
+    marks.reserve(n * 2);
+    for (int i = 0; i < n; ++i)
+        marks += i ? QStringLiteral(",?") : QStringLiteral("?");
+    return marks;
+}
+
 bool exec(sqlite3* db, const QString& sql, QString* error) {
     char* msg = nullptr;
     if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &msg) == SQLITE_OK)

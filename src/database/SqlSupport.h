@@ -1,5 +1,5 @@
 #pragma once
-#include "database/AddressTable.h"
+#include "database/TableTypes.h"
 
 #include <QString>
 #include <QVariant>
@@ -13,6 +13,11 @@ namespace SqlSupport {
 // "name" with inner quotes doubled, for use as an SQL identifier.
 QString quoteIdent(const QString& name);
 QString errorText(sqlite3* db);
+// SQLite's last failure on db told in German, for what a user reads: a statement
+// SQLite refuses (too complex, unknown), a damaged file, a full disk, a key that exists.
+QString germanError(sqlite3* db);
+// "?,?,?" for n parameters.
+QString placeholders(int n);
 // Runs statements without results; false with the SQLite message on failure.
 bool exec(sqlite3* db, const QString& sql, QString* error = nullptr);
 void bindValue(sqlite3_stmt* stmt, int index, const QVariant& v);

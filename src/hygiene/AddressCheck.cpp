@@ -4,6 +4,7 @@
 #include "database/AddressTable.h"
 #include "database/ColumnScan.h"
 #include "database/DatabaseDefinition.h"
+#include "database/TableStore.h"
 #include "hygiene/BulkDeletion.h"
 #include "hygiene/EmailAddress.h"
 
@@ -16,29 +17,27 @@ qint64 markInvalidAddresses(AddressTable* table, const Feedback& feedback) {
     if (mailColumn < 0)
         return -1;
 
-    table->first();
-    table->setFilter(QString());
+    // The grid ends unfiltered on its first record; the work runs on the store over a
+    // snapshot of every id.
     table->setFiltered(false);
-    table->disableControls();
-    const std::vector<qint64> ids = table->viewIds();
+    table->setFilter(QString());
+    TableStore* store = table->store();
+    const std::vector<qint64> ids = store->tableIds();
 
     // Reset pass: only records flagged now need a write.
-    table->updateRecords(ids, {{QStringLiteral("Invalid"), false}},
-                         table->conditionFromFilter(QStringLiteral("Invalid='True'")),
+    store->updateRecords(ids, {{QStringLiteral("Invalid"), false}},
+                         store->conditionFromFilter(QStringLiteral("Invalid='True'")),
                          feedback.counter(QStringLiteral("Unmarkieren: ")));
 
     // Check pass: the addresses are read in one sweep and judged here.
     const QStringList mails =
-        ColumnScan::texts(*table, mailColumn, ids, feedback.counter(QStringLiteral("Checkmail: ")));
+        ColumnScan::texts(*store, mailColumn, ids, feedback.counter(QStringLiteral("Checkmail: ")));
     std::vector<qint64> invalid;
     for (size_t i = 0; i < ids.size(); ++i)
         if (!IsValidEmailAddress(mails[qsizetype(i)]))
             invalid.push_back(ids[i]);
-    table->updateRecords(invalid, {{QStringLiteral("Invalid"), true}});
-
+    store->updateRecords(invalid, {{QStringLiteral("Invalid"), true}});
     table->first();
-    table->setFiltered(false);
-    table->enableControls();
     feedback.clear();
     return qint64(invalid.size());
 }
@@ -66,7 +65,6 @@ void run(AddressTable* table, Messages& messages, const Feedback& feedback) {
             messages.error(error);
     }
     feedback.clear();
-    feedback.refreshCount();
 }
 
 } // namespace AddressCheck

@@ -2,10 +2,10 @@
 
 #include "common/Messages.h"
 #include "database/AddressTable.h"
-#include "database/BulkDelete.h"
 #include "database/Catalogue.h"
 #include "database/DatabaseDefinition.h"
 #include "database/DatabaseSession.h"
+#include "database/TableStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,22 +16,21 @@ qint64 deleteByFlag(AddressTable* table, const QString& flagField, const Feedbac
                     QString* error) {
     if (!table || !table->isOpen())
         return 0;
-    table->disableControls();
+    // The grid ends unfiltered on its first record; the deletion runs on the store.
     table->setFiltered(false);
-    table->first();
+    TableStore* store = table->store();
     const std::vector<qint64> ids =
-        table->tableIds(table->conditionFromFilter(flagField + QStringLiteral("='True'")));
+        store->tableIds(store->conditionFromFilter(flagField + QStringLiteral("='True'")));
     ProgressFn progress;
     if (feedback.status)
         progress = [&feedback](qint64 done, qint64) {
             feedback.text(QStringLiteral("Delete: ") + QString::number(done));
         };
     QString failure;
-    const qint64 deleted = DeleteManyRecords(*table, ids, progress, &failure);
+    table->cancel();
+    const qint64 deleted = store->deleteManyRecords(ids, progress, &failure);
     table->first();
-    table->enableControls();
     feedback.clear();
-    feedback.refreshCount();
     if (deleted < 0 && error)
         *error = QStringLiteral("Die Datensätze konnten nicht gelöscht werden: ") + failure;
     return deleted;
@@ -113,7 +112,6 @@ bool emptyDatabase(DatabaseSession& session, Messages& messages, const Feedback&
                            .arg(QDir::toNativeSeparators(tablePath)));
 
     const bool reopened = OpenDatabase(session, definitionName, messages);
-    feedback.refreshCount();
     return removed && reopened;
 }
 

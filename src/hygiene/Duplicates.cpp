@@ -3,11 +3,11 @@
 #include "common/Messages.h"
 #include "common/TextFile.h"
 #include "database/AddressTable.h"
-#include "database/BulkDelete.h"
 #include "database/ColumnScan.h"
 #include "database/DatabaseDefinition.h"
 #include "database/DatabaseSession.h"
 #include "shell/WorkingFolders.h"
+#include "database/TableStore.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -148,6 +148,7 @@ qint64 run(const WorkingFolders& folders, DatabaseSession& session, Tool tool,
     }
     const int column =
         tool == Tool::Mail ? FindMailColumn(table) : FindColumnByName(fieldName, table);
+    TableStore* store = table->store();
 
     // Collect the keys in the table's current order.
     QStringList values;
@@ -155,12 +156,12 @@ qint64 run(const WorkingFolders& folders, DatabaseSession& session, Tool tool,
     std::vector<qint64> viewIds;
     {
         BusyScope busy(feedback);
-        table->disableControls();
+        // The grid ends unfiltered on its first record; the keys follow its order.
         table->setFiltered(false);
         table->first();
         viewIds = table->viewIds();
         if (column >= 0) {
-            values = ColumnScan::texts(*table, column, viewIds,
+            values = ColumnScan::texts(*store, column, viewIds,
                                        feedback.counter(tool == Tool::Mail
                                                             ? QStringLiteral("Getmail: ")
                                                             : QStringLiteral("Get Data: ")));
@@ -168,9 +169,6 @@ qint64 run(const WorkingFolders& folders, DatabaseSession& session, Tool tool,
             for (const QString& v : values)
                 keys.append(keyOf(v));
         }
-        table->first();
-        table->setFiltered(false);
-        table->enableControls();
         if (!writeList(keyListPath(folders), keys, messages)) {
             feedback.clear();
             return -1;
@@ -192,7 +190,6 @@ qint64 run(const WorkingFolders& folders, DatabaseSession& session, Tool tool,
         return -1;
 
     feedback.setBusy(true);
-    table->disableControls();
     const qint64 m = work.size();
 
     // The stored forms of each duplicate value: the value itself, and variants that
@@ -216,7 +213,7 @@ qint64 run(const WorkingFolders& folders, DatabaseSession& session, Tool tool,
     const ViewOrder order(*table, viewIds);
     std::vector<qint64>().swap(viewIds);
 
-    ColumnScan::GroupFinder finder(*table, column);
+    ColumnScan::GroupFinder finder(*store, column);
     auto group = [&](qint64 k, const std::unordered_set<qint64>& gone) {
         std::vector<qint64> ids = finder.ids(variants[size_t(k)]);
         if (!gone.empty())
@@ -239,11 +236,11 @@ qint64 run(const WorkingFolders& folders, DatabaseSession& session, Tool tool,
         std::vector<qint64> toUnmark;
         auto flush = [&]() {
             if (!failed && !toUnmark.empty())
-                failed = table->updateRecords(toUnmark, {{QStringLiteral("Selected"), false}}, {},
+                failed = store->updateRecords(toUnmark, {{QStringLiteral("Selected"), false}}, {},
                                               {}, &error) < 0;
             if (!failed && !toDelete.empty()) {
                 std::sort(toDelete.begin(), toDelete.end());
-                failed = DeleteManyRecords(*table, toDelete, {}, &error) < 0;
+                failed = store->deleteManyRecords(toDelete, {}, &error) < 0;
             }
             toUnmark.clear();
             toDelete.clear();
@@ -270,16 +267,15 @@ qint64 run(const WorkingFolders& folders, DatabaseSession& session, Tool tool,
         flush();
     } else {
         if (tool == Tool::Selective) {
-            table->setFiltered(false);
             failed =
-                table->updateRecords(table->viewIds(), {{QStringLiteral("Selected"), false}},
-                                     table->conditionFromFilter(QStringLiteral("Selected='True'")),
+                store->updateRecords(store->tableIds(), {{QStringLiteral("Selected"), false}},
+                                     store->conditionFromFilter(QStringLiteral("Selected='True'")),
                                      feedback.counter(QStringLiteral("Unmarkieren: ")), &error) < 0;
         }
         std::vector<qint64> toMark;
         auto flush = [&]() {
             if (!failed && !toMark.empty())
-                failed = table->updateRecords(toMark, {{QStringLiteral("Selected"), true}}, {}, {},
+                failed = store->updateRecords(toMark, {{QStringLiteral("Selected"), true}}, {}, {},
                                               &error) < 0;
             toMark.clear();
         };
@@ -295,9 +291,6 @@ qint64 run(const WorkingFolders& folders, DatabaseSession& session, Tool tool,
 
     feedback.setBusy(false);
     feedback.clear();
-    table->setFiltered(false);
-    table->enableControls();
-    feedback.refreshCount();
     if (failed) {
         messages.error(QStringLiteral("Die doppelten Datensätze konnten nicht vollständig "
                                       "bearbeitet werden: ") +

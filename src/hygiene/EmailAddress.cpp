@@ -107,13 +107,12 @@ QString CollectMarkedAddresses(AddressTable* table, int mailColumn, const QStrin
         if (table->fieldName(i).toUpper().contains(QStringLiteral("SELECTED")))
             selectionColumn = i;
 
-    table->disableControls();
-    table->first();
+    // A snapshot of the current view; the grid is only touched for the end state.
     const std::vector<qint64> ids = table->viewIds();
-    const QStringList mails = ColumnScan::texts(*table, mailColumn, ids);
+    const QStringList mails = ColumnScan::texts(*table->store(), mailColumn, ids);
     QStringList selections;
     if (selectionColumn >= 0)
-        selections = ColumnScan::texts(*table, selectionColumn, ids);
+        selections = ColumnScan::texts(*table->store(), selectionColumn, ids);
     const bool booleanSelection =
         selectionColumn >= 0 && table->fieldType(selectionColumn) == FieldType::Boolean;
 
@@ -142,7 +141,6 @@ QString CollectMarkedAddresses(AddressTable* table, int mailColumn, const QStrin
     }
 
     table->setFiltered(false);
-    table->enableControls();
     table->last();
 
     QString result = collected.trimmed();

@@ -6,22 +6,17 @@
 
 // What a long hygiene operation tells the window while it runs: progress texts for
 // the first panel of the status bar ("Delete: 5000"; empty clears it) and the busy
-// cursor (true while working), and a nudge to refresh the record count shown beside
-// the grid. All may be left unset.
+// cursor (true while working). Both may be left unset. The record count beside the
+// grid follows the table's own notifications.
 struct Feedback {
     std::function<void(const QString&)> status;
     std::function<void(bool)> busy;
-    std::function<void()> countChanged;
 
     void text(const QString& t) const {
         if (status)
             status(t);
     }
     void clear() const { text(QString()); }
-    void refreshCount() const {
-        if (countChanged)
-            countChanged();
-    }
     void setBusy(bool on) const {
         if (busy)
             busy(on);

@@ -26,12 +26,15 @@ void clearFilter(AddressTable* table) {
     table->setFilter(QString());
 }
 
-qint64 setOnTable(AddressTable* table, const char* field, bool value, const RecordCondition& where,
-                  const Marking::StatusFn& status, const QString& word) {
-    table->disableControls();
-    const qint64 changed = table->updateRecords(
-        table->viewIds(), {{QString::fromLatin1(field), value}}, where, progressText(status, word));
-    table->enableControls();
+// One set operation on the store over ids; the views, the grid's included, follow the
+// store's notification.
+qint64 setOnRecords(AddressTable* table, const std::vector<qint64>& ids, const char* field,
+                    bool value, const RecordCondition& where, const Marking::StatusFn& status,
+                    const QString& word) {
+    if (table->state() != AddressTable::State::Browse)
+        table->post();
+    const qint64 changed = table->store()->updateRecords(ids, {{QString::fromLatin1(field), value}},
+                                                         where, progressText(status, word));
     clearStatus(status);
     return changed;
 }
@@ -43,7 +46,8 @@ namespace Marking {
 qint64 markAll(AddressTable* table, const StatusFn& status) {
     if (!usable(table))
         return 0;
-    return setOnTable(table, "Selected", true, {}, status, QStringLiteral("Markieren: "));
+    return setOnRecords(table, table->viewIds(), "Selected", true, {}, status,
+                        QStringLiteral("Markieren: "));
 }
 
 qint64 unmarkAll(AddressTable* table, const StatusFn& status) {
@@ -51,8 +55,8 @@ qint64 unmarkAll(AddressTable* table, const StatusFn& status) {
         return 0;
     const auto keep = table->bookmark();
     clearFilter(table);
-    const qint64 changed =
-        setOnTable(table, "Selected", false, {}, status, QStringLiteral("Unmarkieren: "));
+    const qint64 changed = setOnRecords(table, table->store()->tableIds(), "Selected", false, {},
+                                        status, QStringLiteral("Unmarkieren: "));
     table->gotoBookmark(keep);
     return changed;
 }
@@ -83,10 +87,10 @@ qint64 markIdRange(AddressTable* table, qint64 low, qint64 high, const StatusFn&
     if (!usable(table))
         return 0;
     clearFilter(table);
-    const qint64 changed = setOnTable(table, "Selected", true,
-                                      table->conditionFieldBetween(QStringLiteral("ID"), low, high),
-                                      status, QStringLiteral("Record: "));
-    table->refresh();
+    const qint64 changed =
+        setOnRecords(table, table->store()->tableIds(), "Selected", true,
+                     table->conditionFieldBetween(QStringLiteral("ID"), low, high), status,
+                     QStringLiteral("Record: "));
     table->first();
     return changed;
 }
@@ -94,23 +98,17 @@ qint64 markIdRange(AddressTable* table, qint64 low, qint64 high, const StatusFn&
 qint64 markByText(AddressTable* table, const QString& text, const StatusFn& status) {
     if (!usable(table))
         return 0;
-    table->disableControls();
-    const qint64 changed =
-        table->updateRecords(table->viewIds(true), {{QStringLiteral("Selected"), true}},
-                             table->conditionAnyFieldContains(text),
-                             progressText(status, QStringLiteral("Markieren: ")));
-    table->enableControls();
-    clearStatus(status);
-    return changed;
+    return setOnRecords(table, table->viewIds(true), "Selected", true,
+                        table->conditionAnyFieldContains(text), status,
+                        QStringLiteral("Markieren: "));
 }
 
 qint64 resetInvalid(AddressTable* table, const StatusFn& status) {
     if (!usable(table))
         return 0;
     clearFilter(table);
-    table->first();
-    const qint64 changed =
-        setOnTable(table, "Invalid", false, {}, status, QStringLiteral("Zurücksetzen: "));
+    const qint64 changed = setOnRecords(table, table->store()->tableIds(), "Invalid", false, {},
+                                        status, QStringLiteral("Zurücksetzen: "));
     table->first();
     return changed;
 }
@@ -118,8 +116,9 @@ qint64 resetInvalid(AddressTable* table, const StatusFn& status) {
 qint64 countMarked(const AddressTable* table) {
     if (!usable(table))
         return 0;
+    const TableStore* store = table->store();
     return qint64(
-        table->tableIds(table->conditionFromFilter(QStringLiteral("Selected='True'"))).size());
+        store->tableIds(store->conditionFromFilter(QStringLiteral("Selected='True'"))).size());
 }
 
 } // namespace Marking

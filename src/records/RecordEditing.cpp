@@ -5,25 +5,21 @@
 #include "database/AddressTable.h"
 #include "database/DatabaseDefinition.h"
 #include "database/DatabaseSession.h"
+#include "database/SqlSupport.h"
 
 #include <QHash>
 #include <sqlite3.h>
 
 namespace {
 
-QString quoteIdentifier(const QString& name) {
-    QString q = name;
-    q.replace(QChar('"'), QStringLiteral("\"\""));
-    return QChar('"') + q + QChar('"');
-}
-
 // Reads the column's text for the given record ids, batch by batch.
 bool readColumnTexts(const AddressTable& table, int column, const std::vector<qint64>& ids,
                      QHash<qint64, QString>* texts, QString* error) {
     sqlite3* db = table.handle();
-    const QString head = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid IN (")
-                             .arg(quoteIdentifier(table.fieldName(column)),
-                                  QString::fromLatin1(AddressTable::tableName()));
+    const QString head = QStringLiteral("SELECT rowid, ") +
+                         SqlSupport::quoteIdent(table.fieldName(column)) +
+                         QStringLiteral(" FROM ") + QLatin1String(AddressTable::tableName()) +
+                         QStringLiteral(" WHERE rowid IN (");
     const qint64 total = qint64(ids.size());
     texts->reserve(qsizetype(total));
     for (qint64 start = 0; start < total; start += AddressTable::batchSize) {

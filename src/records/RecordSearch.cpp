@@ -8,18 +8,6 @@ namespace {
 const QString kNoFurther = QStringLiteral("Kein weiteres Ergebnis gefunden!");
 const QString kNone = QStringLiteral("Kein Ergebnis gefunden!");
 
-// Pairs disableControls/enableControls so every way out resumes the display.
-class DisplaySuspension {
-public:
-    explicit DisplaySuspension(AddressTable& table) : m_table(table) { m_table.disableControls(); }
-    ~DisplaySuspension() { m_table.enableControls(); }
-    DisplaySuspension(const DisplaySuspension&) = delete;
-    DisplaySuspension& operator=(const DisplaySuspension&) = delete;
-
-private:
-    AddressTable& m_table;
-};
-
 // The exact search compares the trimmed text; the fuzzy one the text as typed.
 QString searchText(const RecordSearch::Options& o) {
     return o.fuzzy ? o.text : o.text.trimmed();
@@ -41,7 +29,7 @@ bool RecordSearch::fieldMatches(const QString& fieldText, const Options& options
     // one empty word.
     const QStringList words = fieldText.toUpper().split(QChar(' '), Qt::KeepEmptyParts);
     for (const QString& word : words)
-        if (LevenshteinPercent(upperSearch, word) < fuzzyLimit)
+        if (LevenshteinPercentBelow(upperSearch, word, fuzzyLimit))
             return true;
     return false;
 }
@@ -59,34 +47,40 @@ SearchResult RecordSearch::step(AddressTable& table, const Options& options) {
     SearchResult result;
     if (!table.isOpen())
         return result;
-    DisplaySuspension suspension(table);
 
-    // Starting point. stuck: the move away from the previous hit was not possible.
+    // Starting point, worked out without moving the cursor: the cursor moves once, to
+    // the hit or to the end of the view. stuck: there is no record beyond the previous
+    // hit; atBoundary: the start or end flag is set, only the start is left to examine.
+    const qint64 count = table.recordCount();
+    const qint64 current = table.recNo();
+    qint64 startRow = current;
     bool stuck = false;
+    bool atBoundary = false;
     if (options.backwards) {
         if (m_found) {
-            table.prior();
-            stuck = table.bof();
+            stuck = current <= 0;
+            startRow = stuck ? current : current - 1;
+            atBoundary = stuck;
         } else {
-            table.last();
+            startRow = count - 1;
+            atBoundary = count == 0;
         }
     } else if (m_found) {
-        table.next();
-        stuck = table.eof();
+        stuck = current + 1 >= count;
+        startRow = stuck ? current : current + 1;
+        atBoundary = stuck;
+    } else {
+        atBoundary = table.eof();
     }
 
     const QString search = searchText(options);
     const bool searchable = options.fuzzy || !search.isEmpty();
     qint64 hitRow = -1;
-    const qint64 startRow = table.recNo();
     if (searchable && startRow >= 0) {
         const AddressTable::TextMatch match = options.fuzzy ? AddressTable::TextMatch::Fuzzy
                                               : options.caseSensitive
                                                   ? AddressTable::TextMatch::ContainsCaseSensitive
                                                   : AddressTable::TextMatch::Contains;
-        // With the start flag (backwards) or end flag (forwards) already set, only the
-        // current record is left to examine.
-        const bool atBoundary = options.backwards ? table.bof() : table.eof();
         const RecordCondition condition = table.conditionAnyFieldContains(search, match);
         if (atBoundary) {
             if (table.findInView(startRow, !options.backwards, condition) == startRow)
@@ -104,7 +98,7 @@ SearchResult RecordSearch::step(AddressTable& table, const Options& options) {
             result.label1 = kNoFurther;
             return result;
         }
-        if (hitRow != startRow)
+        if (hitRow != current)
             table.moveTo(hitRow);
         result.kind = SearchResult::Kind::Hit;
         result.label1 = QStringLiteral("ID = ") + table.asString(QStringLiteral("ID"));
@@ -116,7 +110,7 @@ SearchResult RecordSearch::step(AddressTable& table, const Options& options) {
     }
 
     // Ran through to the end of the view in the search direction.
-    if (table.recordCount() > 0) {
+    if (count > 0) {
         if (options.backwards)
             table.first();
         else

@@ -29,10 +29,6 @@ Feedback HygieneActions::feedback() const {
         if (status)
             status(text);
     };
-    f.countChanged = [this] {
-        if (countChanged)
-            countChanged();
-    };
     f.busy = [](bool on) {
         if (on)
             QApplication::setOverrideCursor(Qt::WaitCursor);

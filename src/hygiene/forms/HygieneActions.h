@@ -11,8 +11,7 @@ class TSelectiveDuplicateForm;
 
 // The address hygiene entries of the main menu. The dialogs are created once and
 // keep their state between openings. The main window sets status (progress texts
-// for the first panel of the status bar, empty clears) and countChanged (refresh
-// the record count shown beside the grid).
+// for the first panel of the status bar, empty clears).
 class HygieneActions : public QObject {
     Q_OBJECT
 public:
@@ -26,7 +25,6 @@ public:
     void deleteAllInvalid();     // "Alle invaliden Datensätze löschen"
 
     std::function<void(const QString&)> status;
-    std::function<void()> countChanged;
 
     TDeleteAdressesWizardForm* wizardForm() const { return m_wizard; }
     TSelectiveDuplicateForm* selectiveForm() const { return m_selective; }

@@ -21,6 +21,8 @@ void AddressGridModel::setTable(AddressTable* table) {
                       << connect(table, &AddressTable::afterOpen, this, &AddressGridModel::reset)
                       << connect(table, &AddressTable::rowChanged, this,
                                  &AddressGridModel::onRowChanged)
+                      << connect(table, &AddressTable::allRowsChanged, this,
+                                 &AddressGridModel::onAllRowsChanged)
                       << connect(table, &QObject::destroyed, this, &AddressGridModel::reset);
     }
     beginResetModel();
@@ -131,6 +133,14 @@ void AddressGridModel::onRowChanged(qint64 row) {
         }
     }
     Q_EMIT dataChanged(index(r, 0), index(r, qMax(0, int(m_gridColumns.size()) - 1)));
+}
+
+void AddressGridModel::onAllRowsChanged() {
+    // Values changed in place: the rows stay where they are, only their cache goes.
+    m_pages.clear();
+    m_recent.clear();
+    if (m_rows > 0 && !m_gridColumns.isEmpty())
+        Q_EMIT dataChanged(index(0, 0), index(m_rows - 1, int(m_gridColumns.size()) - 1));
 }
 
 const QVariantList* AddressGridModel::rowAt(int row) const {

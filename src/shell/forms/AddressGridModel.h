@@ -19,10 +19,13 @@ struct GridColumn {
     bool marked = false; // sorted by this column: bold red title
 };
 
-// The address grid's view of the current table. Rows are read lazily in pages of
-// pageSize rows around the one asked for and only a few pages are kept, so a table of a
-// million records opens and scrolls without reading it whole. The cache is dropped
-// when the table rebuilds its view and single rows are re-read when they change.
+// The address grid's model of its view of the current table. Rows are read lazily in
+// pages of pageSize rows around the one asked for and only a few pages are kept, so a
+// table of a million records opens and scrolls without reading it whole. The model
+// follows the view, which follows the store: whoever changes records (a post, a set
+// operation of a command, a deletion), the grid shows it without being told. The
+// cache is dropped when the view's rows move or many values change, and single rows
+// are re-read when they change.
 class AddressGridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -76,6 +79,7 @@ public:
 private:
     void reset();
     void onRowChanged(qint64 row);
+    void onAllRowsChanged();
     const QVariantList* rowAt(int row) const;
     void defaultColumns();
 

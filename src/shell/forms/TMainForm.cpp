@@ -523,10 +523,6 @@ void TMainForm::buildControls() {
     m_optionsForm->connectionTest()->priority = [this] { return m_mailer->priority(); };
     m_hygiene = new HygieneActions(m_state, this);
     m_hygiene->status = progress();
-    m_hygiene->countChanged = [this] {
-        refreshStatusCount();
-        syncGridToTable(-1);
-    };
 }
 
 void TMainForm::connectActions() {
@@ -562,8 +558,6 @@ void TMainForm::connectActions() {
     connect(m_mailer, &TMailerForm::runFinished, this, [this](bool filterSwitchedOff) {
         if (filterSwitchedOff)
             filterChangedElsewhere();
-        refreshStatusCount();
-        syncGridToTable(-1);
     });
     connect(action("LogDateimitzuletztversendetenEmails1"), &QAction::triggered, m_logForm,
             &TLogForm::exec);
@@ -585,8 +579,6 @@ void TMainForm::connectActions() {
             const BusyCursor busy;
             Marking::markByText(table, text, progress());
         }
-        refreshStatusCount();
-        syncGridToTable(-1);
     });
     connect(m_markByTextForm, &TFilter2Form::unmarkAllRequested, this, &TMainForm::unmarkAll);
     connect(m_markByTextForm, &TFilter2Form::deleteMarkedRequested, m_hygiene,
@@ -616,10 +608,8 @@ void TMainForm::connectActions() {
     connect(action("AlleinvalidenDatenstzelschen1"), &QAction::triggered, m_hygiene,
             &HygieneActions::deleteAllInvalid);
     connect(m_markByTextForm, &TFilter2Form::textEdited, this, [this] {
-        if (AddressTable* table = m_state.session.currentTable()) {
+        if (AddressTable* table = m_state.session.currentTable())
             table->first();
-            syncGridToTable(-1);
-        }
     });
 
     // View modes and filter.
@@ -635,16 +625,11 @@ void TMainForm::connectActions() {
             return;
         moveToFirst();
         openSearchDialog();
-        refreshStatusCount();
     });
     connect(action("Filter1"), &QAction::triggered, this, &TMainForm::openFilterDialog);
-    connect(tool("ToolButton2"), &QToolButton::clicked, this, [this] {
-        openFilterDialog();
-        refreshStatusCount();
-    });
+    connect(tool("ToolButton2"), &QToolButton::clicked, this, &TMainForm::openFilterDialog);
     connect(action("Spalteninhaltlschensetzen1"), &QAction::triggered, this,
             &TMainForm::openColumnDialog);
-    connect(m_searchForm, &TKRT_DB_SearchForm::searched, this, [this] { syncGridToTable(-1); });
     connect(m_searchForm, &TKRT_DB_SearchForm::editRequested, this, [this] {
         openRecordEditor(TEdForm::Mode::Edit);
         m_searchForm->resetResults();
@@ -654,11 +639,8 @@ void TMainForm::connectActions() {
         m_searchForm->resetResults();
     });
     connect(m_filterForm, &TFilterForm::filterSwitched, this, &TMainForm::onFilterSwitched);
-    connect(m_columnForm, &TDeleteColumnForm::columnContentSet, this, [this] {
-        filterChangedElsewhere();
-        refreshStatusCount();
-        syncGridToTable(-1);
-    });
+    connect(m_columnForm, &TDeleteColumnForm::columnContentSet, this,
+            [this] { filterChangedElsewhere(); });
     const std::pair<const char*, TEdForm::Mode> editors[] = {{"NewRec", TEdForm::Mode::New},
                                                              {"EditRec", TEdForm::Mode::Edit},
                                                              {"DeleteRec", TEdForm::Mode::Delete}};
@@ -808,7 +790,8 @@ void TMainForm::onDatabaseOpened() {
     if (table) {
         m_tableConnections
             << connect(table, &AddressTable::afterOpen, this, &TMainForm::refreshStatusCount)
-            << connect(table, &AddressTable::afterPost, this, &TMainForm::refreshStatusCount)
+            << connect(table, &AddressTable::recordCountChanged, this,
+                       &TMainForm::refreshStatusCount)
             << connect(table, &AddressTable::viewReset, this, [this]() { syncGridToTable(-1); })
             << connect(table, &AddressTable::currentChanged, this, &TMainForm::syncGridToTable);
         loadGridLayout();
@@ -920,14 +903,12 @@ void TMainForm::moveToFirst() {
     if (!requireTable())
         return;
     m_state.session.currentTable()->first();
-    syncGridToTable(-1);
 }
 
 void TMainForm::moveToLast() {
     if (!requireTable())
         return;
     m_state.session.currentTable()->last();
-    syncGridToTable(-1);
 }
 
 void TMainForm::openHelp() {
@@ -1111,7 +1092,6 @@ bool TMainForm::invertFlag(const QModelIndex& index) {
         table->cancel();
         Messages::instance().error(error);
     }
-    syncGridToTable(-1);
     return true;
 }
 
@@ -1141,7 +1121,6 @@ void TMainForm::onTitleClicked(int section) {
         m_model->resetTitles();
         Messages::instance().error(error);
     }
-    syncGridToTable(-1);
 }
 
 void TMainForm::deleteCurrentRow() {
@@ -1153,8 +1132,6 @@ void TMainForm::deleteCurrentRow() {
     QString error;
     if (!table->deleteRecord(&error))
         Messages::instance().error(error);
-    refreshStatusCount();
-    syncGridToTable(-1);
 }
 
 void TMainForm::wheelOneRecordPerNotch(int angleDelta) {
@@ -1216,7 +1193,6 @@ void TMainForm::onViewModeChosen(int entry) {
         return;
     if (applyFilter(m_viewMode->itemData(entry).toString()))
         showFilterButtonState(false); // FilterBtn's expression is no longer in force
-    refreshStatusCount();
 }
 
 bool TMainForm::applyFilter(const QString& expression) {
@@ -1227,7 +1203,6 @@ bool TMainForm::applyFilter(const QString& expression) {
         return false;
     }
     table->setFiltered(true);
-    syncGridToTable(-1);
     return true;
 }
 
@@ -1263,7 +1238,6 @@ void TMainForm::toggleFilter() {
         m_filterForm->applyFilter();
     else
         m_filterForm->clearFilter();
-    refreshStatusCount();
 }
 
 // The filter dialog's expression was switched on or off.
@@ -1274,8 +1248,6 @@ void TMainForm::onFilterSwitched(bool on) {
             m_viewMode->setCurrentIndex(0);
     }
     showFilterButtonState(on);
-    refreshStatusCount();
-    syncGridToTable(-1);
 }
 
 // ---------------------------------------------------------------------------
@@ -1296,8 +1268,6 @@ void TMainForm::markAll() {
         const BusyCursor busy;
         Marking::markAll(table, progress());
     }
-    refreshStatusCount();
-    syncGridToTable(-1);
 }
 
 void TMainForm::unmarkAll() {
@@ -1309,8 +1279,6 @@ void TMainForm::unmarkAll() {
         Marking::unmarkAll(table, progress());
     }
     filterChangedElsewhere();
-    refreshStatusCount();
-    syncGridToTable(-1);
 }
 
 void TMainForm::markIdRange() {
@@ -1332,8 +1300,6 @@ void TMainForm::markIdRange() {
         Marking::markIdRange(table, low, high, progress());
     }
     filterChangedElsewhere();
-    refreshStatusCount();
-    syncGridToTable(-1);
 }
 
 void TMainForm::markByText() {
@@ -1341,7 +1307,6 @@ void TMainForm::markByText() {
         return;
     moveToFirst();
     m_markByTextForm->exec();
-    refreshStatusCount();
     m_grid->setFocus();
 }
 
@@ -1355,8 +1320,6 @@ void TMainForm::resetInvalid() {
         Marking::resetInvalid(table, progress());
     }
     filterChangedElsewhere();
-    refreshStatusCount();
-    syncGridToTable(-1);
 }
 
 // Counts the marked records of the whole table without touching the user's view: the
@@ -1378,33 +1341,23 @@ void TMainForm::startSerialMail() {
     m_wizard->start(marked);
 }
 
-// The composer's preview or run switched the table's filter: the view mode and the
-// filter button show the unfiltered table again.
 // ---------------------------------------------------------------------------
 // Dialogs of search, filter, record editing and column content
 
 void TMainForm::openSearchDialog() {
     m_searchForm->execute();
-    refreshStatusCount();
-    syncGridToTable(-1);
     m_grid->setFocus();
 }
 
 void TMainForm::openFilterDialog() {
     m_filterForm->execute();
-    refreshStatusCount();
-    syncGridToTable(-1);
 }
 
 void TMainForm::openRecordEditor(TEdForm::Mode mode) {
     m_editForm->execFor(mode);
-    refreshStatusCount();
-    syncGridToTable(-1);
     m_grid->setFocus();
 }
 
 void TMainForm::openColumnDialog() {
     m_columnForm->execute();
-    refreshStatusCount();
-    syncGridToTable(-1);
 }

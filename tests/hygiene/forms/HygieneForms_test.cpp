@@ -90,8 +90,9 @@ TEST_F(HygieneFormsTest, SelectiveWindowStaysOpenUntilARunFinishes) {
     HygieneActions actions(state, &window);
     QStringList status;
     actions.status = [&](const QString& t) { status << t; };
-    int counts = 0;
-    actions.countChanged = [&] { ++counts; };
+    int counts = 0; // the record count beside the grid follows the table's notification
+    QObject::connect(state.session.currentTable(), &AddressTable::recordCountChanged,
+                     [&] { ++counts; });
     TSelectiveDuplicateForm* form = actions.selectiveForm();
     TDeleteAdressesWizardForm* wizard = actions.wizardForm();
     ScriptedMessages messages;

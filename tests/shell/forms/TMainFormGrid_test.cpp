@@ -555,3 +555,47 @@ TEST_F(MainGridTest, SerialMailCountsMarkedRecordsWithoutTouchingTheView) {
     EXPECT_EQ(statusText(), u("7 Datensätze"));
     EXPECT_EQ(child<QAction>("SerienEmailschreiben1")->shortcut(), QKeySequence(Qt::Key_F2));
 }
+
+TEST_F(MainGridTest, GridAndCountFollowChangesMadeOutsideTheWindow) {
+    ScriptedMessages messages;
+    createForm();
+    ASSERT_NE(table(), nullptr);
+    table()->moveTo(3);
+    ASSERT_EQ(grid()->currentIndex().row(), 3);
+
+    // A set operation on the store marks two records: the grid shows them marked, the
+    // current row stays.
+    TableStore* store = table()->store();
+    EXPECT_EQ(store->updateRecords({2, 9}, {{"Selected", true}}), 2);
+    EXPECT_EQ(cell(1, "Selected").data().toString(), QStringLiteral("True"));
+    EXPECT_EQ(cell(8, "Selected").data().toString(), QStringLiteral("True"));
+    EXPECT_EQ(grid()->currentIndex().row(), 3);
+
+    // A second view deletes the current record: the grid drops the row, the following
+    // record is current in the grid, and the status panel counts nine.
+    TableView loop(store);
+    ASSERT_TRUE(loop.locateId(4));
+    ASSERT_TRUE(loop.deleteRecord());
+    EXPECT_EQ(m_form->gridModel()->rowCount(), 9);
+    EXPECT_EQ(statusText(), u("9 Datensätze"));
+    EXPECT_EQ(grid()->currentIndex().row(), 3);
+    EXPECT_EQ(cell(3, "Name").data().toString(), QStringLiteral("Ernst"));
+    EXPECT_EQ(table()->asString("Name"), QStringLiteral("Ernst"));
+
+    // Records appended by a loop appear at the end and are counted.
+    loop.append();
+    loop.setString("Name", "Kuhn");
+    ASSERT_TRUE(loop.post());
+    EXPECT_EQ(statusText(), u("10 Datensätze"));
+    EXPECT_EQ(cell(9, "Name").data().toString(), QStringLiteral("Kuhn"));
+    EXPECT_EQ(table()->asString("Name"), QStringLiteral("Ernst"));
+
+    // Filtered on the marked records, the grid loses a record unmarked elsewhere.
+    ASSERT_TRUE(table()->setFilter("Selected='True'"));
+    table()->setFiltered(true);
+    EXPECT_EQ(statusText(), u("2 Datensätze"));
+    EXPECT_EQ(store->updateRecords({9}, {{"Selected", false}}), 1);
+    EXPECT_EQ(statusText(), u("1 Datensätze"));
+    EXPECT_EQ(m_form->gridModel()->rowCount(), 1);
+    EXPECT_EQ(cell(0, "Name").data().toString(), QStringLiteral("Schulz"));
+}

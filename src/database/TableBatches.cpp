@@ -1,0 +1,280 @@
+// Set operations of the table store: many records per statement, committed batch by
+// batch, one notification at the end.
+#include "database/TableStore.h"
+
+#include "database/SqlSupport.h"
+
+#include <QStringList>
+#include <sqlite3.h>
+
+using namespace SqlSupport;
+
+namespace {
+
+QString table() {
+    return QLatin1String(TableStore::tableName());
+}
+
+// Below this many records, or below this share of the table, rebuilding the indexes
+// costs more than it saves.
+constexpr qint64 kMinimumForRebuild = 20000;
+constexpr qint64 kMinimumSharePercent = 10;
+
+qint64 singleValue(sqlite3* db, const QString& sql) {
+    Statement stmt(db, sql);
+    return stmt.ok() && sqlite3_step(stmt.get()) == SQLITE_ROW ? sqlite3_column_int64(stmt.get(), 0)
+                                                               : 0;
+}
+
+// The secondary indexes of the records table: names and their CREATE statements.
+void secondaryIndexes(sqlite3* db, QStringList* names, QStringList* creates) {
+    Statement list(db, QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type='index' "
+                                      "AND tbl_name=? AND sql IS NOT NULL"));
+    bindAll(list.get(), {table()});
+    while (list.ok() && sqlite3_step(list.get()) == SQLITE_ROW) {
+        *names << columnValue(list.get(), 0).toString();
+        *creates << columnValue(list.get(), 1).toString();
+    }
+}
+
+} // namespace
+
+bool TableStore::runBatches(const QString& head, const QVariantList& headParams,
+                            const std::vector<qint64>& ids, const RecordCondition& where,
+                            const ProgressFn& progress, qint64* changed, QString* error) {
+    const qint64 total = qint64(ids.size());
+    qint64 done = 0;
+    *changed = 0;
+    std::unique_ptr<Statement> full;
+    for (qint64 start = 0; start < total; start += batchSize) {
+        const int count = int(std::min<qint64>(batchSize, total - start));
+        auto makeSql = [&](int n) {
+            QString sql = head + QStringLiteral(" WHERE rowid IN (") + placeholders(n) + QChar(')');
+            if (!where.isEmpty())
+                sql += QStringLiteral(" AND (") + where.sql + QChar(')');
+            return sql;
+        };
+        std::unique_ptr<Statement> partial;
+        Statement* stmt;
+        if (count == batchSize) {
+            if (!full)
+                full = std::make_unique<Statement>(m_db, makeSql(batchSize));
+            stmt = full.get();
+        } else {
+            partial = std::make_unique<Statement>(m_db, makeSql(count));
+            stmt = partial.get();
+        }
+        if (!stmt->ok()) {
+            if (error)
+                *error = germanError(m_db);
+            return false;
+        }
+        sqlite3_stmt* s = stmt->get();
+        sqlite3_reset(s);
+        bindAll(s, headParams);
+        int p = int(headParams.size()) + 1;
+        for (int i = 0; i < count; ++i)
+            sqlite3_bind_int64(s, p++, ids[size_t(start + i)]);
+        bindAll(s, where.params, p);
+        exec(m_db, QStringLiteral("BEGIN IMMEDIATE"));
+        if (sqlite3_step(s) != SQLITE_DONE) {
+            if (error)
+                *error = germanError(m_db);
+            exec(m_db, QStringLiteral("ROLLBACK"));
+            return false;
+        }
+        const qint64 inBatch = sqlite3_changes(m_db);
+        if (!exec(m_db, QStringLiteral("COMMIT"))) {
+            if (error)
+                *error = germanError(m_db);
+            return false;
+        }
+        *changed += inBatch;
+        done += count;
+        if (progress)
+            progress(done, total);
+    }
+    return true;
+}
+
+qint64 TableStore::updateRecords(const std::vector<qint64>& ids,
+                                 const QList<QPair<QString, QVariant>>& values,
+                                 const RecordCondition& where, const ProgressFn& progress,
+                                 QString* error) {
+    if (!m_db)
+        return -1;
+    QStringList sets;
+    QVariantList params;
+    for (const auto& [name, v] : values) {
+        const int i = fieldIndex(name);
+        if (i < 0) {
+            if (error)
+                *error = QStringLiteral("Das Feld \"") + name +
+                         QStringLiteral("\" gibt es in dieser Tabelle nicht.");
+            return -1;
+        }
+        if (i == m_rowidColumn) {
+            if (error)
+                *error = QStringLiteral("Das Feld \"") + name +
+                         QStringLiteral("\" wird automatisch vergeben.");
+            return -1;
+        }
+        QVariant stored;
+        if (!toStored(i, v, &stored, error))
+            return -1;
+        sets << quoteIdent(m_columns[i].name) + QStringLiteral("=?");
+        params << stored;
+    }
+    qint64 changed = 0;
+    const bool ok = runBatches(QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET ") +
+                                   sets.join(QChar(',')),
+                               params, ids, where, progress, &changed, error);
+    // Batches committed before a failure stay changed: the views learn of them too.
+    if (changed > 0)
+        Q_EMIT recordsChanged(ids);
+    return ok ? changed : -1;
+}
+
+qint64 TableStore::deleteRecords(const std::vector<qint64>& ids, const RecordCondition& where,
+                                 const ProgressFn& progress, QString* error) {
+    if (!m_db)
+        return -1;
+    // The views are told exactly which records went.
+    const std::vector<qint64> targets = where.isEmpty() ? ids : matching(ids, where);
+    qint64 deleted = 0;
+    const bool ok = runBatches(QStringLiteral("DELETE FROM ") + table(), {}, targets, {}, progress,
+                               &deleted, error);
+    if (ok && deleted > 0)
+        Q_EMIT recordsDeleted(targets);
+    else if (!ok && deleted > 0)
+        Q_EMIT contentReset(); // some batches went: the views read everything again
+    return ok ? deleted : -1;
+}
+
+qint64 TableStore::deleteManyRecords(const std::vector<qint64>& ids, const ProgressFn& progress,
+                                     QString* error) {
+    if (!m_db)
+        return -1;
+    const qint64 n = qint64(ids.size());
+    if (n < kMinimumForRebuild ||
+        n * 100 < singleValue(m_db, QStringLiteral("SELECT COUNT(*) FROM ") + table()) *
+                      kMinimumSharePercent)
+        return deleteRecords(ids, {}, progress, error);
+
+    // Building the indexes sorts every remaining key: give the sorter more memory and a
+    // helper thread for the duration, then restore the connection's settings.
+    const qint64 cacheSize = singleValue(m_db, QStringLiteral("PRAGMA cache_size"));
+    const qint64 threads = singleValue(m_db, QStringLiteral("PRAGMA threads"));
+    exec(m_db, QStringLiteral("PRAGMA cache_size=-16384"));
+    exec(m_db, QStringLiteral("PRAGMA threads=1"));
+    QString failure;
+    qint64 deleted = 0;
+    bool ok = exec(m_db, QStringLiteral("BEGIN IMMEDIATE"), &failure);
+    if (ok) {
+        QStringList names;
+        QStringList creates;
+        secondaryIndexes(m_db, &names, &creates);
+        for (const QString& name : names)
+            ok = ok && exec(m_db, QStringLiteral("DROP INDEX ") + quoteIdent(name));
+        Statement del(m_db,
+                      QStringLiteral("DELETE FROM ") + table() + QStringLiteral(" WHERE rowid=?"));
+        ok = ok && del.ok();
+        qint64 done = 0;
+        for (size_t k = 0; ok && k < ids.size(); ++k) {
+            sqlite3_bind_int64(del.get(), 1, ids[k]);
+            ok = sqlite3_step(del.get()) == SQLITE_DONE;
+            deleted += sqlite3_changes(m_db);
+            sqlite3_reset(del.get());
+            if (progress && (++done % batchSize == 0 || done == n))
+                progress(done, n);
+        }
+        for (const QString& create : creates)
+            ok = ok && exec(m_db, create);
+        if (!ok)
+            failure = germanError(m_db);
+        ok = ok && exec(m_db, QStringLiteral("COMMIT"), &failure);
+        if (!ok)
+            exec(m_db, QStringLiteral("ROLLBACK"));
+    } else {
+        failure = germanError(m_db);
+    }
+    exec(m_db, QStringLiteral("PRAGMA cache_size=") + QString::number(cacheSize));
+    exec(m_db, QStringLiteral("PRAGMA threads=") + QString::number(threads));
+    if (!ok) {
+        if (error)
+            *error = failure;
+        return -1;
+    }
+    Q_EMIT recordsDeleted(ids);
+    return deleted;
+}
+
+qint64 TableStore::appendRecords(const std::function<bool(QVariantList&)>& nextRow,
+                                 const ProgressFn& progress, QString* error, bool deferIndexes) {
+    if (!m_db)
+        return -1;
+    QStringList names;
+    QList<int> fields;
+    for (int i = 0; i < m_columns.size(); ++i) {
+        if (i == m_rowidColumn)
+            continue;
+        names << quoteIdent(m_columns[i].name);
+        fields << i;
+    }
+    QStringList indexNames;
+    QStringList indexSql;
+    if (deferIndexes) {
+        secondaryIndexes(m_db, &indexNames, &indexSql);
+        for (const QString& n : indexNames)
+            exec(m_db, QStringLiteral("DROP INDEX ") + quoteIdent(n));
+    }
+    Statement ins(m_db, QStringLiteral("INSERT INTO ") + table() + QStringLiteral(" (") +
+                            names.join(QChar(',')) + QStringLiteral(") VALUES (") +
+                            placeholders(int(names.size())) + QChar(')'));
+    bool ok = ins.ok();
+    std::vector<qint64> added;
+    QVariantList row;
+    bool more = ok;
+    const int batch = 20000;
+    while (ok && more) {
+        exec(m_db, QStringLiteral("BEGIN"));
+        int inBatch = 0;
+        while (inBatch < batch && (more = nextRow(row))) {
+            for (int k = 0; k < fields.size(); ++k) {
+                const int i = fields[k];
+                QVariant v = i < row.size() ? row[i] : QVariant();
+                if (v.typeId() == QMetaType::Bool)
+                    v = qint64(v.toBool() ? 1 : 0);
+                else if (v.typeId() == QMetaType::QDate)
+                    v = v.toDate().toString(QStringLiteral("yyyy-MM-dd"));
+                else if (v.typeId() == QMetaType::QString && v.toString().isEmpty())
+                    v = QVariant();
+                bindValue(ins.get(), k + 1, v);
+            }
+            if (sqlite3_step(ins.get()) != SQLITE_DONE) {
+                ok = false;
+                break;
+            }
+            sqlite3_reset(ins.get());
+            added.push_back(sqlite3_last_insert_rowid(m_db));
+            ++inBatch;
+        }
+        if (!ok) {
+            if (error)
+                *error = QStringLiteral("Die Datensätze können nicht gespeichert werden: ") +
+                         germanError(m_db);
+            exec(m_db, QStringLiteral("ROLLBACK"));
+            added.resize(added.size() - size_t(inBatch));
+            break;
+        }
+        exec(m_db, QStringLiteral("COMMIT"));
+        if (progress && inBatch > 0)
+            progress(qint64(added.size()), qint64(added.size()));
+    }
+    for (const QString& sql : indexSql)
+        if (!exec(m_db, sql, error))
+            ok = false;
+    if (!added.empty())
+        Q_EMIT recordsAdded(added);
+    return ok ? qint64(added.size()) : -1;
+}
