@@ -488,6 +488,22 @@ void benchSearch(qint64 n) {
     options.text = QStringLiteral("Qxyzwvutsr");
     options.fuzzy = true;
     figure("search_fuzzy_whole_table", seconds([&] { r = fuzzy.step(*o.table, options); }), "s");
+    // The same walk when one record holds a value of a million characters without a
+    // blank and the search text is as long: the comparison stays bounded.
+    QString huge(1000000, QChar('q'));
+    o.table->last();
+    o.table->edit();
+    o.table->setString(QStringLiteral("Betreff"), huge);
+    o.table->post();
+    o.table->first();
+    huge[999999] = QChar('z'); // the last record is the only hit
+    RecordSearch fuzzyHuge;
+    RecordSearch::Options hugeOptions;
+    hugeOptions.text = huge;
+    hugeOptions.fuzzy = true;
+    figure("search_fuzzy_huge_value", seconds([&] { r = fuzzyHuge.step(*o.table, hugeOptions); }),
+           "s");
+    figure("search_fuzzy_huge_hit_row", double(o.table->recNo() + 1), "row");
     o.table->last();
     o.table->edit();
     o.table->setString(QStringLiteral("Betreff"), QString());
