@@ -257,7 +257,7 @@ void benchAddressCheck(qint64 n) {
         qint64 invalid = 0;
         const double cpu = cpuSeconds();
         const double s =
-            seconds([&] { invalid = AddressCheck::markInvalidAddresses(o.table, Feedback{}); });
+            seconds([&] { invalid = AddressCheck::markInvalidAddresses(o.table, Progress{}); });
         figure("address_check_both_passes", s, "s");
         figure("address_check_cpu", cpuSeconds() - cpu, "s");
         figure("address_check_invalid", double(invalid), "records");
@@ -283,7 +283,7 @@ void benchDuplicates(qint64 n) {
                 return Duplicates::Choice{true, Duplicates::Action::Delete,
                                           Duplicates::KeepRule::Oldest};
             },
-            o.messages, Feedback{});
+            o.messages, Progress{});
         const double remove = double(t.nsecsElapsed()) / 1e9;
         figure("duplicates_detect", detect, "s");
         figure("duplicates_delete_oldest", remove, "s");
@@ -308,7 +308,7 @@ void benchDeleteMarked(qint64 n) {
         qint64 deleted = 0;
         const double cpu = cpuSeconds();
         const double s = seconds([&] {
-            deleted = BulkDeletion::deleteByFlag(o.table, QStringLiteral("Selected"), Feedback{});
+            deleted = BulkDeletion::deleteByFlag(o.table, QStringLiteral("Selected"), Progress{});
         });
         figure("delete_marked_half", s, "s");
         figure("delete_marked_half_cpu", cpuSeconds() - cpu, "s");
@@ -323,7 +323,7 @@ void benchEmptyDatabase(qint64 n) {
         openScratch(o, n);
         YesMessages yes;
         const double s =
-            seconds([&] { BulkDeletion::emptyDatabase(o.state.session, yes, Feedback{}); });
+            seconds([&] { BulkDeletion::emptyDatabase(o.state.session, yes, Progress{}); });
         figure("empty_database", s, "s");
         figure("records_after_emptying", double(o.state.session.currentTable()->recordCount()),
                "records");

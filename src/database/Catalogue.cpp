@@ -499,9 +499,7 @@ bool OpenDatabase(DatabaseSession& session, const QString& definitionName, Messa
                 tableOpen = true;
             } else {
                 // The database stays selected so that maintenance can repair the table.
-                messages.error(QStringLiteral("Die Tabelle \"%1\" kann nicht geöffnet "
-                                              "werden:\r%2")
-                                   .arg(QDir::toNativeSeparators(tablePath), error));
+                messages.error(error); // it names the table and the reason
             }
         }
     }

@@ -32,11 +32,17 @@ bool runCheck(sqlite3* db, const char* pragma, QStringList* problems) {
 
 } // namespace
 
-bool TableStore::quickCheck(QStringList* problems) const {
-    problems->clear();
+bool TableStore::quickCheck(QString* message) const {
     if (!m_db)
         return false;
-    return runCheck(m_db, "PRAGMA quick_check", problems);
+    QStringList problems;
+    if (runCheck(m_db, "PRAGMA quick_check", &problems))
+        return true;
+    if (message)
+        *message = QStringLiteral("Die Tabelle \"") + QFileInfo(m_path).fileName() +
+                   QStringLiteral("\" ist beschädigt. Bitte führen Sie \"Datenbank "
+                                  "Wartung/Reparatur\" aus.");
+    return false;
 }
 
 bool TableStore::maintain(const QString& path, QString* report) {

@@ -123,8 +123,9 @@ public:
     // Maintenance: integrity check, reindex and vacuum of a closed table file; returns
     // a German report.
     static bool maintain(const QString& path, QString* report);
-    // Quick check of the open table's pages; false with the problems found.
-    bool quickCheck(QStringList* problems) const;
+    // Quick check of the open table's pages; false with a German message that says
+    // what to do.
+    bool quickCheck(QString* message) const;
 
     // With on, every commit has reached the disk when it returns (synchronous=FULL).
     bool setDurableCommits(bool on, QString* error = nullptr);

@@ -1,4 +1,6 @@
 #pragma once
+#include "common/Progress.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
@@ -45,7 +47,3 @@ struct RecordCondition {
     QVariantList params;
     bool isEmpty() const { return sql.isEmpty(); }
 };
-
-// Progress of a long operation over records: done of total. Windows turn it into the
-// status line's text (see common/Progress.h).
-using ProgressFn = std::function<void(qint64 done, qint64 total)>;

@@ -10,7 +10,7 @@
 
 namespace AddressCheck {
 
-qint64 markInvalidAddresses(AddressTable* table, const Feedback& feedback) {
+qint64 markInvalidAddresses(AddressTable* table, const Progress& feedback) {
     if (!table || !table->isOpen())
         return 0;
     const int mailColumn = FindMailColumn(table);
@@ -42,7 +42,7 @@ qint64 markInvalidAddresses(AddressTable* table, const Feedback& feedback) {
     return qint64(invalid.size());
 }
 
-void run(AddressTable* table, Messages& messages, const Feedback& feedback) {
+void run(AddressTable* table, Messages& messages, const Progress& feedback) {
     if (!table || !table->isOpen())
         return;
     qint64 count;

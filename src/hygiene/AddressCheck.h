@@ -1,5 +1,5 @@
 #pragma once
-#include "hygiene/Feedback.h"
+#include "common/Progress.h"
 
 class AddressTable;
 class Messages;
@@ -15,10 +15,10 @@ namespace AddressCheck {
 // each record whose address fails the rule. The table stands unfiltered on its first
 // record afterwards. Returns the number of invalid records; -1 when the table has no
 // Mail column (nothing is changed then).
-qint64 markInvalidAddresses(AddressTable* table, const Feedback& feedback);
+qint64 markInvalidAddresses(AddressTable* table, const Progress& feedback);
 
 // The whole menu entry: marks, reports, asks and deletes. Does nothing without an
 // open table.
-void run(AddressTable* table, Messages& messages, const Feedback& feedback);
+void run(AddressTable* table, Messages& messages, const Progress& feedback);
 
 } // namespace AddressCheck

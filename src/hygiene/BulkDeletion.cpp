@@ -12,7 +12,7 @@
 
 namespace BulkDeletion {
 
-qint64 deleteByFlag(AddressTable* table, const QString& flagField, const Feedback& feedback,
+qint64 deleteByFlag(AddressTable* table, const QString& flagField, const Progress& feedback,
                     QString* error) {
     if (!table || !table->isOpen())
         return 0;
@@ -38,7 +38,7 @@ qint64 deleteByFlag(AddressTable* table, const QString& flagField, const Feedbac
 
 namespace {
 
-bool deleteFlagged(DatabaseSession& session, Messages& messages, const Feedback& feedback,
+bool deleteFlagged(DatabaseSession& session, Messages& messages, const Progress& feedback,
                    const QString& question, const QString& flagField) {
     if (!messages.destructiveQuestion(question))
         return false;
@@ -62,19 +62,19 @@ bool deleteFlagged(DatabaseSession& session, Messages& messages, const Feedback&
 
 } // namespace
 
-bool deleteAllMarked(DatabaseSession& session, Messages& messages, const Feedback& feedback) {
+bool deleteAllMarked(DatabaseSession& session, Messages& messages, const Progress& feedback) {
     return deleteFlagged(session, messages, feedback,
                          QStringLiteral("Wollen Sie wirklich alle markierten Datensätze löschen?"),
                          QStringLiteral("Selected"));
 }
 
-bool deleteAllInvalid(DatabaseSession& session, Messages& messages, const Feedback& feedback) {
+bool deleteAllInvalid(DatabaseSession& session, Messages& messages, const Progress& feedback) {
     return deleteFlagged(session, messages, feedback,
                          QStringLiteral("Wollen Sie wirklich alle invaliden Datensätze löschen?"),
                          QStringLiteral("Invalid"));
 }
 
-bool emptyDatabase(DatabaseSession& session, Messages& messages, const Feedback& feedback) {
+bool emptyDatabase(DatabaseSession& session, Messages& messages, const Progress& feedback) {
     if (!session.hasOpenTable()) {
         messages.information(QStringLiteral("Zuerst Datenbank öffnen!"));
         return false;

@@ -1,5 +1,5 @@
 #pragma once
-#include "hygiene/Feedback.h"
+#include "common/Progress.h"
 
 #include <QString>
 
@@ -16,17 +16,17 @@ namespace BulkDeletion {
 // filter is active: the filter is switched off (its expression kept) and the table
 // stands on its first record afterwards. Progress "Delete: " + count. Returns the
 // number deleted, -1 on failure with a German message in *error.
-qint64 deleteByFlag(AddressTable* table, const QString& flagField, const Feedback& feedback,
+qint64 deleteByFlag(AddressTable* table, const QString& flagField, const Progress& feedback,
                     QString* error = nullptr);
 
 // "Alle markierten Datensätze löschen" and "Alle invaliden Datensätze löschen": ask
 // first, then delete by Selected resp. Invalid. False when nothing was done.
-bool deleteAllMarked(DatabaseSession& session, Messages& messages, const Feedback& feedback);
-bool deleteAllInvalid(DatabaseSession& session, Messages& messages, const Feedback& feedback);
+bool deleteAllMarked(DatabaseSession& session, Messages& messages, const Progress& feedback);
+bool deleteAllInvalid(DatabaseSession& session, Messages& messages, const Progress& feedback);
 
 // "Datenbank komplett leeren": after two confirmations the current table file and the
 // database's grid layout file are deleted and the database is opened again, which
 // creates the table anew, empty, from its field definitions.
-bool emptyDatabase(DatabaseSession& session, Messages& messages, const Feedback& feedback);
+bool emptyDatabase(DatabaseSession& session, Messages& messages, const Progress& feedback);
 
 } // namespace BulkDeletion

@@ -6,8 +6,8 @@
 #include "database/ColumnScan.h"
 #include "database/DatabaseDefinition.h"
 #include "database/DatabaseSession.h"
-#include "shell/WorkingFolders.h"
 #include "database/TableStore.h"
+#include "shell/WorkingFolders.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -140,7 +140,7 @@ QString resultListPath(const WorkingFolders& folders, Tool tool) {
 
 qint64 run(const WorkingFolders& folders, DatabaseSession& session, Tool tool,
            const QString& fieldName, const ChooseFn& choose, Messages& messages,
-           const Feedback& feedback) {
+           const Progress& feedback) {
     AddressTable* table = session.currentTable();
     if (!table) {
         messages.information(QStringLiteral("Zuerst Datenbank öffnen!"));

@@ -1,5 +1,5 @@
 #pragma once
-#include "hygiene/Feedback.h"
+#include "common/Progress.h"
 
 #include <QString>
 #include <QStringList>
@@ -45,6 +45,6 @@ QString resultListPath(const WorkingFolders& folders, Tool tool);
 // proceed, a list could not be written).
 qint64 run(const WorkingFolders& folders, DatabaseSession& session, Tool tool,
            const QString& fieldName, const ChooseFn& choose, Messages& messages,
-           const Feedback& feedback);
+           const Progress& feedback);
 
 } // namespace Duplicates

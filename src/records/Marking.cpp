@@ -4,19 +4,6 @@
 
 namespace {
 
-ProgressFn progressText(const Marking::StatusFn& status, const QString& word) {
-    if (!status)
-        return {};
-    return [status, word](qint64 done, qint64 total) {
-        status(word + QString::number(done) + QStringLiteral(" von ") + QString::number(total));
-    };
-}
-
-void clearStatus(const Marking::StatusFn& status) {
-    if (status)
-        status(QString());
-}
-
 bool usable(const AddressTable* table) {
     return table && table->isOpen();
 }
@@ -29,13 +16,13 @@ void clearFilter(AddressTable* table) {
 // One set operation on the store over ids; the views, the grid's included, follow the
 // store's notification.
 qint64 setOnRecords(AddressTable* table, const std::vector<qint64>& ids, const char* field,
-                    bool value, const RecordCondition& where, const Marking::StatusFn& status,
+                    bool value, const RecordCondition& where, const Progress& status,
                     const QString& word) {
     if (table->state() != AddressTable::State::Browse)
         table->post();
     const qint64 changed = table->store()->updateRecords(ids, {{QString::fromLatin1(field), value}},
-                                                         where, progressText(status, word));
-    clearStatus(status);
+                                                         where, status.counter(word));
+    status.clear();
     return changed;
 }
 
@@ -43,14 +30,14 @@ qint64 setOnRecords(AddressTable* table, const std::vector<qint64>& ids, const c
 
 namespace Marking {
 
-qint64 markAll(AddressTable* table, const StatusFn& status) {
+qint64 markAll(AddressTable* table, const Progress& status) {
     if (!usable(table))
         return 0;
     return setOnRecords(table, table->viewIds(), "Selected", true, {}, status,
                         QStringLiteral("Markieren: "));
 }
 
-qint64 unmarkAll(AddressTable* table, const StatusFn& status) {
+qint64 unmarkAll(AddressTable* table, const Progress& status) {
     if (!usable(table))
         return 0;
     const auto keep = table->bookmark();
@@ -83,7 +70,7 @@ bool parseIdRange(const QString& startText, const QString& endText, qint64* low,
            parse(endText, QStringLiteral("End ID"), high);
 }
 
-qint64 markIdRange(AddressTable* table, qint64 low, qint64 high, const StatusFn& status) {
+qint64 markIdRange(AddressTable* table, qint64 low, qint64 high, const Progress& status) {
     if (!usable(table))
         return 0;
     clearFilter(table);
@@ -95,7 +82,7 @@ qint64 markIdRange(AddressTable* table, qint64 low, qint64 high, const StatusFn&
     return changed;
 }
 
-qint64 markByText(AddressTable* table, const QString& text, const StatusFn& status) {
+qint64 markByText(AddressTable* table, const QString& text, const Progress& status) {
     if (!usable(table))
         return 0;
     return setOnRecords(table, table->viewIds(true), "Selected", true,
@@ -103,7 +90,7 @@ qint64 markByText(AddressTable* table, const QString& text, const StatusFn& stat
                         QStringLiteral("Markieren: "));
 }
 
-qint64 resetInvalid(AddressTable* table, const StatusFn& status) {
+qint64 resetInvalid(AddressTable* table, const Progress& status) {
     if (!usable(table))
         return 0;
     clearFilter(table);

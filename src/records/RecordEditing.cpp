@@ -189,8 +189,7 @@ bool DeleteCurrentRecord(DatabaseSession& session, Messages& messages) {
 }
 
 bool SetColumnContent(DatabaseSession& session, const QString& fieldName, const QString& value,
-                      bool onlyMarked, const std::function<void(const QString&)>& status,
-                      Messages& messages) {
+                      bool onlyMarked, const Progress& status, Messages& messages) {
     AddressTable* table = session.currentTable();
     if (!table)
         return false;
@@ -206,10 +205,7 @@ bool SetColumnContent(DatabaseSession& session, const QString& fieldName, const 
             return false;
         }
     }
-    auto report = [&](const QString& text) {
-        if (status)
-            status(text);
-    };
+    auto report = [&](const QString& text) { status.text(text); };
     table->disableControls();
     QString error;
     const qint64 changed = table->updateRecords(

@@ -1,4 +1,6 @@
 #pragma once
+#include "common/Progress.h"
+
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -72,5 +74,4 @@ bool DeleteCurrentRecord(DatabaseSession& session, Messages& messages);
 // gets "Spaltenbearbeitung: " + done + " von " + record count and finally an empty text.
 // A value the column cannot hold is reported and nothing is changed. True on success.
 bool SetColumnContent(DatabaseSession& session, const QString& fieldName, const QString& value,
-                      bool onlyMarked, const std::function<void(const QString&)>& status,
-                      Messages& messages);
+                      bool onlyMarked, const Progress& status, Messages& messages);

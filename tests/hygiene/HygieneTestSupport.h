@@ -1,10 +1,10 @@
 #pragma once
+#include "common/Progress.h"
 #include "common/TextFile.h"
 #include "database/AddressTable.h"
 #include "database/Catalogue.h"
 #include "database/DatabaseDefinition.h"
 #include "database/DatabaseTestSupport.h"
-#include "hygiene/Feedback.h"
 #include "shell/AppState.h"
 #include "support/ScriptedMessages.h"
 #include "support/TempProgramFolder.h"
@@ -76,8 +76,8 @@ protected:
         QObject::connect(table, &AddressTable::recordCountChanged, [this] { ++countRefreshes; });
     }
 
-    Feedback feedback() {
-        Feedback f;
+    Progress feedback() {
+        Progress f;
         f.status = [this](const QString& t) { statusTexts << t; };
         f.busy = [this](bool on) { busyDepth += on ? 1 : -1; };
         return f;

@@ -36,7 +36,7 @@ protected:
     }
 
     QStringList statusTexts;
-    Marking::StatusFn status = [this](const QString& text) { statusTexts << text; };
+    Progress status = [this](const QString& text) { statusTexts << text; };
 };
 
 } // namespace

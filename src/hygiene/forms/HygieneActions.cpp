@@ -22,13 +22,10 @@ HygieneActions::HygieneActions(AppState& state, QWidget* parent) : QObject(paren
     });
 }
 
-Feedback HygieneActions::feedback() const {
-    Feedback f;
+Progress HygieneActions::feedback() const {
+    Progress f;
     // Read the members at call time: the main window may set them after construction.
-    f.status = [this](const QString& text) {
-        if (status)
-            status(text);
-    };
+    f.status = [this](const QString& text) { status.text(text); };
     f.busy = [](bool on) {
         if (on)
             QApplication::setOverrideCursor(Qt::WaitCursor);

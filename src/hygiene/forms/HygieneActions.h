@@ -1,5 +1,5 @@
 #pragma once
-#include "hygiene/Feedback.h"
+#include "common/Progress.h"
 
 #include <QObject>
 #include <functional>
@@ -24,13 +24,13 @@ public:
     void emptyDatabase();        // "Datenbank komplett leeren"
     void deleteAllInvalid();     // "Alle invaliden Datensätze löschen"
 
-    std::function<void(const QString&)> status;
+    Progress status;
 
     TDeleteAdressesWizardForm* wizardForm() const { return m_wizard; }
     TSelectiveDuplicateForm* selectiveForm() const { return m_selective; }
 
 private:
-    Feedback feedback() const;
+    Progress feedback() const;
 
     AppState& m_state;
     TDeleteAdressesWizardForm* m_wizard = nullptr;

@@ -1,4 +1,5 @@
 #pragma once
+#include "common/Progress.h"
 #include <QDialog>
 #include <QStringList>
 #include <functional>
@@ -14,7 +15,7 @@ class QPushButton;
 class TDeleteColumnForm : public QDialog {
     Q_OBJECT
 public:
-    using StatusSink = std::function<void(const QString&)>;
+    using StatusSink = Progress;
 
     TDeleteColumnForm(AppState& state, QWidget* parent = nullptr);
 

@@ -46,12 +46,14 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -802,6 +804,13 @@ void TMainForm::onDatabaseOpened() {
     m_databaseLabel->setText(u("Geöffnete Datenbank: ") + m_state.session.displayName());
     refreshStatusCount();
     m_grid->setFocus();
+    // The table's pages are checked once the grid shows it, so opening stays quick.
+    if (table)
+        QTimer::singleShot(0, this, [table = QPointer<AddressTable>(table)] {
+            QString message;
+            if (table && table->isOpen() && !table->store()->quickCheck(&message))
+                Messages::instance().error(message);
+        });
 }
 
 void TMainForm::onDatabaseClosed() {
@@ -1253,7 +1262,7 @@ void TMainForm::onFilterSwitched(bool on) {
 // ---------------------------------------------------------------------------
 // Marking
 
-std::function<void(const QString&)> TMainForm::progress() {
+Progress TMainForm::progress() {
     return [this](const QString& text) {
         setProgressText(text);
         statusBar()->repaint();

@@ -2,6 +2,8 @@
 #include "shell/AppState.h"
 #include "shell/forms/TEdForm.h"
 
+#include "common/Progress.h"
+
 #include <QIcon>
 #include <QMainWindow>
 #include <QPixmap>
@@ -124,7 +126,7 @@ private:
     void onFilterSwitched(bool on);
     bool applyFilter(const QString& expression);
     // Progress text for the engine's record loops.
-    std::function<void(const QString&)> progress();
+    Progress progress();
     // Dialogs of the search, filter, record editor and column content functions.
     void openSearchDialog();
     void openFilterDialog();
