@@ -595,7 +595,7 @@ TEST_F(MainGridTest, GridAndCountFollowChangesMadeOutsideTheWindow) {
     table()->setFiltered(true);
     EXPECT_EQ(statusText(), u("2 Datensätze"));
     EXPECT_EQ(store->updateRecords({9}, {{"Selected", false}}), 1);
-    EXPECT_EQ(statusText(), u("1 Datensätze"));
+    EXPECT_EQ(statusText(), u("1 Datensatz"));
     EXPECT_EQ(m_form->gridModel()->rowCount(), 1);
     EXPECT_EQ(cell(0, "Name").data().toString(), QStringLiteral("Schulz"));
 }
