@@ -107,6 +107,9 @@ qint64 TableStore::findFirst(const std::vector<qint64>& ids, qint64 fromPos, boo
     Statement full(m_db, sql);
     if (!full.ok())
         return -1;
+    // The condition's values stay bound across the batches (a reset keeps bindings);
+    // only the ids change, so a long search text is converted once.
+    bindAll(full.get(), condition.params, batch + 1);
     qint64 pos = fromPos;
     while (forward ? pos < n : pos >= 0) {
         // The chunk covers positions [lo, hi) of ids.
@@ -117,7 +120,6 @@ qint64 TableStore::findFirst(const std::vector<qint64>& ids, qint64 fromPos, boo
         sqlite3_reset(stmt);
         for (int i = 0; i < batch; ++i) // unused places repeat the last id
             sqlite3_bind_int64(stmt, i + 1, ids[size_t(lo + std::min(i, count - 1))]);
-        bindAll(stmt, condition.params, batch + 1);
         QSet<qint64> hits;
         while (sqlite3_step(stmt) == SQLITE_ROW)
             hits.insert(sqlite3_column_int64(stmt, 0));
