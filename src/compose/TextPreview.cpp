@@ -1,5 +1,6 @@
 #include "compose/TextPreview.h"
 
+#include "common/FileNames.h"
 #include "common/TextFile.h"
 #include "compose/Merge.h"
 #include "compose/SalutationFormula.h"
@@ -11,19 +12,11 @@
 
 namespace TextPreview {
 
-QString tempFileName() {
-    return QStringLiteral("temp.mail");
-}
-
-QString previewFileName() {
-    return QStringLiteral("Preview.mail");
-}
-
 bool build(const MailTemplate& mail, const AddressTable& table, const QVariantList& record,
            const QString& programFolder, const QString& systemTempFolder, Result* result,
            QString* error) {
-    const QString tempPath = QDir(systemTempFolder).filePath(tempFileName());
-    const QString previewPath = QDir(systemTempFolder).filePath(previewFileName());
+    const QString tempPath = QDir(systemTempFolder).filePath(FileNames::runTemplate());
+    const QString previewPath = QDir(systemTempFolder).filePath(FileNames::previewTemplate());
     // A file that cannot be deleted is simply written over below.
     QFile::remove(tempPath);
     QFile::remove(previewPath);

@@ -13,9 +13,6 @@ class AddressTable;
 // exactly what a template file of the merged message would hold.
 namespace TextPreview {
 
-QString tempFileName();    // "temp.mail"
-QString previewFileName(); // "Preview.mail"
-
 struct Result {
     QString subject;
     QStringList lines;

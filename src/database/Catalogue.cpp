@@ -1,12 +1,15 @@
 #include "database/Catalogue.h"
 
 #include "common/ControlCharacters.h"
+#include "common/FileNames.h"
 #include "common/Messages.h"
 #include "common/TextFile.h"
+#include "common/Texts.h"
 #include "common/Words.h"
 #include "database/AddressTable.h"
 #include "database/DatabaseDefinition.h"
 #include "database/DatabaseSession.h"
+#include "database/SystemColumns.h"
 #include "database/WebSettings.h"
 
 #include <QDir>
@@ -136,7 +139,7 @@ QString catalogueLine(const QString& displayName, const QString& fileName) {
 QString readLastOpenDatabase(const QString& programFolder) {
     const QString path = QDir(programFolder).filePath(kLastOpenFile);
     if (!QFileInfo::exists(path))
-        return kStandardDefinitionName;
+        return FileNames::standardDefinition();
     const QStringList lines = TextFile::readLines(path);
     return lines.isEmpty() ? QString() : lines.first().trimmed();
 }
@@ -198,9 +201,9 @@ QString ToSafeFileName(const QString& displayName) {
 }
 
 QStringList coreColumnNames() {
-    return {QStringLiteral("ID"),          QStringLiteral("Selected"), QStringLiteral("Invalid"),
-            QStringLiteral("LetztesMail"), QStringLiteral("Mail"),     QStringLiteral("Anrede"),
-            QStringLiteral("Betreff"),     QStringLiteral("Name")};
+    return {SystemColumns::ID,          SystemColumns::Selected, SystemColumns::Invalid,
+            SystemColumns::LetztesMail, SystemColumns::Mail,     QStringLiteral("Anrede"),
+            QStringLiteral("Betreff"),  QStringLiteral("Name")};
 }
 
 QStringList defaultFreeColumnCaptions() {
@@ -359,7 +362,7 @@ bool DeleteDatabase(DatabaseSession& session, const QString& definitionName, Mes
                            "Datenbank kann nicht gelöscht werden!\r\rWollen Sie diese Daten "
                            "trotzdem löschen, gehen Sie auf den Menüpunkt \"Löschen --> "
                            "Datenbank komplett leeren\""));
-        OpenDatabase(session, kStandardDefinitionName, messages);
+        OpenDatabase(session, FileNames::standardDefinition(), messages);
         return false;
     }
     if (!messages.destructiveQuestion(
@@ -391,9 +394,9 @@ bool DeleteDatabase(DatabaseSession& session, const QString& definitionName, Mes
     QString error;
     if (!session.removeCatalogueEntry(definitionName, &error))
         messages.error(error);
-    if (!writeLastOpenDatabase(session.programFolder(), kStandardDefinitionName, &error))
+    if (!writeLastOpenDatabase(session.programFolder(), FileNames::standardDefinition(), &error))
         messages.error(error);
-    OpenDatabase(session, kStandardDefinitionName, messages);
+    OpenDatabase(session, FileNames::standardDefinition(), messages);
     return true;
 }
 
@@ -515,7 +518,7 @@ bool OpenDatabase(DatabaseSession& session, const QString& definitionName, Messa
 
 bool MaintainDatabase(DatabaseSession& session, Messages& messages) {
     if (session.definitionName().isEmpty()) {
-        messages.information(QStringLiteral("Zuerst Datenbank öffnen!"));
+        messages.information(Texts::openDatabaseFirst());
         return false;
     }
     if (!messages.question(

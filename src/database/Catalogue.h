@@ -21,7 +21,6 @@ struct CatalogEntry {
 };
 
 // The name of the standard database's definition file.
-inline const QString kStandardDefinitionName = QStringLiteral("Database.ini");
 
 // Entry lines of the catalogue (header skipped, blank lines and invalid entries ignored).
 QList<CatalogEntry> catalogueEntries(const QStringList& catalogueLines);

@@ -1,4 +1,5 @@
 #pragma once
+#include "common/FileNames.h"
 #include "database/Catalogue.h"
 #include "database/TableDefinition.h"
 #include "database/WebSettings.h"
@@ -30,7 +31,7 @@ public:
 
     // The catalogue: the lines of Buttons.ini, header included.
     const QStringList& catalogueLines() const { return m_catalogueLines; }
-    QString cataloguePath() const { return m_programFolder + QStringLiteral("Buttons.ini"); }
+    QString cataloguePath() const { return m_programFolder + FileNames::catalogue(); }
     // Reads Buttons.ini again; emits changed when its lines differ from before.
     bool reloadCatalogue();
     int catalogueDatabaseCount() const; // entry lines (header excluded)

@@ -4,6 +4,7 @@
 #include "database/AddressTable.h"
 #include "database/ColumnScan.h"
 #include "database/DatabaseDefinition.h"
+#include "database/SystemColumns.h"
 #include "database/TableStore.h"
 #include "hygiene/BulkDeletion.h"
 #include "hygiene/EmailAddress.h"
@@ -25,8 +26,8 @@ qint64 markInvalidAddresses(AddressTable* table, const Progress& feedback) {
     const std::vector<qint64> ids = store->tableIds();
 
     // Reset pass: only records flagged now need a write.
-    store->updateRecords(ids, {{QStringLiteral("Invalid"), false}},
-                         store->conditionFromFilter(QStringLiteral("Invalid='True'")),
+    store->updateRecords(ids, {{SystemColumns::Invalid, false}},
+                         store->conditionFromFilter(SystemColumns::invalidFilter),
                          feedback.counter(QStringLiteral("Unmarkieren: ")));
 
     // Check pass: the addresses are read in one sweep and judged here.
@@ -36,7 +37,7 @@ qint64 markInvalidAddresses(AddressTable* table, const Progress& feedback) {
     for (size_t i = 0; i < ids.size(); ++i)
         if (!IsValidEmailAddress(mails[qsizetype(i)]))
             invalid.push_back(ids[i]);
-    store->updateRecords(invalid, {{QStringLiteral("Invalid"), true}});
+    store->updateRecords(invalid, {{SystemColumns::Invalid, true}});
     table->first();
     feedback.clear();
     return qint64(invalid.size());
@@ -61,7 +62,7 @@ void run(AddressTable* table, Messages& messages, const Progress& feedback) {
                           QStringLiteral("Wollen Sie alle ungültigen E-Mail-Adressen löschen?"))) {
         BusyScope busy(feedback);
         QString error;
-        if (BulkDeletion::deleteByFlag(table, QStringLiteral("Invalid"), feedback, &error) < 0)
+        if (BulkDeletion::deleteByFlag(table, SystemColumns::Invalid, feedback, &error) < 0)
             messages.error(error);
     }
     feedback.clear();

@@ -1,10 +1,12 @@
 #include "hygiene/BulkDeletion.h"
 
 #include "common/Messages.h"
+#include "common/Texts.h"
 #include "database/AddressTable.h"
 #include "database/Catalogue.h"
 #include "database/DatabaseDefinition.h"
 #include "database/DatabaseSession.h"
+#include "database/SystemColumns.h"
 #include "database/TableStore.h"
 
 #include <QDir>
@@ -44,7 +46,7 @@ bool deleteFlagged(DatabaseSession& session, Messages& messages, const Progress&
         return false;
     AddressTable* table = session.currentTable();
     if (!table) {
-        messages.information(QStringLiteral("Zuerst Datenbank öffnen!"));
+        messages.information(Texts::openDatabaseFirst());
         return false;
     }
     QString error;
@@ -65,18 +67,18 @@ bool deleteFlagged(DatabaseSession& session, Messages& messages, const Progress&
 bool deleteAllMarked(DatabaseSession& session, Messages& messages, const Progress& feedback) {
     return deleteFlagged(session, messages, feedback,
                          QStringLiteral("Wollen Sie wirklich alle markierten Datensätze löschen?"),
-                         QStringLiteral("Selected"));
+                         SystemColumns::Selected);
 }
 
 bool deleteAllInvalid(DatabaseSession& session, Messages& messages, const Progress& feedback) {
     return deleteFlagged(session, messages, feedback,
                          QStringLiteral("Wollen Sie wirklich alle invaliden Datensätze löschen?"),
-                         QStringLiteral("Invalid"));
+                         SystemColumns::Invalid);
 }
 
 bool emptyDatabase(DatabaseSession& session, Messages& messages, const Progress& feedback) {
     if (!session.hasOpenTable()) {
-        messages.information(QStringLiteral("Zuerst Datenbank öffnen!"));
+        messages.information(Texts::openDatabaseFirst());
         return false;
     }
     if (!messages.destructiveQuestion(

@@ -2,10 +2,12 @@
 
 #include "common/Messages.h"
 #include "common/TextFile.h"
+#include "common/Texts.h"
 #include "database/AddressTable.h"
 #include "database/ColumnScan.h"
 #include "database/DatabaseDefinition.h"
 #include "database/DatabaseSession.h"
+#include "database/SystemColumns.h"
 #include "database/TableStore.h"
 #include "shell/WorkingFolders.h"
 
@@ -143,7 +145,7 @@ qint64 run(const WorkingFolders& folders, DatabaseSession& session, Tool tool,
            const Progress& feedback) {
     AddressTable* table = session.currentTable();
     if (!table) {
-        messages.information(QStringLiteral("Zuerst Datenbank öffnen!"));
+        messages.information(Texts::openDatabaseFirst());
         return -1;
     }
     const int column =
@@ -236,8 +238,8 @@ qint64 run(const WorkingFolders& folders, DatabaseSession& session, Tool tool,
         std::vector<qint64> toUnmark;
         auto flush = [&]() {
             if (!failed && !toUnmark.empty())
-                failed = store->updateRecords(toUnmark, {{QStringLiteral("Selected"), false}}, {},
-                                              {}, &error) < 0;
+                failed = store->updateRecords(toUnmark, {{SystemColumns::Selected, false}}, {}, {},
+                                              &error) < 0;
             if (!failed && !toDelete.empty()) {
                 std::sort(toDelete.begin(), toDelete.end());
                 failed = store->deleteManyRecords(toDelete, {}, &error) < 0;
@@ -268,14 +270,14 @@ qint64 run(const WorkingFolders& folders, DatabaseSession& session, Tool tool,
     } else {
         if (tool == Tool::Selective) {
             failed =
-                store->updateRecords(store->tableIds(), {{QStringLiteral("Selected"), false}},
-                                     store->conditionFromFilter(QStringLiteral("Selected='True'")),
+                store->updateRecords(store->tableIds(), {{SystemColumns::Selected, false}},
+                                     store->conditionFromFilter(SystemColumns::markedFilter),
                                      feedback.counter(QStringLiteral("Unmarkieren: ")), &error) < 0;
         }
         std::vector<qint64> toMark;
         auto flush = [&]() {
             if (!failed && !toMark.empty())
-                failed = store->updateRecords(toMark, {{QStringLiteral("Selected"), true}}, {}, {},
+                failed = store->updateRecords(toMark, {{SystemColumns::Selected, true}}, {}, {},
                                               &error) < 0;
             toMark.clear();
         };

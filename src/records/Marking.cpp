@@ -1,6 +1,7 @@
 #include "records/Marking.h"
 
 #include "database/AddressTable.h"
+#include "database/SystemColumns.h"
 
 namespace {
 
@@ -15,13 +16,13 @@ void clearFilter(AddressTable* table) {
 
 // One set operation on the store over ids; the views, the grid's included, follow the
 // store's notification.
-qint64 setOnRecords(AddressTable* table, const std::vector<qint64>& ids, const char* field,
+qint64 setOnRecords(AddressTable* table, const std::vector<qint64>& ids, const QString& field,
                     bool value, const RecordCondition& where, const Progress& status,
                     const QString& word) {
     if (table->state() != AddressTable::State::Browse)
         table->post();
-    const qint64 changed = table->store()->updateRecords(ids, {{QString::fromLatin1(field), value}},
-                                                         where, status.counter(word));
+    const qint64 changed =
+        table->store()->updateRecords(ids, {{field, value}}, where, status.counter(word));
     status.clear();
     return changed;
 }
@@ -33,7 +34,7 @@ namespace Marking {
 qint64 markAll(AddressTable* table, const Progress& status) {
     if (!usable(table))
         return 0;
-    return setOnRecords(table, table->viewIds(), "Selected", true, {}, status,
+    return setOnRecords(table, table->viewIds(), SystemColumns::Selected, true, {}, status,
                         QStringLiteral("Markieren: "));
 }
 
@@ -42,8 +43,8 @@ qint64 unmarkAll(AddressTable* table, const Progress& status) {
         return 0;
     const auto keep = table->bookmark();
     clearFilter(table);
-    const qint64 changed = setOnRecords(table, table->store()->tableIds(), "Selected", false, {},
-                                        status, QStringLiteral("Unmarkieren: "));
+    const qint64 changed = setOnRecords(table, table->store()->tableIds(), SystemColumns::Selected,
+                                        false, {}, status, QStringLiteral("Unmarkieren: "));
     table->gotoBookmark(keep);
     return changed;
 }
@@ -75,8 +76,8 @@ qint64 markIdRange(AddressTable* table, qint64 low, qint64 high, const Progress&
         return 0;
     clearFilter(table);
     const qint64 changed =
-        setOnRecords(table, table->store()->tableIds(), "Selected", true,
-                     table->conditionFieldBetween(QStringLiteral("ID"), low, high), status,
+        setOnRecords(table, table->store()->tableIds(), SystemColumns::Selected, true,
+                     table->conditionFieldBetween(SystemColumns::ID, low, high), status,
                      QStringLiteral("Record: "));
     table->first();
     return changed;
@@ -85,7 +86,7 @@ qint64 markIdRange(AddressTable* table, qint64 low, qint64 high, const Progress&
 qint64 markByText(AddressTable* table, const QString& text, const Progress& status) {
     if (!usable(table))
         return 0;
-    return setOnRecords(table, table->viewIds(true), "Selected", true,
+    return setOnRecords(table, table->viewIds(true), SystemColumns::Selected, true,
                         table->conditionAnyFieldContains(text), status,
                         QStringLiteral("Markieren: "));
 }
@@ -94,8 +95,8 @@ qint64 resetInvalid(AddressTable* table, const Progress& status) {
     if (!usable(table))
         return 0;
     clearFilter(table);
-    const qint64 changed = setOnRecords(table, table->store()->tableIds(), "Invalid", false, {},
-                                        status, QStringLiteral("Zurücksetzen: "));
+    const qint64 changed = setOnRecords(table, table->store()->tableIds(), SystemColumns::Invalid,
+                                        false, {}, status, QStringLiteral("Zurücksetzen: "));
     table->first();
     return changed;
 }
@@ -104,8 +105,7 @@ qint64 countMarked(const AddressTable* table) {
     if (!usable(table))
         return 0;
     const TableStore* store = table->store();
-    return qint64(
-        store->tableIds(store->conditionFromFilter(QStringLiteral("Selected='True'"))).size());
+    return qint64(store->tableIds(store->conditionFromFilter(SystemColumns::markedFilter)).size());
 }
 
 } // namespace Marking

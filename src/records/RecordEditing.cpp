@@ -6,6 +6,7 @@
 #include "database/DatabaseDefinition.h"
 #include "database/DatabaseSession.h"
 #include "database/SqlSupport.h"
+#include "database/SystemColumns.h"
 
 #include <QHash>
 #include <sqlite3.h>
@@ -199,7 +200,7 @@ bool SetColumnContent(DatabaseSession& session, const QString& fieldName, const 
     RecordCondition where;
     if (onlyMarked) {
         QString error;
-        where = table->conditionFromFilter(QStringLiteral("Selected='True'"), &error);
+        where = table->conditionFromFilter(SystemColumns::markedFilter, &error);
         if (!error.isEmpty()) {
             messages.error(error);
             return false;

@@ -2,6 +2,7 @@
 
 #include "common/Levenshtein.h"
 #include "database/AddressTable.h"
+#include "database/SystemColumns.h"
 
 namespace {
 
@@ -101,7 +102,7 @@ SearchResult RecordSearch::step(AddressTable& table, const Options& options) {
         if (hitRow != current)
             table.moveTo(hitRow);
         result.kind = SearchResult::Kind::Hit;
-        result.label1 = QStringLiteral("ID = ") + table.asString(QStringLiteral("ID"));
+        result.label1 = QStringLiteral("ID = ") + table.asString(SystemColumns::ID);
         result.label2 = QStringLiteral("Name = ") + table.asString(QStringLiteral("Name"));
         result.label3 = matchingFieldText(table, options);
         result.editEnabled = true;

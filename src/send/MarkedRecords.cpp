@@ -1,20 +1,20 @@
 #include "send/MarkedRecords.h"
 
 #include "database/AddressTable.h"
+#include "database/SystemColumns.h"
 
 bool MarkedRecords::take(const AddressTable& table, QString* error) {
     m_table = &table;
     m_position = 0;
     m_ids.clear();
-    m_selectedColumn = table.fieldIndex(QStringLiteral("Selected"));
+    m_selectedColumn = table.fieldIndex(SystemColumns::Selected);
     if (m_selectedColumn < 0) {
         if (error)
             *error = QStringLiteral("Die Tabelle hat keine Spalte \"Selected\".");
         return false;
     }
     QString problem;
-    const RecordCondition marked =
-        table.conditionFromFilter(QStringLiteral("Selected='True'"), &problem);
+    const RecordCondition marked = table.conditionFromFilter(SystemColumns::markedFilter, &problem);
     if (!problem.isEmpty()) {
         if (error)
             *error = problem;

@@ -5,6 +5,7 @@
 #include "database/AddressTable.h"
 #include "database/DatabaseDefinition.h"
 #include "database/SqlFunctions.h"
+#include "database/SystemColumns.h"
 #include "hygiene/EmailAddress.h"
 #include "send/SendRun.h"
 #include "send/SmtpMail.h"
@@ -47,8 +48,8 @@ TextMessageFactory::TextMessageFactory(const AddressTable& table, const MailTemp
       m_formula(std::make_unique<SalutationFormula>(programFolder + SalutationFormula::fileName())),
       m_reader(std::make_unique<MergeRecordReader>(m_columns, m_formula.get())),
       m_mailColumn(FindMailColumn(&table)),
-      m_invalidColumn(table.fieldIndex(QStringLiteral("Invalid"))),
-      m_idColumn(table.fieldIndex(QStringLiteral("ID"))),
+      m_invalidColumn(table.fieldIndex(SystemColumns::Invalid)),
+      m_idColumn(table.fieldIndex(SystemColumns::ID)),
       m_watch(std::make_unique<TemplateWatch>(runTemplatePath)) {}
 
 TextMessageFactory::~TextMessageFactory() = default;

@@ -1,6 +1,7 @@
 #include "send/RunBookkeeping.h"
 
 #include "database/AddressTable.h"
+#include "database/SystemColumns.h"
 
 #include <QDate>
 
@@ -16,16 +17,16 @@ void RunBookkeeping::end() {
 
 bool RunBookkeeping::bookSent(qint64 id, QString* error) {
     return m_table.updateRecord(id,
-                                {{QStringLiteral("Selected"), false},
-                                 {QStringLiteral("Invalid"), false},
-                                 {QStringLiteral("LetztesMail"), QDate::currentDate()}},
+                                {{SystemColumns::Selected, false},
+                                 {SystemColumns::Invalid, false},
+                                 {SystemColumns::LetztesMail, QDate::currentDate()}},
                                 error);
 }
 
 bool RunBookkeeping::bookFailed(qint64 id, QString* error) {
     return m_table.updateRecord(id,
-                                {{QStringLiteral("Selected"), false},
-                                 {QStringLiteral("LetztesMail"), QVariant()},
-                                 {QStringLiteral("Invalid"), true}},
+                                {{SystemColumns::Selected, false},
+                                 {SystemColumns::LetztesMail, QVariant()},
+                                 {SystemColumns::Invalid, true}},
                                 error);
 }

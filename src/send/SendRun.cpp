@@ -1,7 +1,9 @@
 #include "send/SendRun.h"
 
+#include "common/FileNames.h"
 #include "common/Messages.h"
 #include "common/TextFile.h"
+#include "common/Texts.h"
 #include "database/AddressTable.h"
 #include "send/RunBookkeeping.h"
 #include "send/ServerSession.h"
@@ -107,21 +109,6 @@ QString SendRun::senderQuestion(const QString& senderEntry) {
            QStringLiteral("versenden");
 }
 
-QString SendRun::transactionLogName() {
-    return QStringLiteral("Transaction.log");
-}
-QString SendRun::sentLogName() {
-    return QStringLiteral("Gesendete_Mails.log");
-}
-QString SendRun::protocolName() {
-    return QStringLiteral("Logfile.txt");
-}
-QString SendRun::runTemplateName() {
-    return QStringLiteral("temp.mail");
-}
-QString SendRun::previewTemplateName() {
-    return QStringLiteral("Preview.mail");
-}
 QString SendRun::lastMailName() {
     return QStringLiteral("_Zuletzt versande Email.mail");
 }
@@ -166,8 +153,8 @@ bool SendRun::start() {
     m_result = Result();
     m_current = Pending();
     m_next = Pending();
-    m_logs.setPaths(c.programFolder + transactionLogName(), c.tempFolder + sentLogName(),
-                    c.transactionLog);
+    m_logs.setPaths(c.programFolder + FileNames::transactionLog(),
+                    c.tempFolder + FileNames::sentLog(), c.transactionLog);
     m_logs.removeTransactionLog();
     m_invalidList.clear();
 
@@ -197,11 +184,11 @@ bool SendRun::start() {
         return true;
     }
     if (!c.table) {
-        m_messages.information(QStringLiteral("Zuerst Datenbank öffnen!"));
+        m_messages.information(Texts::openDatabaseFirst());
         endEarly(false, false);
         return true;
     }
-    const QString runTemplate = c.systemTempFolder + runTemplateName();
+    const QString runTemplate = c.systemTempFolder + FileNames::runTemplate();
     m_factory = std::make_unique<TextMessageFactory>(
         *c.table, mail, runTemplate, c.programFolder,
         TextMessageFactory::Sender{m_senderAddress, senderName, inputs.priority});
@@ -221,7 +208,7 @@ bool SendRun::start() {
     // The template as it stands now: the run reads it back before every record.
     QDir().mkpath(c.systemTempFolder);
     QFile::remove(runTemplate);
-    QFile::remove(c.systemTempFolder + previewTemplateName());
+    QFile::remove(c.systemTempFolder + FileNames::previewTemplate());
     QString error;
     if (!writeMailTemplate(runTemplate, mail, &error)) {
         m_messages.error(error);
@@ -233,7 +220,7 @@ bool SendRun::start() {
         m_messages.error(error); // only a copy for the user; the run does not need it
     QDir().mkpath(c.tempFolder);
     m_logs.removeSentLog();
-    QFile::remove(c.programFolder + protocolName());
+    QFile::remove(c.programFolder + FileNames::smtpProtocol());
 
     Q_EMIT preparing();
     m_busy = true;
@@ -303,7 +290,7 @@ void SendRun::connected(bool ok) {
 
     // The server values once more, as they stand in the file now.
     const AccountSettings fresh = Settings::readAccountSettingsPlain(m_session->settingsFile());
-    m_mail.LogFileName = c.programFolder + protocolName();
+    m_mail.LogFileName = c.programFolder + FileNames::smtpProtocol();
     m_mail.AuthMode = 0;
     m_mail.BodyFormat = 0;
     if (const auto port = fresh.smtpPortNumber())

@@ -131,12 +131,7 @@ public:
     static QString senderQuestion(const QString& senderEntry);
 
     // File names of the run.
-    static QString transactionLogName();  // "Transaction.log" (ProgramFolder)
-    static QString sentLogName();         // "Gesendete_Mails.log" (TempFolder)
-    static QString protocolName();        // "Logfile.txt" (ProgramFolder)
-    static QString runTemplateName();     // "temp.mail" (SystemTempFolder)
-    static QString previewTemplateName(); // "Preview.mail" (SystemTempFolder)
-    static QString lastMailName();        // "_Zuletzt versande Email.mail" (LettersFolder)
+    static QString lastMailName(); // "_Zuletzt versande Email.mail" (LettersFolder)
 
 Q_SIGNALS:
     void displayReset(); // labels "0", bars 0, chart one point 0, lists empty

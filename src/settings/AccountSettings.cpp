@@ -1,5 +1,6 @@
 #include "settings/AccountSettings.h"
 
+#include "common/FileNames.h"
 #include "common/IniFile.h"
 #include "common/Messages.h"
 #include "database/DatabaseDefinition.h"
@@ -83,16 +84,9 @@ QString clientIdentityText(int index) {
 
 namespace SettingsFiles {
 
-QString generalFileName() {
-    return QStringLiteral("Quillon.ini");
-}
-
-QString standardDefinition() {
-    return QStringLiteral("Database.ini");
-}
-
 bool isStandardDatabase(const QString& definitionName) {
-    return definitionName.trimmed().compare(standardDefinition(), Qt::CaseInsensitive) == 0;
+    return definitionName.trimmed().compare(FileNames::standardDefinition(), Qt::CaseInsensitive) ==
+           0;
 }
 
 namespace {
@@ -109,8 +103,9 @@ QString databaseSettingsName(const QString& definitionName) {
 
 // Files of the program folder that a database settings file must never be.
 bool isProgramFile(const QString& fileName) {
-    for (const char* own : {"Quillon.ini", "proxy.ini", "Buttons.ini", "config.ini"})
-        if (fileName.compare(QLatin1String(own), Qt::CaseInsensitive) == 0)
+    for (const QString& own : {FileNames::generalSettings(), FileNames::proxySettings(),
+                               FileNames::catalogue(), FileNames::folderConfig()})
+        if (fileName.compare(own, Qt::CaseInsensitive) == 0)
             return true;
     return false;
 }
@@ -125,7 +120,7 @@ bool mayHaveOwnSettings(const QString& definitionName) {
 }
 
 QString generalSettingsPath(const QString& programFolder) {
-    return QDir(programFolder).filePath(generalFileName());
+    return QDir(programFolder).filePath(FileNames::generalSettings());
 }
 
 QString proxyPath(const QString& programFolder) {

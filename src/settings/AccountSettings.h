@@ -55,9 +55,6 @@ namespace SettingsFiles {
 
 enum class Level { General, Database };
 
-QString generalFileName();    // "Quillon.ini"
-QString standardDefinition(); // "Database.ini"
-
 bool isStandardDatabase(const QString& definitionName);
 // False for the standard database and for a definition file name that would make the
 // database settings file one of the program's own files (Quillon.ini, proxy.ini,

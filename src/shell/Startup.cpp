@@ -2,6 +2,7 @@
 
 #include "Version.h"
 
+#include "common/FileNames.h"
 #include "common/IniFile.h"
 #include "common/Messages.h"
 #include "database/Catalogue.h"
@@ -35,7 +36,7 @@ QString folderOf(const QString& path) {
 
 // Files that hold passwords are readable by their owner only.
 bool holdsPasswords(const QString& relativeName) {
-    return relativeName.compare(QStringLiteral("Quillon.ini"), Qt::CaseInsensitive) == 0;
+    return relativeName.compare(FileNames::generalSettings(), Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
@@ -57,7 +58,7 @@ QString resolveProgramFolder(const QString& programFileFolder) {
     }
     if (!programFileFolder.isEmpty()) {
         const QDir dir(programFileFolder);
-        if (dir.exists(QStringLiteral("Buttons.ini")) || dir.exists(QStringLiteral("portable")))
+        if (dir.exists(FileNames::catalogue()) || dir.exists(QStringLiteral("portable")))
             return folderOf(dir.absolutePath());
     }
     // Never a build or installation folder by accident: the user's data lives apart.
@@ -90,7 +91,7 @@ QStringList layOutShippedFiles(const QString& programFolder) {
 }
 
 QString configPath(const QString& programFolder) {
-    return withTrailingSlash(programFolder) + QStringLiteral("config.ini");
+    return withTrailingSlash(programFolder) + FileNames::folderConfig();
 }
 
 ShellConfig readShellConfig(const QString& programFolder) {
@@ -211,7 +212,7 @@ bool run(AppState& state, Messages& messages) {
 }
 
 bool checkActivation(const QString& programFolder, Messages& messages) {
-    const QString ini = withTrailingSlash(programFolder) + QStringLiteral("Quillon.ini");
+    const QString ini = withTrailingSlash(programFolder) + FileNames::generalSettings();
     if (!QFileInfo::exists(ini))
         messages.error(QStringLiteral("Inifile ") + ini + QStringLiteral(" not found!"));
     return ReadRequiredString(ini, QStringLiteral("FIRSTSETTINGS"),

@@ -1,5 +1,6 @@
 #include "database/Catalogue.h"
 
+#include "common/FileNames.h"
 #include "common/IniFile.h"
 #include "common/TextFile.h"
 #include "database/AddressTable.h"
@@ -98,7 +99,7 @@ TEST(NewDatabaseChecks, InOrderFirstFailureWins) {
 
 TEST_F(CatalogueTest, ShippedStandardDatabaseOpens) {
     ScriptedMessages messages;
-    ASSERT_TRUE(OpenDatabase(state.session, kStandardDefinitionName, messages));
+    ASSERT_TRUE(OpenDatabase(state.session, FileNames::standardDefinition(), messages));
     AddressTable* table = state.session.currentTable();
     ASSERT_TRUE(table);
     EXPECT_EQ(state.session.displayName(), "Grundstockdatenbank");
@@ -225,7 +226,8 @@ TEST_F(CatalogueTest, DeleteRemovesOnlyTheFilesOfThatDatabase) {
 
     {
         ScriptedMessages messages;
-        messages.expectDestructiveQuestion(kReallyDelete, true).expectDestructiveQuestion(kAllLost, true);
+        messages.expectDestructiveQuestion(kReallyDelete, true)
+            .expectDestructiveQuestion(kAllLost, true);
         EXPECT_TRUE(DeleteDatabase(state.session, "kunden.ini", messages));
     }
     QStringList left = dataFiles();

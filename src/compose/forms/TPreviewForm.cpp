@@ -1,9 +1,11 @@
 #include "compose/forms/TPreviewForm.h"
 
 #include "common/Messages.h"
+#include "common/Texts.h"
 #include "compose/TextPreview.h"
 #include "database/AddressTable.h"
 #include "database/SqlFunctions.h"
+#include "database/SystemColumns.h"
 #include "shell/AppState.h"
 
 #include <QFont>
@@ -75,7 +77,7 @@ TPreviewForm::TPreviewForm(AppState& state, QWidget* parent)
 void TPreviewForm::showPreview() {
     AddressTable* table = m_state.session.currentTable();
     if (!table) {
-        Messages::instance().information(QStringLiteral("Zuerst Datenbank öffnen!"));
+        Messages::instance().information(Texts::openDatabaseFirst());
         return;
     }
     if (isVisible()) {
@@ -111,7 +113,7 @@ bool TPreviewForm::refresh() {
     if (!table || !currentTemplate)
         return false;
     const QVariantList record = m_records.valuesOf(currentId());
-    const int idColumn = table->fieldIndex(QStringLiteral("ID"));
+    const int idColumn = table->fieldIndex(SystemColumns::ID);
     m_caption->setText(QStringLiteral("Vorschau Datensatz Nr: ") +
                        (idColumn >= 0 ? SqlFunctions::displayText(record.value(idColumn),
                                                                   table->fieldType(idColumn))

@@ -1,6 +1,7 @@
 #include "hygiene/forms/HygieneActions.h"
 
 #include "common/Messages.h"
+#include "common/Texts.h"
 #include "hygiene/AddressCheck.h"
 #include "hygiene/BulkDeletion.h"
 #include "hygiene/Duplicates.h"
@@ -47,7 +48,7 @@ void HygieneActions::deleteDuplicateMails() {
 
 void HygieneActions::selectiveDuplicates() {
     if (!m_state.session.hasOpenTable()) {
-        Messages::instance().information(QStringLiteral("Zuerst Datenbank öffnen!"));
+        Messages::instance().information(Texts::openDatabaseFirst());
         return;
     }
     m_selective->exec();

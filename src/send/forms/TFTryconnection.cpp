@@ -1,5 +1,6 @@
 #include "send/forms/TFTryconnection.h"
 
+#include "common/FileNames.h"
 #include "shell/forms/BusyCursor.h"
 
 #include "common/IniFile.h"
@@ -79,7 +80,7 @@ bool TFTryconnection::sendTestMail() {
         return false;
     }
     const QString program = m_state.folders.programFolder;
-    QFile::remove(QDir(program).filePath(QStringLiteral("Transaction.log")));
+    QFile::remove(QDir(program).filePath(FileNames::transactionLog()));
 
     const OptionsValues values = dialogValues ? dialogValues() : OptionsValues{};
     // The test uses the dialog's values; they become the settings in force first, at the

@@ -1,5 +1,6 @@
 #include "send/forms/TLogForm.h"
 
+#include "common/FileNames.h"
 #include "common/TextFile.h"
 #include "send/SendRun.h"
 #include "shell/AppState.h"
@@ -14,7 +15,7 @@ TLogForm::TLogForm(AppState& state, QWidget* parent)
 }
 
 void TLogForm::reload() {
-    const QString path = m_state.folders.tempFolder + SendRun::sentLogName();
+    const QString path = m_state.folders.tempFolder + FileNames::sentLog();
     QStringList lines;
     if (QFileInfo::exists(path))
         TextFile::readLines(path, &lines);

@@ -1,5 +1,6 @@
 #include "shell/forms/TDeleteColumnForm.h"
 
+#include "common/Texts.h"
 #include "shell/forms/BusyCursor.h"
 
 #include "common/Messages.h"
@@ -75,7 +76,7 @@ const QString& TDeleteColumnForm::explanation() {
 
 void TDeleteColumnForm::execute() {
     if (!m_state.session.hasOpenTable()) {
-        Messages::instance().information(QStringLiteral("Zuerst Datenbank öffnen!"));
+        Messages::instance().information(Texts::openDatabaseFirst());
         return;
     }
     exec();
@@ -101,7 +102,7 @@ void TDeleteColumnForm::apply() {
     if (index < 0 || index >= m_fieldNames.size())
         return;
     if (!m_state.session.hasOpenTable()) {
-        Messages::instance().information(QStringLiteral("Zuerst Datenbank öffnen!"));
+        Messages::instance().information(Texts::openDatabaseFirst());
         return;
     }
     const QString value = m_value->text().trimmed();

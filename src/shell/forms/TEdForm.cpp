@@ -1,7 +1,9 @@
 #include "shell/forms/TEdForm.h"
 
 #include "common/Messages.h"
+#include "common/Texts.h"
 #include "database/AddressTable.h"
+#include "database/SystemColumns.h"
 #include "shell/AppState.h"
 #include "shell/forms/HelpPage.h"
 
@@ -77,7 +79,7 @@ TEdForm::TEdForm(AppState& state, QWidget* parent) : QDialog(parent), m_state(st
 bool TEdForm::execFor(Mode mode) {
     AddressTable* table = m_state.session.currentTable();
     if (!table) {
-        Messages::instance().information(QStringLiteral("Zuerst Datenbank öffnen!"));
+        Messages::instance().information(Texts::openDatabaseFirst());
         return false;
     }
     if (mode != Mode::New && table->recordCount() == 0)
@@ -153,7 +155,7 @@ void TEdForm::build() {
             check->setObjectName(QStringLiteral("Check_") + row.fieldName);
             // A new record is marked for the next mailing and valid.
             check->setChecked(
-                isNew ? row.fieldName.compare(QStringLiteral("Selected"), Qt::CaseInsensitive) == 0
+                isNew ? row.fieldName.compare(SystemColumns::Selected, Qt::CaseInsensitive) == 0
                       : table->asBool(row.fieldName));
             control = check;
             break;

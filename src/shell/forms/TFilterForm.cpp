@@ -1,6 +1,7 @@
 #include "shell/forms/TFilterForm.h"
 
 #include "common/Messages.h"
+#include "common/Texts.h"
 #include "database/AddressTable.h"
 #include "database/DatabaseDefinition.h"
 #include "shell/AppState.h"
@@ -135,7 +136,7 @@ TFilterForm::TFilterForm(AppState& state, QWidget* parent) : QDialog(parent), m_
 
 void TFilterForm::execute() {
     if (!m_state.session.hasOpenTable()) {
-        Messages::instance().information(QStringLiteral("Zuerst Datenbank öffnen!"));
+        Messages::instance().information(Texts::openDatabaseFirst());
         return;
     }
     exec();
@@ -275,7 +276,7 @@ void TFilterForm::updateSecondCondition() {
 bool TFilterForm::applyFilter() {
     AddressTable* table = m_state.session.currentTable();
     if (!table) {
-        Messages::instance().information(QStringLiteral("Zuerst Datenbank öffnen!"));
+        Messages::instance().information(Texts::openDatabaseFirst());
         return false;
     }
     QString error;
@@ -291,7 +292,7 @@ bool TFilterForm::applyFilter() {
 void TFilterForm::clearFilter() {
     AddressTable* table = m_state.session.currentTable();
     if (!table) {
-        Messages::instance().information(QStringLiteral("Zuerst Datenbank öffnen!"));
+        Messages::instance().information(Texts::openDatabaseFirst());
         return;
     }
     table->setFiltered(false);

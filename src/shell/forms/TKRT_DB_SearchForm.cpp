@@ -1,5 +1,6 @@
 #include "shell/forms/TKRT_DB_SearchForm.h"
 
+#include "common/Texts.h"
 #include "shell/forms/BusyCursor.h"
 
 #include "common/Messages.h"
@@ -141,7 +142,7 @@ TKRT_DB_SearchForm::TKRT_DB_SearchForm(AppState& state, QWidget* parent)
 
 void TKRT_DB_SearchForm::execute() {
     if (!m_state.session.hasOpenTable()) {
-        Messages::instance().information(QStringLiteral("Zuerst Datenbank öffnen!"));
+        Messages::instance().information(Texts::openDatabaseFirst());
         return;
     }
     exec();
@@ -200,7 +201,7 @@ void TKRT_DB_SearchForm::onReverseToggled(bool) {
 void TKRT_DB_SearchForm::search() {
     AddressTable* table = m_state.session.currentTable();
     if (!table) {
-        Messages::instance().information(QStringLiteral("Zuerst Datenbank öffnen!"));
+        Messages::instance().information(Texts::openDatabaseFirst());
         return;
     }
     BusyCursor busy;

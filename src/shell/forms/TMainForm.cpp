@@ -1,7 +1,9 @@
 #include "shell/forms/TMainForm.h"
 
+#include "common/FileNames.h"
 #include "common/IniFile.h"
 #include "common/Messages.h"
+#include "common/Texts.h"
 #include "compose/Merge.h"
 #include "compose/forms/CompositionWizard.h"
 #include "compose/forms/TGrussformelForm.h"
@@ -9,6 +11,7 @@
 #include "database/AddressTable.h"
 #include "database/Catalogue.h"
 #include "database/DatabaseDefinition.h"
+#include "database/SystemColumns.h"
 #include "database/forms/DatabaseDialogs.h"
 #include "hygiene/forms/HygieneActions.h"
 #include "platform/DocumentOpener.h"
@@ -227,8 +230,8 @@ QToolButton* toolButton(QWidget* parent, const char* name, const QString& text, 
 }
 
 bool isFlagField(const QString& name) {
-    return name.compare(QStringLiteral("Selected"), Qt::CaseInsensitive) == 0 ||
-           name.compare(QStringLiteral("Invalid"), Qt::CaseInsensitive) == 0;
+    return name.compare(SystemColumns::Selected, Qt::CaseInsensitive) == 0 ||
+           name.compare(SystemColumns::Invalid, Qt::CaseInsensitive) == 0;
 }
 
 // Width of a column without a saved one: from the declared text size, never narrower
@@ -843,7 +846,7 @@ void TMainForm::syncGridToTable(qint64 row) {
 bool TMainForm::requireTable() {
     if (m_state.session.hasOpenTable())
         return true;
-    Messages::instance().information(u("Zuerst Datenbank öffnen!"));
+    Messages::instance().information(Texts::openDatabaseFirst());
     return false;
 }
 
@@ -857,7 +860,7 @@ void TMainForm::refreshStatusCount() {
 void TMainForm::offerFirstSettings() {
     if (m_state.folders.programFolder.isEmpty())
         return;
-    const IniFile settings(m_state.folders.programFolder + QStringLiteral("Quillon.ini"));
+    const IniFile settings(m_state.folders.programFolder + FileNames::generalSettings());
     if (settings.readString(QStringLiteral("FIRSTSETTINGS"), QStringLiteral("FirstSettingsDone")) ==
         QStringLiteral("Done"))
         return;
@@ -933,7 +936,7 @@ void TMainForm::showInfo() {
 void TMainForm::startMailProgram() {
     if (!requireTable())
         return;
-    const QString mail = m_state.session.currentTable()->asString(QStringLiteral("Mail")).trimmed();
+    const QString mail = m_state.session.currentTable()->asString(SystemColumns::Mail).trimmed();
     // The address is handed over as the URL's path, never pasted into a command line.
     QUrl url;
     url.setScheme(QStringLiteral("mailto"));
@@ -1281,7 +1284,8 @@ void TMainForm::markAll() {
 
 void TMainForm::unmarkAll() {
     AddressTable* table = m_state.session.currentTable();
-    if (!table || !Messages::instance().destructiveQuestion(u("Alle markierten Datensätze unmarkieren?")))
+    if (!table ||
+        !Messages::instance().destructiveQuestion(u("Alle markierten Datensätze unmarkieren?")))
         return;
     {
         const BusyCursor busy;

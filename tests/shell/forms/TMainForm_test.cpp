@@ -8,6 +8,7 @@
 #include "platform/FileLock.h"
 #include "shell/Startup.h"
 #include "shell/forms/AddressGridModel.h"
+#include "support/DamagedTable.h"
 #include "support/ScriptedMessages.h"
 
 #include <QAction>
@@ -335,4 +336,40 @@ TEST_F(MainFormTest, GridReadsOnlyTheRowsItShows) {
               QStringLiteral("person100001@example.de"));
     EXPECT_LE(form.gridModel()->rowsRead(), 5 * AddressGridModel::pageSize);
     EXPECT_LE(form.gridModel()->cachedPages(), AddressGridModel::maxPages);
+}
+
+TEST_F(MainFormTest, DamagedTableIsReportedOnceTheGridShowsIt) {
+    Startup::layOutShippedFiles(m_program.path());
+    const QString path = dataFile("Database.DB");
+    {
+        SilentMessages silent;
+        ASSERT_TRUE(CreateTableFromDefinition(dataFolder(), QStringLiteral("Database"), silent));
+        AddressTable table;
+        ASSERT_TRUE(table.open(path));
+        qint64 n = 0;
+        const int fields = table.fieldCount();
+        const int name = table.fieldIndex(QStringLiteral("Name"));
+        ASSERT_EQ(table.appendRecords([&](QVariantList& row) {
+            row = QVariantList(fields);
+            row[name] = QStringLiteral("Name %1").arg(n, 6, 10, QChar('0'));
+            return ++n <= 3000;
+        }),
+                  3000);
+    }
+    const qint64 page = nameIndexPage(path);
+    ASSERT_GT(page, 1);
+    damagePage(path, page);
+
+    ScriptedMessages messages;
+    messages.expectError(u("Die Tabelle \"Database.DB\" ist beschädigt. Bitte führen Sie "
+                           "\"Datenbank Wartung/Reparatur\" aus."));
+    TMainForm& form = createForm();
+    // Opening itself does not wait for the check ...
+    ASSERT_TRUE(form.state().session.hasOpenTable());
+    EXPECT_TRUE(messages.shown().isEmpty());
+    EXPECT_EQ(statusText(), u("3000 Datensätze"));
+    // ... which speaks once the window shows the table.
+    form.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(messages.allShown());
 }
