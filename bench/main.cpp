@@ -504,6 +504,13 @@ void benchSearch(qint64 n) {
     figure("search_fuzzy_huge_value", seconds([&] { r = fuzzyHuge.step(*o.table, hugeOptions); }),
            "s");
     figure("search_fuzzy_huge_hit_row", double(o.table->recNo() + 1), "row");
+    // The exact search for the same million characters finds nothing but still walks.
+    o.table->first();
+    RecordSearch exactHuge;
+    RecordSearch::Options hugeExact;
+    hugeExact.text = huge;
+    figure("search_exact_huge_text", seconds([&] { r = exactHuge.step(*o.table, hugeExact); }),
+           "s");
     o.table->last();
     o.table->edit();
     o.table->setString(QStringLiteral("Betreff"), QString());

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <sqlite3.h>
+#include <string_view>
 
 namespace {
 
@@ -68,6 +69,13 @@ void prefixFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     }
     const int ns = sqlite3_value_bytes(argv[0]);
     const int np = sqlite3_value_bytes(argv[1]);
+    // A character takes at most three bytes per UTF-16 unit: a search text of more
+    // than three times the value's bytes has more units than the value and cannot be
+    // in it (a long search text is not scanned again for every row).
+    if (qint64(np) > 3 * qint64(ns)) {
+        sqlite3_result_int(ctx, 0);
+        return;
+    }
     if (isAscii(s, ns) && isAscii(p, np)) {
         if (np > ns) {
             sqlite3_result_int(ctx, 0);
@@ -93,6 +101,13 @@ void containsFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     }
     const int ns = sqlite3_value_bytes(argv[0]);
     const int np = sqlite3_value_bytes(argv[1]);
+    // A character takes at most three bytes per UTF-16 unit: a search text of more
+    // than three times the value's bytes has more units than the value and cannot be
+    // in it (a long search text is not scanned again for every row).
+    if (qint64(np) > 3 * qint64(ns)) {
+        sqlite3_result_int(ctx, 0);
+        return;
+    }
     if (isAscii(s, ns) && isAscii(p, np)) {
         if (np == 0) {
             sqlite3_result_int(ctx, 1);
@@ -124,19 +139,41 @@ void containsExactFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
         sqlite3_result_int(ctx, 0);
         return;
     }
-    const QByteArray hay(reinterpret_cast<const char*>(s), sqlite3_value_bytes(argv[0]));
-    const QByteArray needle(reinterpret_cast<const char*>(p), sqlite3_value_bytes(argv[1]));
-    sqlite3_result_int(ctx, hay.contains(needle));
+    const std::string_view hay(reinterpret_cast<const char*>(s),
+                               size_t(sqlite3_value_bytes(argv[0])));
+    const std::string_view needle(reinterpret_cast<const char*>(p),
+                                  size_t(sqlite3_value_bytes(argv[1])));
+    sqlite3_result_int(ctx, needle.size() <= hay.size() && hay.find(needle) != hay.npos);
+}
+
+// The search text as the fuzzy comparison uses it: only its first characters take
+// part, so no more of it is decoded than they can need (four bytes each at most).
+QString fuzzySearchText(sqlite3_value* v) {
+    const auto* p = sqlite3_value_text(v);
+    if (!p)
+        return {};
+    const int bytes = std::min(sqlite3_value_bytes(v), 4 * fuzzyCompareLength + 4);
+    return QString::fromUtf8(reinterpret_cast<const char*>(p), bytes)
+        .left(fuzzyCompareLength)
+        .toUpper();
 }
 
 void fuzzyFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    // Only the search text's first characters take part in the comparison: decode no
-    // more of it than they can need (four bytes each at most).
-    QString search;
-    if (const auto* p = sqlite3_value_text(argv[1])) {
-        const int bytes = std::min(sqlite3_value_bytes(argv[1]), 4 * fuzzyCompareLength + 4);
-        search = QString::fromUtf8(reinterpret_cast<const char*>(p), bytes).toUpper();
+    // The search text is a bound value, the same for every row of a statement: it is
+    // prepared once and kept with the statement rather than once per row and column.
+    const auto* cached = static_cast<const QString*>(sqlite3_get_auxdata(ctx, 1));
+    QString uncached;
+    if (!cached) {
+        auto* prepared = new QString(fuzzySearchText(argv[1]));
+        sqlite3_set_auxdata(ctx, 1, prepared, [](void* s) { delete static_cast<QString*>(s); });
+        // SQLite may drop the value at once (for a value that is not constant).
+        cached = static_cast<const QString*>(sqlite3_get_auxdata(ctx, 1));
+        if (!cached) {
+            uncached = fuzzySearchText(argv[1]);
+            cached = &uncached;
+        }
     }
+    const QString& search = *cached;
     const QString text = argText(argv[0]).toUpper();
     // Words at every blank: two blanks in a row give an empty word.
     qsizetype start = 0;
