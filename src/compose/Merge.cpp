@@ -396,6 +396,17 @@ TextMailMerge::Result TextMailMerge::merge(const MergeRecord& record) const {
     return r;
 }
 
+HtmlMailMerge::HtmlMailMerge(const QString& subject, const QString& html, const QString& plain,
+                             const MergeColumns& columns)
+    : m_subject(subject, MergeText::Mode::Html, columns),
+      m_html(html, MergeText::Mode::Html, columns), m_plain(plain, MergeText::Mode::Html, columns) {
+}
+
+HtmlMailMerge::Result HtmlMailMerge::merge(const MergeRecord& record) const {
+    return {m_subject.merge(record, true), crlfLineBreaks(m_html.merge(record)),
+            crlfLineBreaks(m_plain.merge(record))};
+}
+
 QString mergeHtmlText(const QString& text, const MergeColumns& columns, const MergeRecord& record,
                       bool singleLine) {
     const QString merged =

@@ -170,6 +170,24 @@ private:
     std::vector<MergeText> m_lines;
 };
 
+// The texts of an HTML mail, prepared once for merging many records.
+class HtmlMailMerge {
+public:
+    struct Result {
+        QString subject; // one line
+        QString html;    // line breaks as CR LF
+        QString plain;
+    };
+    HtmlMailMerge(const QString& subject, const QString& html, const QString& plain,
+                  const MergeColumns& columns);
+    Result merge(const MergeRecord& record) const;
+
+private:
+    MergeText m_subject;
+    MergeText m_html;
+    MergeText m_plain;
+};
+
 // One text of an HTML mail (HTML body, plain body or subject) for one record.
 QString mergeHtmlText(const QString& text, const MergeColumns& columns, const MergeRecord& record,
                       bool singleLine = false);

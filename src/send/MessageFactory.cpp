@@ -9,8 +9,12 @@
 #include "hygiene/EmailAddress.h"
 #include "send/SendRun.h"
 #include "send/SmtpMail.h"
+#include "settings/AccountSettings.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QUrl>
 #include <chrono>
 #include <filesystem>
 
@@ -113,5 +117,139 @@ void TextMessageFactory::apply(const Message& message, SmtpMail& mail) {
     }
     mail.BodyText = body;
     mail.XMailer = QStringLiteral("XMailer");
+    mail.PrepareMail(); // built now; a failure is reported when it is begun
+}
+
+// ---- HTML mails ----
+
+HtmlMessageFactory::HtmlMessageFactory(const AddressTable& table, const MailTemplate& mail,
+                                       const QString& programFolder, const Settings& settings)
+    : m_table(table), m_mail(mail), m_settings(settings), m_columns(MergeColumns::forTable(table)),
+      m_formula(std::make_unique<SalutationFormula>(programFolder + SalutationFormula::fileName())),
+      m_reader(std::make_unique<MergeRecordReader>(m_columns, m_formula.get())),
+      m_mailColumn(FindMailColumn(&table)), m_idColumn(table.fieldIndex(QStringLiteral("ID"))) {}
+
+HtmlMessageFactory::~HtmlMessageFactory() = default;
+
+QString HtmlMessageFactory::sendingFileName() {
+    return QStringLiteral("Sending.eml");
+}
+
+QString HtmlMessageFactory::newsletterId(const QDateTime& start) {
+    return start.toString(QStringLiteral("yyyyMMddHHmm"));
+}
+
+bool HtmlMessageFactory::load(QString* error) {
+    if (!m_message.loadMessageFile(m_mail.messageFile, error))
+        return false;
+    // The bodies start from the texts the composer read from the file.
+    m_merge.emplace(m_mail.subject, m_mail.htmlBody, m_mail.plainBody, m_columns);
+    // The message is the sender's own: the file's headers do not travel.
+    m_message.clearRecipientLists();
+    if (m_settings.priority == 1 || m_settings.priority == 5)
+        m_message.setPriority(m_settings.priority);
+    setAccount(m_settings.codeSet, m_settings.clientIdentity);
+    m_message.setSender(m_settings.senderName, m_settings.senderAddress);
+    return true;
+}
+
+void HtmlMessageFactory::setAccount(int codeSet, int clientIdentity) {
+    m_settings.codeSet = codeSet;
+    m_settings.clientIdentity = clientIdentity;
+    m_message.setCharsetName(codeSetCharset(codeSet).toLatin1());
+    const QString mimeOle = QStringLiteral("X-MimeOLE");
+    m_message.removeHeaderLine(QStringLiteral("X-Mailer"));
+    m_message.removeHeaderLine(mimeOle);
+    if (clientIdentity >= 1 && clientIdentity <= 5)
+        m_message.setMailerName(clientIdentityText(clientIdentity));
+    if (clientIdentity == 1)
+        m_message.addHeaderLine(mimeOle,
+                                QStringLiteral("Produced By Microsoft MimeOLE V6.00.2900.5994"));
+}
+
+QString HtmlMessageFactory::problem() const {
+    const QString missing = m_columns.missingRequiredMessage();
+    if (!missing.isEmpty())
+        return missing;
+    if (m_mailColumn < 0)
+        return QStringLiteral("Die Tabelle hat keine Spalte \"Mail\".");
+    return {};
+}
+
+QString HtmlMessageFactory::trackedLinks(const QString& html, const QString& statsAddress,
+                                         const QString& nid) {
+    // The address comes from the web settings: nothing in it may end the attribute.
+    QString address;
+    for (const QChar c : statsAddress)
+        address += c == QChar('"') || c == QChar('\'') || c == QChar('<') || c == QChar('>') ||
+                           c.isSpace() || c.unicode() < 0x20
+                       ? QString::fromLatin1(QUrl::toPercentEncoding(QString(c)))
+                       : QString(c);
+    QString out = html;
+    for (const QChar quote : {QChar('"'), QChar('\'')}) {
+        const QString pattern = QStringLiteral("href=") + quote + QStringLiteral("htt");
+        const QString replacement = QStringLiteral("href=") + quote + address +
+                                    QStringLiteral("stats.php?nid=") + nid +
+                                    QStringLiteral("&url=htt");
+        if (!out.contains(pattern, Qt::CaseInsensitive))
+            continue;
+        QString next;
+        next.reserve(out.size() + 256);
+        qsizetype from = 0;
+        for (qsizetype at; (at = out.indexOf(pattern, from, Qt::CaseInsensitive)) >= 0;
+             from = at + pattern.size()) {
+            next += QStringView(out).mid(from, at - from);
+            next += replacement;
+        }
+        next += QStringView(out).mid(from);
+        out = next;
+    }
+    return out;
+}
+
+MessageFactory::Message HtmlMessageFactory::build(qint64 id, const QVariantList& values) {
+    auto text = [&](int column) {
+        return SqlFunctions::displayText(values.value(column), m_table.fieldType(column));
+    };
+    Message m;
+    m.id = id;
+    m.address = text(m_mailColumn).trimmed().remove(QChar(0xff));
+    m.valid = IsValidEmailAddress(m.address);
+    m.invalidEntry = (m_idColumn >= 0 ? text(m_idColumn) : QString::number(id)) +
+                     QStringLiteral(": ") + text(m_mailColumn);
+    m.sizeKb = 1;
+    if (!m.valid || !m_merge)
+        return m;
+    const HtmlMailMerge::Result merged = m_merge->merge(m_reader->read(text));
+    m.subject = merged.subject;
+    m_message.setHtmlText(m_settings.tracking
+                              ? trackedLinks(merged.html, m_settings.statsAddress, m_settings.nid)
+                              : merged.html);
+    m_message.setPlainText(merged.plain);
+    m_message.setSubjectText(merged.subject);
+    // The page of the current message, as a browser would show it; nothing reads it.
+    m_message.unpackHtmlTo(m_settings.workFolder, QStringLiteral("Body.txt"),
+                           QStringLiteral("images"), nullptr);
+    m_message.clearRecipientLists();
+    m_message.addToRecipient(QString(), m.address);
+    m_message.setSendDate(QDateTime::currentDateTimeUtc());
+    QString error;
+    if (!m_message.finishMessage(&error) ||
+        !m_message.saveMessageFile(m_settings.workFolder + sendingFileName(), &error)) {
+        m.error = error;
+        m.valid = false;
+        return m;
+    }
+    m.content = m_message.finishedBytes();
+    return m;
+}
+
+void HtmlMessageFactory::apply(const Message& message, SmtpMail& mail) {
+    mail.ClearRecipients();
+    mail.FromAddr = m_settings.senderAddress;
+    mail.From = m_settings.senderName;
+    mail.AddRecipient(QString(), message.address, 0);
+    mail.BodyFormat = 1;
+    mail.raw_Content = message.content;
     mail.PrepareMail(); // built now; a failure is reported when it is begun
 }

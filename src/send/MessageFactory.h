@@ -1,6 +1,7 @@
 #pragma once
 #include "compose/MailTemplate.h"
 #include "compose/Merge.h"
+#include "send/MimeMessage.h"
 
 #include <QString>
 #include <QStringList>
@@ -24,6 +25,8 @@ public:
         QString subject;      // merged
         QStringList lines;    // merged body lines
         int sizeKb = 1;       // for the traffic chart
+        QByteArray content;   // HTML mails: the finished message, sent as it is
+        QString error;        // why the message could not be built; it is not sent then
     };
 
     virtual ~MessageFactory() = default;
@@ -71,4 +74,58 @@ private:
     QStringList m_mergeLines;
     class TemplateWatch;
     std::unique_ptr<TemplateWatch> m_watch;
+};
+
+// HTML mails: the opened e-mail file, loaded once, is the message of every record.
+// Its HTML text, plain text and subject are merged with the record's values, the links
+// of the HTML text lead through the statistics script while tracking is on, and the
+// whole message is built in the account's charset with the file's inline images and
+// attachments as they came, written as "Sending.eml" and handed to the component as
+// finished content. The column Invalid is not consulted.
+class HtmlMessageFactory : public MessageFactory {
+public:
+    struct Settings {
+        QString senderAddress;
+        QString senderName;
+        int priority = 3;       // 1 "Hoch", 3 "Normal", 5 "Niedrig"
+        int clientIdentity = 0; // 0..5: the mailer identity of the account
+        int codeSet = 0;        // 0 iso-8859-1, 1 windows-1252, 2 utf-7, 3 utf-8
+        bool tracking = false;
+        QString statsAddress; // the folder of "stats.php", ending with "/"
+        QString nid;          // the newsletter id of the run
+        QString workFolder;   // for "Sending.eml", "Body.txt" and "images"; ends with "/"
+    };
+    HtmlMessageFactory(const AddressTable& table, const MailTemplate& mail,
+                       const QString& programFolder, const Settings& settings);
+    ~HtmlMessageFactory() override;
+
+    // Reads the message file; false with a German message when it cannot be read.
+    bool load(QString* error);
+    // The account's values as read at the start of the loop.
+    void setAccount(int codeSet, int clientIdentity);
+
+    QString problem() const override;
+    Message build(qint64 id, const QVariantList& values) override;
+    void apply(const Message& message, SmtpMail& mail) override;
+
+    // Every href="htt and href='htt (any case) leads through the statistics script:
+    // href=" + statsAddress + "stats.php?nid=" + nid + "&url=htt", the rest of the
+    // target unchanged. Other links stay as they are.
+    static QString trackedLinks(const QString& html, const QString& statsAddress,
+                                const QString& nid);
+    // The newsletter id of a run started at that time: "yyyyMMddhhmm".
+    static QString newsletterId(const QDateTime& start);
+    static QString sendingFileName(); // "Sending.eml"
+
+private:
+    const AddressTable& m_table;
+    MailTemplate m_mail;
+    Settings m_settings;
+    MergeColumns m_columns;
+    std::unique_ptr<SalutationFormula> m_formula;
+    std::unique_ptr<MergeRecordReader> m_reader;
+    std::optional<HtmlMailMerge> m_merge;
+    MimeMessage m_message;
+    int m_mailColumn = -1;
+    int m_idColumn = -1;
 };

@@ -10,6 +10,7 @@
 #include "send/SmtpMail.h"
 #include "settings/AccountSettings.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -145,14 +146,13 @@ void SendRun::emitProgress() {
 bool SendRun::start() {
     if (m_stage != Stage::Idle)
         return false;
-    // HTML runs come with the HTML mail; the composer offers text mails only until then.
-    if (inputs.mail.mode != MailTemplate::Mode::Text)
-        return false;
     const Context& c = m_context;
     m_stage = Stage::Connect;
     m_result = Result();
     m_current = Pending();
     m_next = Pending();
+    m_factory.reset();
+    m_htmlFactory = nullptr;
     m_logs.setPaths(c.programFolder + FileNames::transactionLog(),
                     c.tempFolder + FileNames::sentLog(), c.transactionLog);
     m_logs.removeTransactionLog();
@@ -169,55 +169,14 @@ bool SendRun::start() {
         endEarly(true, true);
         return true;
     }
-    QString senderName;
-    splitSenderEntry(inputs.senderEntry, &m_senderAddress, &senderName);
+    splitSenderEntry(inputs.senderEntry, &m_senderAddress, &m_senderName);
     resetDisplay();
     m_sending = true;
     m_mail.Initialise();
 
     // The checks that can end the run come before any file of the run is written.
-    const MailTemplate& mail = inputs.mail;
-    if (mail.subject.trimmed().isEmpty()) {
-        m_messages.information(
-            QStringLiteral("Kein Betreff eingegeben! - E-Mail wird nicht versendet!"));
-        endEarly(false, false);
+    if (html() ? !prepareHtmlRun() : !prepareTextRun())
         return true;
-    }
-    if (!c.table) {
-        m_messages.information(Texts::openDatabaseFirst());
-        endEarly(false, false);
-        return true;
-    }
-    const QString runTemplate = c.systemTempFolder + FileNames::runTemplate();
-    m_factory = std::make_unique<TextMessageFactory>(
-        *c.table, mail, runTemplate, c.programFolder,
-        TextMessageFactory::Sender{m_senderAddress, senderName, inputs.priority});
-    if (const QString problem = m_factory->problem(); !problem.isEmpty()) {
-        m_messages.error(problem);
-        endEarly(false, false);
-        return true;
-    }
-    // Without its attachment every message would fail and every address would be
-    // booked invalid: the run does not start.
-    if (!mail.attachment.isEmpty() && !QFileInfo(mail.attachment).isFile()) {
-        m_messages.information(MailTemplateFile::missingAttachmentMessage(mail.attachment));
-        endEarly(false, false);
-        return true;
-    }
-
-    // The template as it stands now: the run reads it back before every record.
-    QDir().mkpath(c.systemTempFolder);
-    QFile::remove(runTemplate);
-    QFile::remove(c.systemTempFolder + FileNames::previewTemplate());
-    QString error;
-    if (!writeMailTemplate(runTemplate, mail, &error)) {
-        m_messages.error(error);
-        endEarly(false, false);
-        return true;
-    }
-    QDir().mkpath(c.lettersFolder);
-    if (!writeMailTemplate(c.lettersFolder + lastMailName(), mail, &error))
-        m_messages.error(error); // only a copy for the user; the run does not need it
     QDir().mkpath(c.tempFolder);
     m_logs.removeSentLog();
     QFile::remove(c.programFolder + FileNames::smtpProtocol());
@@ -225,9 +184,17 @@ bool SendRun::start() {
     Q_EMIT preparing();
     m_busy = true;
     Q_EMIT busy(true);
+    QString error;
     if (!m_records.take(*c.table, &error)) {
         m_messages.error(error);
         endEarly(false, false);
+        return true;
+    }
+    if (html() && m_records.count() == 0) {
+        Q_EMIT busy(false);
+        m_busy = false;
+        m_messages.information(QStringLiteral("Keine Datensätze zum Versenden markiert!"));
+        endEarly(true, true);
         return true;
     }
 
@@ -252,6 +219,95 @@ bool SendRun::start() {
     case ServerSession::Step::Waiting:
         break;
     }
+    return true;
+}
+
+// The text run's checks and files; false when the run has ended.
+bool SendRun::prepareTextRun() {
+    const Context& c = m_context;
+    const MailTemplate& mail = inputs.mail;
+    if (mail.subject.trimmed().isEmpty()) {
+        m_messages.information(
+            QStringLiteral("Kein Betreff eingegeben! - E-Mail wird nicht versendet!"));
+        endEarly(false, false);
+        return false;
+    }
+    if (!c.table) {
+        m_messages.information(Texts::openDatabaseFirst());
+        endEarly(false, false);
+        return false;
+    }
+    const QString runTemplate = c.systemTempFolder + FileNames::runTemplate();
+    m_factory = std::make_unique<TextMessageFactory>(
+        *c.table, mail, runTemplate, c.programFolder,
+        TextMessageFactory::Sender{m_senderAddress, m_senderName, inputs.priority});
+    if (const QString problem = m_factory->problem(); !problem.isEmpty()) {
+        m_messages.error(problem);
+        endEarly(false, false);
+        return false;
+    }
+    // Without its attachment every message would fail and every address would be
+    // booked invalid: the run does not start.
+    if (!mail.attachment.isEmpty() && !QFileInfo(mail.attachment).isFile()) {
+        m_messages.information(MailTemplateFile::missingAttachmentMessage(mail.attachment));
+        endEarly(false, false);
+        return false;
+    }
+
+    // The template as it stands now: the run reads it back before every record.
+    QDir().mkpath(c.systemTempFolder);
+    QFile::remove(runTemplate);
+    QFile::remove(c.systemTempFolder + FileNames::previewTemplate());
+    QString error;
+    if (!writeMailTemplate(runTemplate, mail, &error)) {
+        m_messages.error(error);
+        endEarly(false, false);
+        return false;
+    }
+    QDir().mkpath(c.lettersFolder);
+    if (!writeMailTemplate(c.lettersFolder + lastMailName(), mail, &error))
+        m_messages.error(error); // only a copy for the user; the run does not need it
+    return true;
+}
+
+// The HTML run's checks: the opened e-mail file is read once, before anything is sent;
+// false when the run has ended.
+bool SendRun::prepareHtmlRun() {
+    const Context& c = m_context;
+    const MailTemplate& mail = inputs.mail;
+    if (mail.messageFile.trimmed().isEmpty()) {
+        m_messages.information(QStringLiteral("Mail Datei mit HTML-Mail nicht geöffnet?"));
+        endEarly(false, false);
+        return false;
+    }
+    if (!c.table) {
+        m_messages.information(Texts::openDatabaseFirst());
+        endEarly(false, false);
+        return false;
+    }
+    m_mail.Release(); // the set-up makes a fresh connection
+    m_nid = inputs.tracking ? HtmlMessageFactory::newsletterId(QDateTime::currentDateTime())
+                            : QString();
+    HtmlMessageFactory::Settings s;
+    s.senderAddress = m_senderAddress;
+    s.senderName = m_senderName;
+    s.priority = inputs.priority;
+    s.tracking = inputs.tracking;
+    s.statsAddress = inputs.statsAddress;
+    s.nid = m_nid;
+    s.workFolder = c.systemTempFolder;
+    auto factory = std::make_unique<HtmlMessageFactory>(*c.table, mail, c.programFolder, s);
+    QString error = factory->problem();
+    QDir().mkpath(c.systemTempFolder);
+    if (error.isEmpty())
+        factory->load(&error);
+    if (!error.isEmpty()) {
+        m_messages.error(error);
+        endEarly(false, false);
+        return false;
+    }
+    m_htmlFactory = factory.get();
+    m_factory = std::move(factory);
     return true;
 }
 
@@ -285,14 +341,16 @@ void SendRun::connected(bool ok) {
         return;
     }
     const Context& c = m_context;
-    if (!inputs.mail.attachment.isEmpty())
+    // An HTML mail brings its attachments in its file.
+    if (!html() && !inputs.mail.attachment.isEmpty())
         m_mail.AddAttachment(inputs.mail.attachment);
 
     // The server values once more, as they stand in the file now.
     const AccountSettings fresh = Settings::readAccountSettingsPlain(m_session->settingsFile());
     m_mail.LogFileName = c.programFolder + FileNames::smtpProtocol();
     m_mail.AuthMode = 0;
-    m_mail.BodyFormat = 0;
+    m_mail.BodyFormat = html() ? 1 : 0;
+    m_mail.HtmlRunOption = html() ? 1 : 0;
     if (const auto port = fresh.smtpPortNumber())
         m_mail.ServerPort = *port;
     m_mail.ServerAddr = fresh.smtpHost.trimmed();
@@ -304,6 +362,8 @@ void SendRun::connected(bool ok) {
         endEarly(true, true);
         return;
     }
+    if (m_htmlFactory)
+        m_htmlFactory->setAccount(fresh.codeSetIndex, m_session->settings().clientIdentityIndex);
     m_delayMs = std::max(0, m_session->settings().delaySeconds) * millisecondsPerDelaySecond;
     m_bookkeeping = std::make_unique<RunBookkeeping>(*c.table);
     m_bookkeeping->begin();
@@ -362,6 +422,8 @@ void SendRun::nextRecord() {
 
     m_logs.transaction(QStringLiteral("--- START MAIL --- From: ") + m_senderAddress +
                        QStringLiteral("  To: ") + m.address);
+    if (!m.error.isEmpty())
+        m_logs.transaction(m.error); // the record is booked as failed
     m_success = true;
     m_accepted = false;
     const bool transferring = m.valid && (m_current.begun || m_sending);
@@ -408,7 +470,8 @@ void SendRun::transferEnded() {
     if (m_stage != Stage::Transfer || (m_session->begunTransfer() && !m_mail.transferDone()))
         return;
     m_stage = Stage::Book;
-    const ServerSession::Outcome outcome = m_session->finish(ServerSession::RunKind::Text);
+    const ServerSession::Outcome outcome =
+        m_session->finish(html() ? ServerSession::RunKind::Html : ServerSession::RunKind::Text);
     if (outcome.stopRun) {
         finishRun(); // no end lines and no bookkeeping for this record
         return;
@@ -522,6 +585,8 @@ void SendRun::finishRun() {
     m_logs.flush();
     emitProgress();
     m_session->finishRun();
+    if (html())
+        QFile::remove(m_context.systemTempFolder + HtmlMessageFactory::sendingFileName());
     if (m_bookkeeping)
         m_bookkeeping->end();
     m_result.reachedLoop = true;

@@ -59,7 +59,8 @@ public:
         int priority = 3;    // 1 "Hoch", 3 "Normal", 5 "Niedrig"
         bool ignoreConnectionProblems = false; // "IngoreConnecProb" on the placeholder panel
         bool tracking = false;                 // "Newsletter Tracking aktivieren" (HTML runs)
-        qint64 markedCount = 0;                // counted when the composition started
+        QString statsAddress;   // the web settings' statistics address, for tracked links
+        qint64 markedCount = 0; // counted when the composition started
     };
 
     // The three progress lines of the run display.
@@ -132,6 +133,10 @@ public:
 
     // File names of the run.
     static QString lastMailName(); // "_Zuletzt versande Email.mail" (LettersFolder)
+    // HTML runs: "Sending.eml" (SystemTempFolder), the current message.
+
+    // The newsletter id of the last HTML run, empty before the first.
+    const QString& newsletterId() const { return m_nid; }
 
 Q_SIGNALS:
     void displayReset(); // labels "0", bars 0, chart one point 0, lists empty
@@ -155,6 +160,9 @@ private:
     };
 
     bool ignoring() const { return inputs.ignoreConnectionProblems || m_ignoreNow; }
+    bool html() const { return inputs.mail.mode == MailTemplate::Mode::Html; }
+    bool prepareTextRun();
+    bool prepareHtmlRun();
     void resetDisplay();
     void emitProgress();
     void endEarly(bool closable, bool closeWindow);
@@ -175,6 +183,8 @@ private:
     Messages& m_messages;
     std::unique_ptr<ServerSession> m_session;
     std::unique_ptr<MessageFactory> m_factory;
+    HtmlMessageFactory* m_htmlFactory = nullptr; // m_factory in an HTML run
+    QString m_nid;
     std::unique_ptr<RunBookkeeping> m_bookkeeping;
     MarkedRecords m_records;
     RunLogs m_logs;
@@ -187,6 +197,7 @@ private:
     bool m_finishAfterDrain = true;
     Result m_result;
     QString m_senderAddress;
+    QString m_senderName;
     Pending m_current;
     Pending m_next;
     bool m_success = true;

@@ -1,5 +1,8 @@
+#include "PythonMail.h"
 #include "SendRunTestSupport.h"
 #include "SendTestSupport.h"
+
+#include "send/MimeMessage.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -16,6 +19,7 @@
 namespace {
 
 const char* kFolderVariable = "QUILLON_SENDRUN_CHILD_FOLDER";
+const char* kHtmlVariable = "QUILLON_SENDRUN_CHILD_HTML"; // "1": an HTML run
 // Without a pause each message overlaps the bookkeeping of the one before: the case the
 // guarantee is hardest for. Enough records that the kill lands in the middle.
 constexpr int kRecords = 300;
@@ -37,12 +41,26 @@ void openIn(AppState& state, const QString& folder) {
     ASSERT_TRUE(OpenDatabase(state.session, "Database.ini", none));
 }
 
+// The HTML mail of the program folder, as the composer holds it after opening it.
+MailTemplate killTestHtmlMail(const QString& folder) {
+    MailTemplate m;
+    m.mode = MailTemplate::Mode::Html;
+    m.messageFile = folder + "newsletter.eml";
+    MimeMessage loaded;
+    QString error;
+    EXPECT_TRUE(loaded.loadMessageFile(m.messageFile, &error)) << error.toStdString();
+    m.subject = loaded.subjectText();
+    m.htmlBody = loaded.htmlText();
+    m.plainBody = loaded.plainText();
+    return m;
+}
+
 // One run over the marked records with the kill test's message and no boxes.
-bool sendMarked(AppState& state, const QString& sender, qint64 marked) {
+bool sendMarked(AppState& state, const QString& sender, qint64 marked, bool html) {
     ScriptedMessages messages;
     SmtpMail mail;
     SendRun run(sendRunContext(state), mail, messages);
-    run.inputs.mail = killTestMail();
+    run.inputs.mail = html ? killTestHtmlMail(state.folders.programFolder) : killTestMail();
     run.inputs.senderEntry = sender;
     run.inputs.senderCount = 1;
     run.inputs.markedCount = marked;
@@ -65,11 +83,12 @@ TEST(SendRunKill, DISABLED_ChildRun) {
     ASSERT_FALSE(folder.isEmpty()) << "only the kill test starts this";
     AppState state;
     openIn(state, folder);
-    EXPECT_TRUE(sendMarked(state, QStringLiteral("info@firma.de <Firma GmbH>"), kRecords));
+    EXPECT_TRUE(sendMarked(state, QStringLiteral("info@firma.de <Firma GmbH>"), kRecords,
+                           qEnvironmentVariable(kHtmlVariable) == QStringLiteral("1")));
     CloseDatabase(state.session);
 }
 
-TEST(SendRunKill, KilledRunIsResumedWithoutLosingOrRepeatingMessages) {
+static void killAndResume(bool html) {
     SmtpTestServer server;
     ASSERT_SERVER_RUNS(server);
     TempProgramFolder folder;
@@ -88,10 +107,14 @@ TEST(SendRunKill, KilledRunIsResumedWithoutLosingOrRepeatingMessages) {
         CloseDatabase(state.session);
     }
     writeSendRunSettings(folder.path(), sendRunAccount(server));
+    if (html) {
+        ASSERT_TRUE(writeMailByPython(folder.file("newsletter.eml")));
+    }
 
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QString::fromLatin1(kFolderVariable), folder.path());
+    env.insert(QString::fromLatin1(kHtmlVariable), html ? "1" : "0");
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(
@@ -136,7 +159,7 @@ TEST(SendRunKill, KilledRunIsResumedWithoutLosingOrRepeatingMessages) {
     EXPECT_LE(markedButArrived, 1);
 
     // Sending again delivers every still-marked record once.
-    ASSERT_TRUE(sendMarked(state, QStringLiteral("info@firma.de"), kRecords - booked));
+    ASSERT_TRUE(sendMarked(state, QStringLiteral("info@firma.de"), kRecords - booked, html));
     got = arrivals(server);
     int twice = 0;
     for (int i = 1; i <= kRecords; ++i) {
@@ -149,4 +172,12 @@ TEST(SendRunKill, KilledRunIsResumedWithoutLosingOrRepeatingMessages) {
     for (qint64 id : table->tableIds())
         EXPECT_FALSE(bookedOf(table, id).selected);
     CloseDatabase(state.session);
+}
+
+TEST(SendRunKill, KilledRunIsResumedWithoutLosingOrRepeatingMessages) {
+    killAndResume(false);
+}
+
+TEST(SendRunKill, KilledHtmlRunIsResumedWithoutLosingOrRepeatingMessages) {
+    killAndResume(true);
 }
