@@ -25,10 +25,8 @@ qint64 AddressTable::updateRecords(const std::vector<qint64>& ids,
                                    const QList<QPair<QString, QVariant>>& values,
                                    const RecordCondition& where, const ProgressFn& progress,
                                    QString* error) {
-    if (!isOpen())
+    if (!postBeforeMove())
         return -1;
-    if (state() != State::Browse)
-        post();
     return m_ownStore->updateRecords(ids, values, where, progress, error);
 }
 
@@ -42,10 +40,8 @@ qint64 AddressTable::deleteRecords(const std::vector<qint64>& ids, const RecordC
 
 qint64 AddressTable::appendRecords(const std::function<bool(QVariantList&)>& nextRow,
                                    const ProgressFn& progress, QString* error, bool deferIndexes) {
-    if (!isOpen())
+    if (!postBeforeMove())
         return -1;
-    if (state() != State::Browse)
-        post();
     return m_ownStore->appendRecords(nextRow, progress, error, deferIndexes);
 }
 

@@ -60,19 +60,7 @@ TableStore::~TableStore() {
 bool TableStore::open(const QString& path, QString* error) {
     close();
     auto fail = [&](const QString& reason) {
-        d->selectById.reset();
-        d->statements.clear();
-        if (m_db) {
-            sqlite3_close(m_db);
-            m_db = nullptr;
-        }
-        if (!m_dataFolder.isEmpty()) {
-            DataFolderLocks::release(m_dataFolder);
-            m_dataFolder.clear();
-        }
-        m_path.clear();
-        m_columns.clear();
-        m_indexes.clear();
+        release();
         if (error)
             *error = openError(path, reason);
         return false;
@@ -119,10 +107,17 @@ void TableStore::close() {
     if (!m_db)
         return;
     Q_EMIT aboutToClose();
+    release();
+}
+
+// Gives up the connection, its statements and the data folder's lock.
+void TableStore::release() {
     d->selectById.reset();
     d->statements.clear();
-    sqlite3_close(m_db);
-    m_db = nullptr;
+    if (m_db) {
+        sqlite3_close(m_db);
+        m_db = nullptr;
+    }
     if (!m_dataFolder.isEmpty()) {
         DataFolderLocks::release(m_dataFolder);
         m_dataFolder.clear();

@@ -152,6 +152,7 @@ Q_SIGNALS:
     void contentReset();
 
 private:
+    void release();
     bool loadSchema(QString* error);
     // Runs "<head> WHERE rowid IN (?,...) [AND (<where>)]" per batch of ids.
     bool runBatches(const QString& head, const QVariantList& headParams,

@@ -351,31 +351,37 @@ void TableView::onContentReset() {
 // ---------------------------------------------------------------------------
 // Navigation
 
-void TableView::first() {
-    if (!isOpen())
-        return;
+void TableView::postPending() {
     if (m_state != State::Browse)
         post();
+}
+
+bool TableView::postBeforeMove() {
+    if (!isOpen())
+        return false;
+    postPending();
+    return true;
+}
+
+void TableView::first() {
+    if (!postBeforeMove())
+        return;
     setPosition(m_view.empty() ? -1 : 0);
     m_bof = true;
     m_eof = m_view.empty();
 }
 
 void TableView::last() {
-    if (!isOpen())
+    if (!postBeforeMove())
         return;
-    if (m_state != State::Browse)
-        post();
     setPosition(qint64(m_view.size()) - 1);
     m_eof = true;
     m_bof = m_view.empty();
 }
 
 void TableView::next() {
-    if (!isOpen())
+    if (!postBeforeMove())
         return;
-    if (m_state != State::Browse)
-        post();
     if (m_pos + 1 < qint64(m_view.size())) {
         setPosition(m_pos + 1);
         m_bof = false;
@@ -386,10 +392,8 @@ void TableView::next() {
 }
 
 void TableView::prior() {
-    if (!isOpen())
+    if (!postBeforeMove())
         return;
-    if (m_state != State::Browse)
-        post();
     if (m_pos > 0) {
         setPosition(m_pos - 1);
         m_bof = false;
@@ -406,8 +410,7 @@ qint64 TableView::recNo() const {
 bool TableView::moveTo(qint64 row) {
     if (!isOpen() || row < 0 || row >= qint64(m_view.size()))
         return false;
-    if (m_state != State::Browse)
-        post();
+    postPending();
     setPosition(row);
     m_bof = m_eof = false;
     return true;
@@ -443,10 +446,8 @@ void TableView::edit() {
 }
 
 void TableView::append() {
-    if (!isOpen())
+    if (!postBeforeMove())
         return;
-    if (m_state != State::Browse)
-        post();
     m_buffer.clear();
     for (const ColumnDef& c : columns())
         m_buffer.append(c.type == FieldType::Boolean ? QVariant(qint64(0)) : QVariant());
@@ -693,8 +694,7 @@ bool TableView::setFilter(const QString& expression, QString* error) {
             *error = QStringLiteral("Der Filter kann nicht angewendet werden: ") + refusal;
         return false;
     }
-    if (m_state != State::Browse)
-        post();
+    postPending();
     const QString oldText = m_filterText;
     const RecordCondition oldCondition = m_filterCondition;
     m_filterText = expression;
@@ -718,8 +718,7 @@ bool TableView::setFilter(const QString& expression, QString* error) {
 void TableView::setFiltered(bool on) {
     if (m_filtered == on)
         return;
-    if (m_state != State::Browse)
-        post();
+    postPending();
     m_filtered = on;
     if (isOpen()) {
         if (!rebuild(currentId())) {
@@ -743,8 +742,7 @@ bool TableView::setIndexName(const QString& indexName, QString* error) {
             return false;
         }
     }
-    if (m_state != State::Browse)
-        post();
+    postPending();
     // The current record stays current in the new order.
     const qint64 keep = currentId();
     m_indexName = indexName;

@@ -132,6 +132,10 @@ Q_SIGNALS:
 protected:
     // The store was opened or the view attached: start afresh.
     void startAfresh();
+    // Posts an edit or insertion in progress before the cursor or the view changes.
+    void postPending();
+    // The same for an open view; false when the view is not open.
+    bool postBeforeMove();
 
 private:
     void onRecordsChanged(const std::vector<qint64>& ids);

@@ -193,14 +193,6 @@ void ServerSession::giveUp() {
     m_beginResult = 0;
 }
 
-void ServerSession::abandon() {
-    if (m_beginResult == 0) {
-        m_mail.ReleaseMail(false);
-        m_mail.EndMail();
-    }
-    m_beginResult = 0;
-}
-
 ServerSession::Outcome ServerSession::finish(RunKind kind) {
     Outcome outcome;
     const int result = m_beginResult != 0 ? m_beginResult : m_mail.EndMail();

@@ -67,10 +67,8 @@ public:
     void begin(bool held);
     void release(bool deliver);
     Outcome finish(RunKind kind);
-    // Gives up a begun message without a question: it is not delivered.
-    void abandon();
-    // The same without waiting: a held message is let go undelivered; its transfer then
-    // ends on its own (the component's transferEnded).
+    // Gives up a begun message without waiting: a held message is let go undelivered;
+    // its transfer then ends on its own (the component's transferEnded).
     void giveUp();
     // Whether the last begin started a transfer.
     bool begunTransfer() const { return m_beginResult == 0 && m_mail.isTransferring(); }

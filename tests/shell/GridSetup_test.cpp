@@ -1,34 +1,18 @@
 #include "shell/GridSetup.h"
 
 #include "database/TableDefinition.h"
+#include "support/SampleDefinition.h"
 #include "support/TempProgramFolder.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
-
-namespace {
-
-const QStringList proLines = {
-    QStringLiteral("FELDNAME | TYP | PFLICHT | GROESSE | INDEXNAME | INDEXFELDER | PRIMAER | "
-                   "SORTIERBAR | ANZEIGENAME"),
-    QStringLiteral("ID | ftAutoInc | False | 0 | ID | ID | ixPrimary | FALSE | ID"),
-    QStringLiteral("Selected | ftBoolean | False | 0 |  |  |  | FALSE | Markiert"),
-    QStringLiteral("Mail | ftString | False | 80 | Mail | Mail |  | true | E-Mail"),
-    // Sortable, but without an index: nothing to sort by.
-    QStringLiteral("Name | ftString | False | 60 |  |  |  | TRUE | Nachname"),
-    // An index, but not sortable.
-    QStringLiteral("Ort | ftString | False | 60 | OrtIdx | Ort |  | FALSE | Ort"),
-    QStringLiteral("Aktiv | ftBoolean | False | 0 |  |  |  | FALSE | Aktiv"),
-};
-
-} // namespace
 
 TEST(GridSetup, OpeningLayoutTakesOnlyFilesOverHundredBytesAndAppliesCaptions) {
     TempProgramFolder dir;
     const QStringList fields = {QStringLiteral("ID"), QStringLiteral("Selected"),
                                 QStringLiteral("Mail"), QStringLiteral("Name")};
     const QString path = dir.file(QStringLiteral("Database.grd"));
-    const TableDefinition definition = TableDefinition::fromLines(proLines);
+    const TableDefinition definition = TableDefinition::fromLines(sampleProLines);
 
     // No file: every field, captions as titles, widths left to the grid.
     bool fromFile = true;
