@@ -9,9 +9,9 @@ PACKAGES=(
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev qt6-charts-dev qt6-translations-l10n
     libsqlite3-dev
     libgtest-dev
-    libcurl4-openssl-dev libgmime-3.0-dev
+    libcurl4-openssl-dev libgmime-3.0-dev libgsf-1-dev libytnef0-dev
     python3-aiosmtpd dovecot-pop3d openssl
-    xvfb xauth desktop-file-utils libxml2-utils
+    xvfb xauth desktop-file-utils libxml2-utils nodejs
 )
 
 install_missing() {
@@ -30,6 +30,21 @@ install_missing() {
     fi
 }
 
+# npm packages the tests run as independent writers of file formats, into the build tree.
+install_test_fixtures() {
+    if ! command -v npm >/dev/null; then
+        local sudo=""
+        [ "$(id -u)" -ne 0 ] && sudo="sudo"
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq npm
+    fi
+    local dir=build/test-npm
+    mkdir -p "$dir"
+    if [ ! -d "$dir/node_modules" ] || ! cmp -s tests/fixtures/npm/package-lock.json "$dir/package-lock.json"; then
+        cp tests/fixtures/npm/package.json tests/fixtures/npm/package-lock.json "$dir/"
+        (cd "$dir" && npm ci --no-audit --no-fund --silent)
+    fi
+}
+
 configure_and_build() {
     local werror=OFF
     [ "${CI:-}" = "true" ] || [ "${QUILLON_WERROR:-}" = "1" ] && werror=ON
@@ -45,6 +60,7 @@ run)
     ;;
 test)
     install_missing
+    install_test_fixtures
     configure_and_build
     cd build
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)"
