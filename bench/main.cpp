@@ -248,6 +248,7 @@ double cpuSeconds() {
 class YesMessages : public SilentMessages {
 public:
     bool question(const QString&) override { return true; }
+    bool destructiveQuestion(const QString&) override { return true; }
 };
 
 void benchAddressCheck(qint64 n) {
