@@ -7,6 +7,7 @@ cd "$(dirname "$0")"
 PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev qt6-charts-dev qt6-translations-l10n
+    qt6-webengine-dev
     libsqlite3-dev
     libgtest-dev
     libcurl4-openssl-dev libgmime-3.0-dev libgsf-1-dev libytnef0-dev

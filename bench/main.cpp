@@ -704,6 +704,11 @@ const std::map<std::string, std::function<void(qint64)>>& benchmarks() {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
                                                                     : qgetenv("QT_QPA_PLATFORM"));
+    // The browser views need their graphics context shared, and the engine's sandbox
+    // needs a user namespace a measuring machine may not grant.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.contains(QStringLiteral("--list"))) {

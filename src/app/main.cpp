@@ -16,6 +16,8 @@
 
 // Command-line arguments are ignored.
 int main(int argc, char** argv) {
+    // The browser views share their graphics context with the windows.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(Startup::productName());
     QApplication::setOrganizationName(QStringLiteral("NORVALE"));

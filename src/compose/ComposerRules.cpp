@@ -22,6 +22,10 @@ QString attachmentFilter() {
         "Archive|*.zip;*.rar;*.ace;*.tgz;*.tar.gz");
 }
 
+QString emailOpenFilter() {
+    return QStringLiteral("Windows Mail Datei|*.eml");
+}
+
 QString wizardTemplateFilter() {
     return QStringLiteral("Quillon|*.mail");
 }

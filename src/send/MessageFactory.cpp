@@ -208,6 +208,15 @@ QString HtmlMessageFactory::trackedLinks(const QString& html, const QString& sta
 }
 
 MessageFactory::Message HtmlMessageFactory::build(qint64 id, const QVariantList& values) {
+    return compose(id, values, false);
+}
+
+MessageFactory::Message HtmlMessageFactory::buildForPreview(qint64 id, const QVariantList& values) {
+    return compose(id, values, true);
+}
+
+MessageFactory::Message HtmlMessageFactory::compose(qint64 id, const QVariantList& values,
+                                                    bool preview) {
     auto text = [&](int column) {
         return SqlFunctions::displayText(values.value(column), m_table.fieldType(column));
     };
@@ -218,7 +227,7 @@ MessageFactory::Message HtmlMessageFactory::build(qint64 id, const QVariantList&
     m.invalidEntry = (m_idColumn >= 0 ? text(m_idColumn) : QString::number(id)) +
                      QStringLiteral(": ") + text(m_mailColumn);
     m.sizeKb = 1;
-    if (!m.valid || !m_merge)
+    if ((!m.valid && !preview) || !m_merge)
         return m;
     const HtmlMailMerge::Result merged = m_merge->merge(m_reader->read(text));
     m.subject = merged.subject;
@@ -231,7 +240,8 @@ MessageFactory::Message HtmlMessageFactory::build(qint64 id, const QVariantList&
     m_message.unpackHtmlTo(m_settings.workFolder, QStringLiteral("Body.txt"),
                            QStringLiteral("images"), nullptr);
     m_message.clearRecipientLists();
-    m_message.addToRecipient(QString(), m.address);
+    if (!preview || MimeMessage::isUsableAddress(m.address))
+        m_message.addToRecipient(QString(), m.address);
     m_message.setSendDate(QDateTime::currentDateTimeUtc());
     QString error;
     if (!m_message.finishMessage(&error) ||

@@ -107,6 +107,9 @@ public:
     QString problem() const override;
     Message build(qint64 id, const QVariantList& values) override;
     void apply(const Message& message, SmtpMail& mail) override;
+    // The same message for the preview: built also when the address is unusable (it is
+    // then left out).
+    Message buildForPreview(qint64 id, const QVariantList& values);
 
     // Every href="htt and href='htt (any case) leads through the statistics script:
     // href=" + statsAddress + "stats.php?nid=" + nid + "&url=htt", the rest of the
@@ -118,6 +121,8 @@ public:
     static QString sendingFileName(); // "Sending.eml"
 
 private:
+    Message compose(qint64 id, const QVariantList& values, bool preview);
+
     const AddressTable& m_table;
     MailTemplate m_mail;
     Settings m_settings;

@@ -69,7 +69,8 @@ m.set_content('Hallo $ANREDE $NAME,\nPreis 5 € - Grüße\n', charset=sys.argv[
 html = ('<html><head><meta http-equiv="Content-Type" content="text/html; charset=utf-8">'
         '</head><body><p>Hallo $NAME, Grüße €</p><img src="cid:logo@firma.de">'
         "<img src='cid:foto.2@firma.de'><a HREF=\"https://www.firma.de/a?b=1\">x</a>"
-        "<a href='http://www.firma.de/'>y</a><a href=\"mailto:info@firma.de\">z</a></body></html>")
+        "<a href='http://www.firma.de/'>y</a><a href=\"mailto:info@firma.de\">z</a>"
+        "<script>document.write('SKRIPT LIEF')</script></body></html>")
 m.add_alternative(html, subtype='html', cte='base64')
 h = m.get_payload()[1]
 h.add_related(bytes(range(256)) * 40, 'image', 'png', cid='<logo@firma.de>', filename='bild 1.png')

@@ -5,6 +5,7 @@
 #include "common/TextFile.h"
 #include "compose/ComposerRules.h"
 #include "compose/Merge.h"
+#include "compose/forms/HtmlView.h"
 #include "compose/forms/TPreviewForm.h"
 #include "database/AddressTable.h"
 #include "database/WebSettings.h"
@@ -12,6 +13,7 @@
 #include "send/SmtpMail.h"
 #include "send/forms/TErrorMailForm.h"
 #include "send/forms/TrafficChart.h"
+#include "settings/AccountSettings.h"
 #include "settings/SenderList.h"
 #include "shell/AppState.h"
 #include "shell/SendRunContext.h"
@@ -134,6 +136,7 @@ TMailerForm::TMailerForm(AppState& state, QWidget* parent)
     m_preview->currentTemplate = [this] {
         return isSending() ? m_run->inputs.mail : currentTemplate();
     };
+    m_preview->htmlInput = [this] { return htmlPreviewInput(); };
     m_errorForm = new TErrorMailForm(this);
 
     m_progressTimer = new QTimer(this);
@@ -192,7 +195,11 @@ void TMailerForm::buildControls() {
     m_browserCaption->setObjectName(QStringLiteral("VorlagePanel"));
     auto* browserLayout = new QVBoxLayout(m_browserPanel);
     browserLayout->addWidget(m_browserCaption);
-    browserLayout->addStretch();
+    m_browser = new HtmlView(m_browserPanel);
+    m_browser->setObjectName(QStringLiteral("WebBrowser1"));
+    browserLayout->addWidget(m_browser, 1);
+    // A page shown: the next key goes to "Senden".
+    connect(m_browser, &HtmlView::loadFinished, this, [this] { m_sendButton->setFocus(); });
     m_browserPanel->setVisible(false);
 
     // Placeholder panel; it covers the run display until a run starts.
@@ -345,6 +352,10 @@ void TMailerForm::openForComposition(MailTemplate::Mode mode, const QString& tem
     m_saveButton->setVisible(text);
     m_body->setEnabled(text);
     m_template.templatePath = text ? templatePath : QString();
+    if (!text) {
+        m_template.messageFile = templatePath;
+        m_loadedFile = FileStamp();
+    }
     if (!m_template.templatePath.isEmpty())
         loadTemplate(m_template.templatePath);
     resetRunDisplay();
@@ -386,14 +397,94 @@ void TMailerForm::activationSetUp() {
     }
     m_textButton->setVisible(m_template.mode == MailTemplate::Mode::Text);
     m_removeAttachment->setVisible(m_attachmentList->count() > 0);
+    if (m_template.mode == MailTemplate::Mode::Html)
+        loadMessageFile(false);
+}
+
+// The file's subject, bodies and preview are read when the file is new or was changed
+// since; an activation in between keeps what the user typed into the subject field.
+bool TMailerForm::loadMessageFile(bool force) {
+    const QString path = m_template.messageFile;
+    if (path.trimmed().isEmpty())
+        return false;
+    const QFileInfo info(path);
+    const FileStamp stamp{path, info.exists() ? info.size() : -1, info.lastModified()};
+    if (!force && stamp == m_loadedFile)
+        return true;
+    m_loadedFile = stamp;
+    const AccountSettings account =
+        Settings::readAccountSettingsPlain(SettingsFiles::chooseSettingsFile(
+            m_state.folders.programFolder, m_state.session.definitionName()));
+    HtmlMailFile::Opened opened;
+    QString error;
+    if (!HtmlMailFile::openMessageFile(path, codeSetCharset(account.codeSetIndex).toLatin1(),
+                                       m_state.folders.systemTempFolder, &opened, &error)) {
+        Messages::instance().error(error);
+        return false;
+    }
+    const bool fromImport =
+        importSubject && QFileInfo(path).fileName() == HtmlMailFile::importResultName();
+    m_subject->setText(HtmlMailFile::shownSubject(
+        opened.subject, fromImport ? importSubject() : QString(), fromImport));
+    m_template.htmlBody = opened.html;
+    m_template.plainBody = opened.plain;
+    m_browser->showFile(
+        QDir(m_state.folders.systemTempFolder)
+            .filePath(HtmlMailFile::previewFileName(m_previewCounter.next(), opened.hasHtml)));
+    return true;
+}
+
+void TMailerForm::openEmailFile() {
+    QDir().mkpath(m_state.folders.userTemplatesFolder);
+    QString chosen = FilePicker::instance().openFile(
+        QStringLiteral("Vorlage öffnen"), m_state.folders.userTemplatesFolder,
+        ComposerRules::dialogFilter(ComposerRules::emailOpenFilter()));
+    if (chosen.isEmpty())
+        return;
+    QString extension = QStringLiteral(".html");
+    QString error;
+    if (HtmlMailFile::isOutlookMessage(chosen)) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        QString converted;
+        const bool ok = HtmlMailFile::convertOutlookMessage(chosen, m_state.folders.programFolder,
+                                                            &converted, &error);
+        QApplication::restoreOverrideCursor();
+        if (!ok) {
+            Messages::instance().error(error);
+            return;
+        }
+        chosen = converted;
+        extension = QStringLiteral(".msg");
+    }
+    QString copy;
+    if (!HtmlMailFile::makePrivateCopy(chosen, m_state.folders.systemTempFolder, extension, &copy,
+                                       &error)) {
+        Messages::instance().error(error);
+        return;
+    }
+    m_template.messageFile = copy;
+    loadMessageFile(true);
+}
+
+HtmlPreview::Input TMailerForm::htmlPreviewInput() const {
+    HtmlPreview::Input in;
+    in.mail = isSending() ? m_run->inputs.mail : currentTemplate();
+    in.senderEntry = m_sender->currentText();
+    in.priority = priority();
+    in.tracking = m_tracking->isChecked();
+    in.statsAddress = m_statsAddress;
+    in.nid = m_lastNid;
+    return in;
 }
 
 void TMailerForm::updateTrackingBox() {
     bool on = false;
+    m_statsAddress.clear();
     if (!m_state.session.definitionName().isEmpty()) {
         const WebSettings web(m_state.folders.dataFolder, m_state.session.definitionName());
         on = web.statsActive() && !web.statsUrl().trimmed().isEmpty() &&
              !web.statsPassword().trimmed().isEmpty();
+        m_statsAddress = web.statsUrl();
     }
     m_tracking->setChecked(on);
     m_tracking->setEnabled(on);
@@ -444,6 +535,10 @@ void TMailerForm::loadTemplate(const QString& path) {
 }
 
 void TMailerForm::openTemplate() {
+    if (m_template.mode == MailTemplate::Mode::Html) {
+        openEmailFile();
+        return;
+    }
     QDir().mkpath(m_state.folders.lettersFolder);
     const QString path = FilePicker::instance().openFile(
         QStringLiteral("Vorlage öffnen"), m_state.folders.lettersFolder,
@@ -642,6 +737,7 @@ void TMailerForm::send() {
     in.priority = priority();
     in.ignoreConnectionProblems = m_ignore->isChecked();
     in.tracking = m_tracking->isChecked();
+    in.statsAddress = m_statsAddress;
     in.markedCount = m_markedCount;
     run.setIgnoreConnectionProblems(m_ignore2->isChecked());
     connectRun(run);
@@ -654,6 +750,8 @@ void TMailerForm::send() {
 }
 
 void TMailerForm::runEnded(const SendRun::Result& result) {
+    if (m_run && m_run->inputs.mail.mode == MailTemplate::Mode::Html)
+        m_lastNid = m_run->newsletterId();
     m_trafficTimer->stop();
     m_progressTimer->stop();
     showProgress();

@@ -1,11 +1,16 @@
 #pragma once
+#include "compose/HtmlMailFile.h"
 #include "compose/MailTemplate.h"
+#include "send/HtmlPreview.h"
 #include "send/SendRun.h"
 
+#include <QDateTime>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 class AppState;
+class HtmlView;
 class QCheckBox;
 class QComboBox;
 class QFrame;
@@ -35,8 +40,8 @@ public:
     ~TMailerForm() override;
 
     // End of the composition wizard: sets the window up for the mode, with the template
-    // chosen in the wizard (empty for a new mail) and the number of marked records the
-    // wizard counted, and shows it.
+    // chosen in the wizard (empty for a new mail; in HTML mode the message file) and the
+    // number of marked records the wizard counted, and shows it.
     void openForComposition(MailTemplate::Mode mode, const QString& templatePath,
                             qint64 markedCount);
 
@@ -61,6 +66,18 @@ public:
     void send();
     void abort();
 
+    // HTML mode: opens an e-mail file the user chooses ("Vorlage öffnen"): a private
+    // copy of it becomes the message file, shown in the browser view.
+    void openEmailFile();
+    // Reads the message file again when it changed since it was last read (or always,
+    // with force): subject, unmerged bodies and the browser preview.
+    bool loadMessageFile(bool force);
+    // The subject field of the HTML import window while the message file is its result.
+    std::function<QString()> importSubject;
+    // What the HTML preview builds the record's message from.
+    HtmlPreview::Input htmlPreviewInput() const;
+
+    HtmlView* browser() const { return m_browser; }
     bool isClosable() const { return m_closable; }
     bool isSending() const;
     TPreviewForm* previewForm() const { return m_preview; }
@@ -98,7 +115,17 @@ private:
     std::unique_ptr<SendRun> m_run;
     std::unique_ptr<QObject> m_runGuard; // input to the main window is held off meanwhile
     qint64 m_markedCount = 0;            // handed over by the wizard for the send run
-    bool m_runPrepared = false;          // the run got past its early checks
+    HtmlMailFile::PreviewCounter m_previewCounter;
+    struct FileStamp {
+        QString path;
+        qint64 size = -1;
+        QDateTime modified;
+        bool operator==(const FileStamp&) const = default;
+    };
+    FileStamp m_loadedFile;     // the message file as it was when it was read
+    QString m_statsAddress;     // of the web settings, found at the last activation
+    QString m_lastNid;          // the newsletter id of the last HTML run
+    bool m_runPrepared = false; // the run got past its early checks
 
     QComboBox* m_sender = nullptr;
     QComboBox* m_priority = nullptr;
@@ -107,6 +134,7 @@ private:
     QPlainTextEdit* m_body = nullptr;
     QFrame* m_browserPanel = nullptr;
     QLabel* m_browserCaption = nullptr;
+    HtmlView* m_browser = nullptr;
     QStackedWidget* m_lowerPanels = nullptr;
     QFrame* m_placeholderPanel = nullptr;
     QListWidget* m_variables = nullptr;

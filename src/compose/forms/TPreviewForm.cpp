@@ -3,11 +3,13 @@
 #include "common/Messages.h"
 #include "common/Texts.h"
 #include "compose/TextPreview.h"
+#include "compose/forms/HtmlView.h"
 #include "database/AddressTable.h"
 #include "database/SqlFunctions.h"
 #include "database/SystemColumns.h"
 #include "shell/AppState.h"
 
+#include <QDir>
 #include <QFont>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -39,6 +41,11 @@ TPreviewForm::TPreviewForm(AppState& state, QWidget* parent)
     m_browserPanel = new QFrame(this);
     m_browserPanel->setObjectName(QStringLiteral("BrowserPanel"));
     m_browserPanel->setVisible(false);
+    m_browser = new HtmlView(m_browserPanel);
+    m_browser->setObjectName(QStringLiteral("WebBrowser"));
+    auto* browserLayout = new QVBoxLayout(m_browserPanel);
+    browserLayout->setContentsMargins(0, 0, 0, 0);
+    browserLayout->addWidget(m_browser);
 
     auto button = [this](const QString& caption, const char* name) {
         auto* b = new QPushButton(caption, this);
@@ -95,10 +102,7 @@ void TPreviewForm::showPreview() {
         return;
     }
     m_position = 0;
-    m_subjectLabel->setVisible(true);
-    m_subject->setVisible(true);
-    m_memo->setVisible(true);
-    m_browserPanel->setVisible(false);
+    showMode(currentTemplate && currentTemplate().mode == MailTemplate::Mode::Html);
     show();
     raise();
     refresh();
@@ -118,6 +122,10 @@ bool TPreviewForm::refresh() {
                        (idColumn >= 0 ? SqlFunctions::displayText(record.value(idColumn),
                                                                   table->fieldType(idColumn))
                                       : QString()));
+    const MailTemplate mail = currentTemplate();
+    showMode(mail.mode == MailTemplate::Mode::Html);
+    if (mail.mode == MailTemplate::Mode::Html)
+        return refreshHtml(*table, record);
     TextPreview::Result result;
     QString error;
     if (!TextPreview::build(currentTemplate(), *table, record, m_state.folders.programFolder,
@@ -127,6 +135,31 @@ bool TPreviewForm::refresh() {
     }
     m_subject->setText(result.subject);
     m_memo->setPlainText(result.lines.join(QChar('\n')));
+    return true;
+}
+
+void TPreviewForm::showMode(bool html) {
+    m_subjectLabel->setVisible(!html);
+    m_subject->setVisible(!html);
+    m_memo->setVisible(!html);
+    m_browserPanel->setVisible(html);
+}
+
+// The record's message as the run would build it, shown from the preview copy the
+// browser does not show yet.
+bool TPreviewForm::refreshHtml(const AddressTable& table, const QVariantList& record) {
+    if (!htmlInput)
+        return false;
+    bool hasHtml = false;
+    QString error;
+    if (!HtmlPreview::build(htmlInput(), table, currentId(), record, m_state.folders.programFolder,
+                            m_state.session.definitionName(), m_state.folders.systemTempFolder,
+                            &hasHtml, &error)) {
+        Messages::instance().error(error);
+        return false;
+    }
+    m_browser->showFile(QDir(m_state.folders.systemTempFolder)
+                            .filePath(HtmlMailFile::previewFileName(m_counter.next(), hasHtml)));
     return true;
 }
 

@@ -1,11 +1,14 @@
 #pragma once
+#include "compose/HtmlMailFile.h"
 #include "compose/MailTemplate.h"
+#include "send/HtmlPreview.h"
 #include "send/MarkedRecords.h"
 
 #include <QWidget>
 #include <functional>
 
 class AppState;
+class HtmlView;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -22,6 +25,8 @@ public:
 
     // The composer's template as it stands now.
     std::function<MailTemplate()> currentTemplate;
+    // HTML mails: the composer's values the record's message is built from.
+    std::function<HtmlPreview::Input()> htmlInput;
 
     // "Vorschau" in the composer: shows the window over the marked records, or builds
     // the preview again when it is already open.
@@ -33,9 +38,14 @@ public:
 
     // The id of the record shown, 0 when none.
     qint64 currentId() const;
+    HtmlView* browser() const { return m_browser; }
 
 protected:
     bool event(QEvent* event) override;
+
+private:
+    void showMode(bool html);
+    bool refreshHtml(const AddressTable& table, const QVariantList& record);
 
     AppState& m_state;
     QLabel* m_caption = nullptr;
@@ -43,6 +53,8 @@ protected:
     QLineEdit* m_subject = nullptr;
     QPlainTextEdit* m_memo = nullptr;
     QFrame* m_browserPanel = nullptr;
+    HtmlView* m_browser = nullptr;
+    HtmlMailFile::PreviewCounter m_counter;
     MarkedRecords m_records;
     qint64 m_position = 0; // in the snapshot
 };
