@@ -23,7 +23,8 @@ QString attachmentFilter() {
 }
 
 QString emailOpenFilter() {
-    return QStringLiteral("Windows Mail Datei|*.eml");
+    // Outlook messages are read without Outlook, so they are always offered.
+    return QStringLiteral("Outlook / Windows Mail Datei|*.msg;*.eml;");
 }
 
 QString wizardTemplateFilter() {

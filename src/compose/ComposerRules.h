@@ -11,7 +11,8 @@ QString templateSaveFilter();   // "Quillon|*.mail"
 QString textFileFilter();       // "Text Datei|*.txt"
 QString attachmentFilter();     // documents, pictures, office, data, mails, archives
 QString wizardTemplateFilter(); // "Quillon|*.mail"
-// Opening an e-mail file without Outlook on a current system: "Windows Mail Datei|*.eml"
+// Opening an e-mail file: "Outlook / Windows Mail Datei|*.msg;*.eml;" (.msg files are
+// read without Outlook)
 QString emailOpenFilter();
 
 // A "caption|patterns|..." filter in the form the file dialogs take:

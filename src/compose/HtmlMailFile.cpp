@@ -1,6 +1,7 @@
 #include "compose/HtmlMailFile.h"
 
 #include "common/TextFile.h"
+#include "compose/OutlookMessageFile.h"
 #include "send/MimeMessage.h"
 
 #include <QDir>
@@ -12,8 +13,9 @@ namespace HtmlMailFile {
 
 namespace {
 
+// Our own reader of .msg files, unless a test installs another.
 OutlookConverter& converter() {
-    static OutlookConverter c;
+    static OutlookConverter c = &OutlookMessageFile::convertToEml;
     return c;
 }
 

@@ -1,7 +1,9 @@
 #include "compose/forms/CompositionWizard.h"
 
+#include "compose/forms/TGenerateEmailForm.h"
 #include "compose/forms/THTMLorTEXTForm.h"
 #include "compose/forms/TMailquestionsForm.h"
+#include "compose/forms/TOpenMailForm.h"
 #include "compose/forms/TOpenOrNewForm.h"
 
 CompositionWizard::CompositionWizard(AppState& state, QWidget* parentWindow)
@@ -9,6 +11,8 @@ CompositionWizard::CompositionWizard(AppState& state, QWidget* parentWindow)
     m_start = new TMailquestionsForm(state, parentWindow);
     m_type = new THTMLorTEXTForm(state, parentWindow);
     m_action = new TOpenOrNewForm(state, parentWindow);
+    m_generate = new TGenerateEmailForm(state, parentWindow);
+    m_open = new TOpenMailForm(state, parentWindow);
 
     connect(m_start, &TMailquestionsForm::nextRequested, m_type, &WizardPage::showPage);
     connect(m_type, &THTMLorTEXTForm::nextRequested, this, [this] {
@@ -22,11 +26,25 @@ CompositionWizard::CompositionWizard(AppState& state, QWidget* parentWindow)
         m_start->reject();
     });
     connect(m_action, &WizardPage::cancelRequested, this, &CompositionWizard::closeAll);
-    connect(m_action, &TOpenOrNewForm::composeRequested, this,
-            [this](MailTemplate::Mode mode, const QString& templatePath) {
-                closeAll();
-                Q_EMIT composeRequested(mode, templatePath, m_markedCount);
-            });
+    connect(m_generate, &WizardPage::cancelRequested, this, &CompositionWizard::closeAll);
+    connect(m_open, &WizardPage::cancelRequested, this, &CompositionWizard::closeAll);
+
+    auto compose = [this](MailTemplate::Mode mode, const QString& path) {
+        closeAll();
+        Q_EMIT composeRequested(mode, path, m_markedCount);
+    };
+    connect(m_action, &TOpenOrNewForm::composeRequested, this, compose);
+    connect(m_open, &TOpenMailForm::composeRequested, this, compose);
+    connect(m_type, &THTMLorTEXTForm::sampleChosen, this,
+            [compose](const QString& file) { compose(MailTemplate::Mode::Html, file); });
+    auto showOpenPage = [this](const QString& instruction) {
+        m_open->setMode(m_type->mode());
+        m_open->setInstruction(instruction);
+        m_open->showPage();
+    };
+    connect(m_action, &TOpenOrNewForm::openPageRequested, this, showOpenPage);
+    connect(m_generate, &TGenerateEmailForm::openPageRequested, this, showOpenPage);
+    connect(m_action, &TOpenOrNewForm::newHtmlMailRequested, m_generate, &WizardPage::showPage);
 }
 
 void CompositionWizard::start(qint64 markedCount) {
@@ -36,6 +54,8 @@ void CompositionWizard::start(qint64 markedCount) {
 }
 
 void CompositionWizard::closeAll() {
+    m_open->reject();
+    m_generate->reject();
     m_action->reject();
     m_type->reject();
     m_start->reject();

@@ -8,10 +8,13 @@ class QWidget;
 class TMailquestionsForm;
 class THTMLorTEXTForm;
 class TOpenOrNewForm;
+class TGenerateEmailForm;
+class TOpenMailForm;
 
 // The chain of wizard pages that starts a serial e-mail: start page, type page, action
-// page. The pages are created once and keep their choices between runs; at the end of
-// the chain every page closes and the composer is asked to open.
+// page, and for HTML mails the page for new mails and the open page. The pages are created once and
+// keep their choices between runs; at the end of the chain every page closes and the composer is
+// asked to open.
 class CompositionWizard : public QObject {
     Q_OBJECT
 public:
@@ -27,6 +30,8 @@ public:
     TMailquestionsForm* startPage() const { return m_start; }
     THTMLorTEXTForm* typePage() const { return m_type; }
     TOpenOrNewForm* actionPage() const { return m_action; }
+    TGenerateEmailForm* newHtmlMailPage() const { return m_generate; }
+    TOpenMailForm* openPage() const { return m_open; }
 
 Q_SIGNALS:
     void composeRequested(MailTemplate::Mode mode, const QString& templatePath, qint64 markedCount);
@@ -35,5 +40,7 @@ private:
     TMailquestionsForm* m_start = nullptr;
     THTMLorTEXTForm* m_type = nullptr;
     TOpenOrNewForm* m_action = nullptr;
+    TGenerateEmailForm* m_generate = nullptr;
+    TOpenMailForm* m_open = nullptr;
     qint64 m_markedCount = 0;
 };

@@ -1,6 +1,10 @@
 #include "compose/forms/THTMLorTEXTForm.h"
 
+#include "common/FilePicker.h"
 #include "common/Messages.h"
+#include "compose/ComposerRules.h"
+#include "compose/WizardRules.h"
+#include "shell/AppState.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -29,8 +33,6 @@ THTMLorTEXTForm::THTMLorTEXTForm(AppState& state, QWidget* parent)
                     QStringLiteral("(Formatierter Text mit Bildern)"));
     m_samples = choice(2, "MusterRadioButton", QStringLiteral("Quillon Mustervorlagen öffnen"),
                        QStringLiteral("(Demonstriert die Leistungsfähigkeit des Programmes)"));
-    m_html->setEnabled(false);
-    m_samples->setEnabled(false);
     body()->addLayout(grid);
     body()->addStretch();
 }
@@ -40,9 +42,27 @@ MailTemplate::Mode THTMLorTEXTForm::mode() const {
 }
 
 void THTMLorTEXTForm::next() {
-    if (m_text->isChecked() || (m_html->isChecked() && m_html->isEnabled())) {
+    Messages& messages = Messages::instance();
+    if (m_text->isChecked() || m_html->isChecked()) {
         Q_EMIT nextRequested();
         return;
     }
-    Messages::instance().information(noChoiceMessage());
+    if (!m_samples->isChecked()) {
+        messages.information(noChoiceMessage());
+        return;
+    }
+    // The samples are copied anew whenever one is missing from the user's folder.
+    QString error;
+    if (!WizardRules::provideSampleMails(m_state.folders.templatesFolder,
+                                         m_state.folders.userTemplatesFolder, &error)) {
+        messages.error(error);
+        return;
+    }
+    const QString chosen = FilePicker::instance().openFile(
+        QStringLiteral("Mustervorlage öffnen"), m_state.folders.userTemplatesFolder,
+        ComposerRules::dialogFilter(m_state.flags.outlookAvailable
+                                        ? QStringLiteral("Outlook (Express) Datei|*.eml")
+                                        : QStringLiteral("Outlook Express Datei|*.eml")));
+    if (!chosen.isEmpty())
+        Q_EMIT sampleChosen(chosen); // a cancelled dialog leaves the page open
 }

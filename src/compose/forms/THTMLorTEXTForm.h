@@ -5,8 +5,6 @@
 class QRadioButton;
 
 // Type page of the composition wizard: text mail, HTML mail or the sample mails.
-// HTML mails and the samples come with the HTML composer; until then their choices
-// are shown but cannot be taken.
 class THTMLorTEXTForm : public WizardPage {
     Q_OBJECT
 public:
@@ -16,6 +14,8 @@ public:
 
 Q_SIGNALS:
     void nextRequested();
+    // A sample mail was chosen; it is the message file itself (no private copy).
+    void sampleChosen(const QString& messageFile);
 
 protected:
     void next() override;

@@ -3,6 +3,7 @@
 #include "common/FilePicker.h"
 #include "common/Messages.h"
 #include "compose/ComposerRules.h"
+#include "compose/WizardRules.h"
 #include "shell/AppState.h"
 
 #include <QRadioButton>
@@ -40,6 +41,14 @@ void TOpenOrNewForm::next() {
     }
     if (m_mode == MailTemplate::Mode::Text && m_new->isChecked()) {
         Q_EMIT composeRequested(m_mode, QString());
+        return;
+    }
+    if (m_mode == MailTemplate::Mode::Html && m_open->isChecked()) {
+        Q_EMIT openPageRequested(WizardRules::openExistingInstruction());
+        return;
+    }
+    if (m_mode == MailTemplate::Mode::Html && m_new->isChecked()) {
+        Q_EMIT newHtmlMailRequested();
         return;
     }
     Messages::instance().information(noChoiceMessage());

@@ -4,8 +4,9 @@
 
 class QRadioButton;
 
-// Action page of the composition wizard: a new mail or an existing template. Importing
-// an HTML page belongs to HTML mails and is shown but cannot be chosen yet.
+// Action page of the composition wizard: a new mail or an existing template or e-mail
+// file. Importing an HTML page comes with the HTML import window and cannot be chosen
+// yet.
 class TOpenOrNewForm : public WizardPage {
     Q_OBJECT
 public:
@@ -19,6 +20,10 @@ public:
 Q_SIGNALS:
     // The composer is to open with this mode; templatePath is empty for a new mail.
     void composeRequested(MailTemplate::Mode mode, const QString& templatePath);
+    // HTML mode: the open page is to be shown with this instruction.
+    void openPageRequested(const QString& instruction);
+    // HTML mode: the page for new HTML mails is to be shown.
+    void newHtmlMailRequested();
 
 protected:
     void next() override;

@@ -2,9 +2,13 @@
 
 #include "ComposeFormsTestSupport.h"
 #include "common/Messages.h"
+#include "compose/Merge.h"
+#include "compose/WizardRules.h"
+#include "compose/forms/TGenerateEmailForm.h"
 #include "compose/forms/THTMLorTEXTForm.h"
 #include "compose/forms/TMailerForm.h"
 #include "compose/forms/TMailquestionsForm.h"
+#include "compose/forms/TOpenMailForm.h"
 #include "compose/forms/TOpenOrNewForm.h"
 #include "platform/DocumentOpener.h"
 #include "shell/AppState.h"
@@ -15,12 +19,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QUrl>
 #include <memory>
 
 namespace {
@@ -48,7 +55,8 @@ protected:
     }
     bool anyPageVisible() const {
         return wizard->startPage()->isVisible() || wizard->typePage()->isVisible() ||
-               wizard->actionPage()->isVisible();
+               wizard->actionPage()->isVisible() || wizard->newHtmlMailPage()->isVisible() ||
+               wizard->openPage()->isVisible();
     }
 
     ComposeEnvironment env{3};
@@ -74,12 +82,12 @@ TEST_F(WizardTest, F2LeadsThroughThePagesToTheComposer) {
               u("Serien-E-Mail wird an 2 markierte Datensätze gesendet."));
     click(start, "WeiterBitBtn");
 
-    // Type page: HTML and samples shown but not available; "Weiter" needs a choice.
+    // Type page: text, HTML and the samples; "Weiter" needs a choice.
     THTMLorTEXTForm* type = wizard->typePage();
     ASSERT_TRUE(type->isVisible());
     EXPECT_EQ(child<QPushButton>(type, "AbbrechenBitBtn")->text(), "Abbruch");
-    EXPECT_FALSE(child<QRadioButton>(type, "HTMLRadioButton")->isEnabled());
-    EXPECT_FALSE(child<QRadioButton>(type, "MusterRadioButton")->isEnabled());
+    EXPECT_TRUE(child<QRadioButton>(type, "HTMLRadioButton")->isEnabled());
+    EXPECT_TRUE(child<QRadioButton>(type, "MusterRadioButton")->isEnabled());
     EXPECT_EQ(child<QRadioButton>(type, "TextRadioButton")->text(), "Text E-Mail");
     messages.expectInformation("Bitte zuerst eine Auswahl treffen!");
     click(type, "WeiterBitBtn");
@@ -203,4 +211,129 @@ TEST_F(WizardTest, SingleMailToTheCurrentRecord) {
     child<QAction>(form.get(), "OutlookStarten")->trigger();
     EXPECT_EQ(opener.opened,
               QStringList({"mailto:bernd.schulz@example.de", "mailto:bernd.schulz@example.de"}));
+}
+
+namespace {
+
+void writeMail(const QString& path, const QString& subject) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+    f.write("From: Firma <info@firma.de>\r\nSubject: " + subject.toUtf8() +
+            "\r\nMIME-Version: 1.0\r\nContent-Type: text/html; charset=utf-8\r\n\r\n"
+            "<p>$ANREDE $NAME,</p>\r\n");
+}
+
+} // namespace
+
+TEST_F(WizardTest, HtmlPathsOpenEmailFilesNewMailsAndTheSamples) {
+    ScriptedMessages messages;
+    ScriptedFilePicker picker;
+    RecordingOpener opener;
+    const WorkingFolders& folders = form->state().folders;
+    TMailquestionsForm* start = wizard->startPage();
+    THTMLorTEXTForm* type = wizard->typePage();
+    TOpenOrNewForm* action = wizard->actionPage();
+    TOpenMailForm* open = wizard->openPage();
+    TMailerForm* mailer = form->mailerForm();
+    auto toActionPage = [&] {
+        child<QAction>(form.get(), "SerienEmailschreiben1")->trigger();
+        click(start, "WeiterBitBtn");
+        choose(type, "HTMLRadioButton");
+        click(type, "WeiterBitBtn");
+    };
+
+    // An existing e-mail file: the open page, then a private copy goes to the composer.
+    const QString chosen = folders.lettersFolder + "Rundbrief.eml";
+    writeMail(chosen, "Rundbrief");
+    toActionPage();
+    choose(action, "OeffnenRadioButton");
+    click(action, "WeiterBitBtn");
+    ASSERT_TRUE(open->isVisible());
+    EXPECT_EQ(open->instruction(), WizardRules::openExistingInstruction());
+    QDir(folders.userTemplatesFolder).removeRecursively();
+    picker.answer(QString()); // cancelled: the page stays
+    click(open, "WeiterBitBtn");
+    EXPECT_TRUE(open->isVisible());
+    ASSERT_EQ(picker.calls.size(), 1);
+    EXPECT_EQ(picker.calls[0].folder, folders.userTemplatesFolder);
+    EXPECT_TRUE(QDir(folders.userTemplatesFolder).exists());
+    EXPECT_EQ(picker.calls[0].filter, "Outlook / Windows Mail Datei (*.msg *.eml)");
+
+    // A broken Outlook file is refused and the page stays open.
+    const QString broken = folders.lettersFolder + "kaputt.msg";
+    writeMail(broken, "kein OLE2");
+    messages.expectError(u("Die Datei \"") + QDir::toNativeSeparators(broken) +
+                         u("\" ist keine Outlook-Nachricht (.msg) oder ist beschädigt."));
+    picker.answer(broken);
+    click(open, "WeiterBitBtn");
+    EXPECT_TRUE(messages.allShown());
+    EXPECT_TRUE(open->isVisible());
+
+    picker.answer(chosen);
+    click(open, "WeiterBitBtn");
+    EXPECT_FALSE(anyPageVisible());
+    ASSERT_TRUE(mailer->isVisible());
+    EXPECT_EQ(mailer->mode(), MailTemplate::Mode::Html);
+    const QString copy = mailer->currentTemplate().messageFile;
+    EXPECT_TRUE(copy.startsWith(folders.systemTempFolder)) << copy.toStdString();
+    EXPECT_TRUE(copy.endsWith(".eml"));
+    EXPECT_TRUE(QFile::exists(copy));
+    QTest::mouseClick(child<QPushButton>(mailer, "AbortBitBtn"), Qt::LeftButton);
+
+    // A new mail: the mail program gets a mail listing the placeholders; after the wait
+    // the open page asks for the saved file.
+    TGenerateEmailForm* generate = wizard->newHtmlMailPage();
+    generate->setWaitMilliseconds(50);
+    toActionPage();
+    choose(action, "NeueRadioButton");
+    click(action, "WeiterBitBtn");
+    ASSERT_TRUE(generate->isVisible());
+    messages.expectInformation(Merge::placeholderMessage(form->state().session.definition()));
+    click(generate, "PlatzhalterBitBtn");
+    EXPECT_TRUE(messages.allShown());
+    click(generate, "WeiterBitBtn");
+    EXPECT_TRUE(generate->isWaiting());
+    EXPECT_FALSE(generate->isEnabled());
+    ASSERT_EQ(opener.opened.size(), 1);
+    const QUrl link(opener.opened[0]);
+    EXPECT_EQ(link.scheme() + ":" + link.path(), "mailto:Vorlage1");
+    const QString query = link.query(QUrl::FullyDecoded);
+    EXPECT_TRUE(query.startsWith(u("Subject=Geben Sie hier Ihren Betreff ein&Body=1. Bauen Sie")))
+        << query.toStdString();
+    EXPECT_TRUE(query.contains(u("Gültige Platzhalter sind: \n$MAIL"))) << query.toStdString();
+    EXPECT_FALSE(query.contains("$DATUM"));
+    QTest::qWait(300);
+    EXPECT_TRUE(generate->isEnabled());
+    ASSERT_TRUE(open->isVisible());
+    EXPECT_EQ(open->instruction(), WizardRules::openNewMailInstruction());
+    click(open, "AbbrechenBitBtn");
+    EXPECT_FALSE(anyPageVisible());
+
+    // The samples: copied into a missing user folder, a changed copy is kept, and the
+    // chosen sample itself is the message file.
+    QDir().mkpath(folders.templatesFolder);
+    for (const QString& name : WizardRules::sampleMailNames()) {
+        QFile::remove(folders.templatesFolder + name);
+        ASSERT_NO_FATAL_FAILURE(writeMail(folders.templatesFolder + name, name));
+    }
+    QDir(folders.userTemplatesFolder).removeRecursively();
+    QDir().mkpath(folders.userTemplatesFolder);
+    ASSERT_NO_FATAL_FAILURE(writeMail(folders.userTemplatesFolder + "Quillon_Bsp1.eml", "Meins"));
+    child<QAction>(form.get(), "SerienEmailschreiben1")->trigger();
+    click(start, "WeiterBitBtn");
+    choose(type, "MusterRadioButton");
+    picker.answer(folders.userTemplatesFolder + "Quillon_Bsp3.eml");
+    click(type, "WeiterBitBtn");
+    EXPECT_EQ(picker.calls.last().folder, folders.userTemplatesFolder);
+    EXPECT_EQ(picker.calls.last().filter, "Outlook Express Datei (*.eml)");
+    for (const QString& name : WizardRules::sampleMailNames())
+        EXPECT_TRUE(QFile::exists(folders.userTemplatesFolder + name)) << name.toStdString();
+    QFile mine(folders.userTemplatesFolder + "Quillon_Bsp1.eml");
+    ASSERT_TRUE(mine.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(mine.readAll().contains("Subject: Meins"));
+    EXPECT_FALSE(anyPageVisible());
+    ASSERT_TRUE(mailer->isVisible());
+    EXPECT_EQ(mailer->currentTemplate().messageFile,
+              folders.userTemplatesFolder + "Quillon_Bsp3.eml");
+    QTest::mouseClick(child<QPushButton>(mailer, "AbortBitBtn"), Qt::LeftButton);
 }
