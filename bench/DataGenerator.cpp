@@ -1,12 +1,15 @@
 #include "DataGenerator.h"
 
 #include "common/Messages.h"
+#include "common/TextFile.h"
 #include "database/AddressTable.h"
 #include "database/DatabaseDefinition.h"
 #include "shell/Startup.h"
 
 #include <QDate>
 #include <QDir>
+#include <QFile>
+#include <shapefil.h>
 
 namespace {
 
@@ -180,4 +183,96 @@ QString DataGenerator::makeProgramFolder(const QString& programFolder, qint64 n,
     if (added != n)
         return error.isEmpty() ? QStringLiteral("zu wenige Datensätze") : error;
     return {};
+}
+
+QStringList DataGenerator::targetFields() {
+    return {QStringLiteral("Mail"),
+            QStringLiteral("Anrede"),
+            QStringLiteral("Betreff"),
+            QStringLiteral("Name"),
+            QStringLiteral("Vorname"),
+            QStringLiteral("Firma"),
+            QStringLiteral("Ansprechpartner"),
+            QStringLiteral("Str"),
+            QStringLiteral("PLZ"),
+            QStringLiteral("Ort"),
+            QStringLiteral("Land"),
+            QStringLiteral("Tel"),
+            QStringLiteral("Fax"),
+            QStringLiteral("Kategorie")};
+}
+
+namespace {
+
+// Runs write(values) for n generated records, values in targetFields() order.
+QString generate(qint64 n, const std::function<bool(const QStringList&)>& write) {
+    const QString scratch = QDir::tempPath() + QStringLiteral("/quillon-bench-layout/");
+    if (!QFile::exists(scratch + QStringLiteral("Data/Database.DB"))) {
+        const QString error = DataGenerator::makeProgramFolder(scratch, 0);
+        if (!error.isEmpty())
+            return error;
+    }
+    AddressTable table;
+    QString error;
+    if (!table.open(scratch + QStringLiteral("Data/Database.DB"), &error))
+        return error;
+    QList<int> indexes;
+    for (const QString& f : DataGenerator::targetFields())
+        indexes << table.fieldIndex(f);
+    DataGenerator generator;
+    QVariantList row;
+    QStringList values;
+    for (qint64 i = 0; i < n; ++i) {
+        row = QVariantList(table.fieldCount());
+        generator.fill(table, row);
+        values.clear();
+        for (int k : indexes)
+            values << row[k].toString();
+        if (!write(values))
+            return QStringLiteral("Datei kann nicht geschrieben werden");
+    }
+    return {};
+}
+
+} // namespace
+
+QString DataGenerator::writeCsv(const QString& path, qint64 n) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+    QByteArray buffer;
+    const QString error = generate(n, [&](const QStringList& values) {
+        buffer += values.join(QChar(';')).toUtf8();
+        buffer += "\r\n";
+        if (buffer.size() > (1 << 20)) {
+            if (file.write(buffer) != buffer.size())
+                return false;
+            buffer.clear();
+        }
+        return true;
+    });
+    if (!error.isEmpty())
+        return error;
+    return file.write(buffer) == buffer.size() ? QString() : file.errorString();
+}
+
+QString DataGenerator::writeDbf(const QString& path, qint64 n) {
+    DBFHandle dbf = DBFCreateEx(QFile::encodeName(path).constData(), "LDID/87");
+    if (!dbf)
+        return QStringLiteral("dBase-Datei kann nicht angelegt werden");
+    const QStringList fields = targetFields();
+    for (const QString& f : fields)
+        DBFAddField(dbf, f.left(10).toLatin1().constData(), FTString, 80, 0);
+    qint64 record = 0;
+    const QString error = generate(n, [&](const QStringList& values) {
+        for (int k = 0; k < values.size(); ++k) {
+            const QByteArray bytes = TextFile::toWindows1252(values[k]);
+            if (!DBFWriteStringAttribute(dbf, int(record), k, bytes.constData()))
+                return false;
+        }
+        ++record;
+        return true;
+    });
+    DBFClose(dbf);
+    return error;
 }

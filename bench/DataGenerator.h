@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <QVariantList>
 #include <functional>
 #include <random>
@@ -19,6 +20,16 @@ public:
     // Returns an empty string on success, else the reason.
     static QString makeProgramFolder(const QString& programFolder, qint64 n,
                                      const std::function<void(qint64)>& progress = {});
+
+    // Writes n records of the standard layout as a semicolon-separated UTF-8 text file,
+    // one line per record, the target fields (Mail ... Kategorie) in definition order.
+    // Returns an empty string on success, else the reason.
+    static QString writeCsv(const QString& path, qint64 n);
+    // The same records as a dBase table, written with shapelib.
+    static QString writeDbf(const QString& path, qint64 n);
+
+    // The target fields of the standard layout, in the order the files hold them.
+    static QStringList targetFields();
 
 private:
     std::mt19937_64 m_rng;

@@ -5,12 +5,16 @@
 // per size into the system temp folder and reused by later runs.
 #include "DataGenerator.h"
 
+#include "common/FilePicker.h"
 #include "common/Messages.h"
 #include "common/TextFile.h"
 #include "compose/Merge.h"
 #include "compose/SalutationFormula.h"
 #include "database/AddressTable.h"
 #include "database/Catalogue.h"
+#include "exchange/TableImport.h"
+#include "exchange/TextImport.h"
+#include "exchange/forms/TImportForm.h"
 #include "hygiene/AddressCheck.h"
 #include "hygiene/BulkDeletion.h"
 #include "hygiene/Duplicates.h"
@@ -27,14 +31,18 @@
 #include "support/SmtpTestServer.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QTableView>
 #include <QTemporaryFile>
 #include <cstdio>
@@ -676,6 +684,152 @@ void benchSendRun(qint64 n) {
     removeScratch();
 }
 
+// A program folder with the standard database, empty, opened the way the program does.
+void openEmptyDatabase(Opened& o, const QString& folder) {
+    QDir(folder).removeRecursively();
+    const QString error = DataGenerator::makeProgramFolder(folder, 0);
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "Fehler: %s\n", qPrintable(error));
+        std::exit(1);
+    }
+    o.state.setFolders(WorkingFolders::fromProgramFolder(folder, QString(), QDir::tempPath()));
+    o.state.session.reloadCatalogue();
+    if (!OpenDatabase(o.state.session, QStringLiteral("Database.ini"), o.messages)) {
+        std::fprintf(stderr, "Datenbank kann nicht geöffnet werden\n");
+        std::exit(1);
+    }
+    o.table = o.state.session.currentTable();
+}
+
+// Every target field in the column of its position in the generated files.
+ImportOptions generatedFileOptions(const Opened& o) {
+    ImportOptions options;
+    const QStringList order = DataGenerator::targetFields();
+    for (const FieldDefinition& f : o.state.session.definition().targetFields()) {
+        options.fieldNames << f.name;
+        options.columns << int(order.indexOf(f.name) + 1);
+    }
+    options.delimiter = QStringLiteral(";");
+    return options;
+}
+
+// Answers the file dialog with one path.
+class FixedPicker : public FilePicker {
+public:
+    explicit FixedPicker(const QString& path) : m_path(path) {}
+    QString openFile(const QString&, const QString&, const QString&) override { return m_path; }
+    QString saveFile(const QString&, const QString&, const QString&) override { return {}; }
+    QString folder(const QString&, const QString&) override { return {}; }
+
+private:
+    QString m_path;
+};
+
+void benchImportCsv(qint64 n) {
+    const QString csv = QDir::tempPath() + QStringLiteral("/quillon-bench-import-%1.csv").arg(n);
+    if (!QFile::exists(csv)) {
+        std::fprintf(stderr, "Erzeuge %s ...\n", qPrintable(csv));
+        const QString error = DataGenerator::writeCsv(csv + QStringLiteral(".part"), n);
+        if (!error.isEmpty() || !QFile::rename(csv + QStringLiteral(".part"), csv)) {
+            std::fprintf(stderr, "Fehler: %s\n", qPrintable(error));
+            std::exit(1);
+        }
+    }
+    figure("import_csv_file_size", double(QFileInfo(csv).size()) / 1e6, "MB");
+
+    // The sqlite3 shell's .import of the same file into a table of the same columns.
+    const QString shellDb = QDir::tempPath() + QStringLiteral("/quillon-bench-sqlite3.db");
+    QFile::remove(shellDb);
+    QStringList columns;
+    for (const QString& f : DataGenerator::targetFields())
+        columns << f + QStringLiteral(" TEXT");
+    QProcess shell;
+    shell.setProgram(QStringLiteral("sqlite3"));
+    shell.setArguments({shellDb});
+    const double shellSeconds = seconds([&] {
+        shell.start();
+        shell.waitForStarted();
+        shell.write(QStringLiteral("CREATE TABLE records(%1);\n.mode csv\n.separator ;\n"
+                                   ".import %2 records\n.quit\n")
+                        .arg(columns.join(QStringLiteral(", ")), csv)
+                        .toUtf8());
+        shell.closeWriteChannel();
+        shell.waitForFinished(-1);
+    });
+    if (shell.exitCode() != 0) {
+        std::fprintf(stderr, "sqlite3: %s\n", shell.readAllStandardError().constData());
+        std::exit(1);
+    }
+    QFile::remove(shellDb);
+
+    Opened o;
+    openEmptyDatabase(o, QDir::tempPath() + QStringLiteral("/quillon-bench-import/"));
+    const ImportOptions options = generatedFileOptions(o);
+    qint64 imported = 0;
+    bool ok = false;
+    const double ours =
+        seconds([&] { ok = ImportCVS(csv, options, o.table, o.messages, Progress(), &imported); });
+    if (!ok || imported != n) {
+        std::fprintf(stderr, "Import unvollständig: %lld\n", static_cast<long long>(imported));
+        std::exit(1);
+    }
+    figure("import_csv", ours, "s");
+    figure("import_csv_sqlite3_shell", shellSeconds, "s");
+    figure("import_csv_ratio", ours / shellSeconds, "x");
+    figure("import_csv_records", double(o.table->recordCount()), "records");
+    figure("import_csv_peak_memory", peakMemoryMb(), "MB");
+
+    // The import window's periodic check with a shown preview of 20 rows.
+    TImportForm form(o.state);
+    FixedPicker picker(csv);
+    FilePicker::install(&picker);
+    form.show();
+    form.findChild<QPushButton*>(QStringLiteral("OpenBitBtn"))->click();
+    for (const FieldDefinition& f : o.state.session.definition().targetFields())
+        if (auto* box = form.findChild<QLineEdit*>(QStringLiteral("Edit_") + f.name))
+            box->setText(QString::number(DataGenerator::targetFields().indexOf(f.name) + 1));
+    form.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
+    form.findChild<QComboBox*>(QStringLiteral("PreviewComboBox"))->setCurrentIndex(3);
+    double worst = 0;
+    double total = 0;
+    const int ticks = 100;
+    for (int i = 0; i < ticks; ++i) {
+        const double s = seconds([&] { form.periodicCheck(); });
+        worst = std::max(worst, s);
+        total += s;
+    }
+    FilePicker::install(nullptr);
+    figure("import_preview_tick_worst", worst * 1000, "ms");
+    figure("import_preview_tick_mean", total / ticks * 1000, "ms");
+    form.hide();
+}
+
+void benchImportDbf(qint64 n) {
+    const QString dbf = QDir::tempPath() + QStringLiteral("/quillon-bench-import-%1.dbf").arg(n);
+    if (!QFile::exists(dbf)) {
+        std::fprintf(stderr, "Erzeuge %s ...\n", qPrintable(dbf));
+        const QString error = DataGenerator::writeDbf(dbf, n);
+        if (!error.isEmpty()) {
+            std::fprintf(stderr, "Fehler: %s\n", qPrintable(error));
+            QFile::remove(dbf);
+            std::exit(1);
+        }
+    }
+    Opened o;
+    openEmptyDatabase(o, QDir::tempPath() + QStringLiteral("/quillon-bench-import/"));
+    const ImportOptions options = generatedFileOptions(o);
+    qint64 imported = 0;
+    bool ok = false;
+    const double s = seconds(
+        [&] { ok = ImportDataBase(dbf, options, o.table, o.messages, Progress(), &imported); });
+    if (!ok || imported != n) {
+        std::fprintf(stderr, "Import unvollständig: %lld\n", static_cast<long long>(imported));
+        std::exit(1);
+    }
+    figure("import_dbf", s, "s");
+    figure("import_dbf_records", double(imported), "records");
+}
+
 const std::map<std::string, std::function<void(qint64)>>& benchmarks() {
     static const std::map<std::string, std::function<void(qint64)>> all = {
         {"create_fill", benchCreateFill},
@@ -695,6 +849,8 @@ const std::map<std::string, std::function<void(qint64)>>& benchmarks() {
         {"search", benchSearch},
         {"set_column", benchSetColumn},
         {"send_run", benchSendRun},
+        {"import_csv", benchImportCsv},
+        {"import_dbf", benchImportDbf},
     };
     return all;
 }

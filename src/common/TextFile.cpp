@@ -66,14 +66,12 @@ QString fileError(const QString& path, const QString& reason) {
 namespace TextFile {
 
 QString fromWindows1252(const QByteArray& bytes) {
-    QString out;
-    out.reserve(bytes.size());
-    for (char ch : bytes) {
-        const auto b = static_cast<unsigned char>(ch);
-        if (b >= 0x80 && b < 0xA0 && kHigh[b - 0x80] != 0)
-            out.append(QChar(kHigh[b - 0x80]));
-        else
-            out.append(QChar(char16_t(b)));
+    // Latin-1 agrees with Windows-1252 outside 0x80..0x9F; only those are looked up.
+    QString out = QString::fromLatin1(bytes);
+    for (QChar& c : out) {
+        const char16_t u = c.unicode();
+        if (u >= 0x80 && u < 0xA0 && kHigh[u - 0x80] != 0)
+            c = QChar(kHigh[u - 0x80]);
     }
     return out;
 }
@@ -193,6 +191,212 @@ bool appendLine(const QString& path, const QString& line, QString* error) {
         return false;
     lines.append(line);
     return writeLines(path, lines, error);
+}
+
+namespace {
+
+constexpr qint64 kBlock = 1 << 20;
+
+// Checks UTF-8 block by block with the rules of isValidUtf8WithMultibyte.
+struct Utf8Check {
+    int pending = 0; // continuation bytes still expected
+    bool valid = true;
+    bool multibyte = false;
+    void feed(const char* data, qint64 n) {
+        const auto* p = reinterpret_cast<const unsigned char*>(data);
+        for (qint64 i = 0; i < n && valid; ++i) {
+            const unsigned char c = p[i];
+            if (pending > 0) {
+                if ((c & 0xC0) != 0x80)
+                    valid = false;
+                --pending;
+            } else if (c >= 0x80) {
+                if ((c & 0xE0) == 0xC0 && c >= 0xC2)
+                    pending = 1;
+                else if ((c & 0xF0) == 0xE0)
+                    pending = 2;
+                else if ((c & 0xF8) == 0xF0 && c <= 0xF4)
+                    pending = 3;
+                else
+                    valid = false;
+                multibyte = true;
+            }
+        }
+    }
+};
+
+} // namespace
+
+bool LineReader::open(const QString& path, qint64 detectBytes, QString* error) {
+    m_path = path;
+    m_error.clear();
+    m_buffer.clear();
+    m_pos = 0;
+    m_eof = false;
+    m_utf8 = false;
+    m_linesRead = 0;
+    m_lineCount = -1;
+    m_firstNulLine = -1;
+    m_longestLine = 0;
+    m_file.close();
+    m_file.setFileName(path);
+    auto fail = [&](const QString& reason) {
+        m_error = fileError(path, reason);
+        if (error)
+            *error = m_error;
+        m_file.close();
+        return false;
+    };
+    if (!m_file.exists())
+        return fail(QStringLiteral("Die Datei existiert nicht."));
+    if (!m_file.open(QIODevice::ReadOnly))
+        return fail(m_file.errorString());
+    m_size = m_file.size();
+    const QByteArray head = m_file.peek(3);
+    const bool bom = head == QByteArray("\xEF\xBB\xBF");
+    if (!scan(detectBytes))
+        return fail(m_file.errorString());
+    if (bom)
+        m_utf8 = true;
+    const qint64 start = bom ? 3 : 0;
+    if (!m_file.seek(start))
+        return fail(m_file.errorString());
+    m_consumed = start;
+    return true;
+}
+
+bool LineReader::scan(qint64 limit) {
+    Utf8Check utf8;
+    QByteArray block;
+    qint64 total = 0;
+    qint64 breaks = 0;
+    bool lastWasCr = false;
+    char last = '\n';
+    qint64 bomBytes = 0;
+    qint64 lineLength = 0;
+    const bool whole = limit < 0;
+    while (whole || total < limit) {
+        const qint64 want = whole ? kBlock : std::min(kBlock, limit - total);
+        block.resize(want);
+        const qint64 got = m_file.read(block.data(), want);
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        const char* p = block.constData();
+        // A BOM is not text: the check starts behind it.
+        const qint64 skip =
+            total == 0 && got >= 3 && p[0] == '\xEF' && p[1] == '\xBB' && p[2] == '\xBF' ? 3 : 0;
+        utf8.feed(p + skip, got - skip);
+        bomBytes += skip;
+        if (whole) {
+            for (qint64 i = 0; i < got; ++i) {
+                const char c = p[i];
+                if (c == '\n' || c == '\r') {
+                    if (c == '\r' || !lastWasCr)
+                        ++breaks;
+                    lastWasCr = c == '\r';
+                    m_longestLine = std::max(m_longestLine, lineLength);
+                    lineLength = 0;
+                } else {
+                    lastWasCr = false;
+                    ++lineLength;
+                    if (c == '\0' && m_firstNulLine < 0)
+                        m_firstNulLine = breaks;
+                }
+            }
+            last = p[got - 1];
+        }
+        total += got;
+    }
+    m_longestLine = std::max(m_longestLine, lineLength);
+    // A sequence cut off by the end of a prefix is no fault of the text.
+    const bool cutOff = !whole && total >= limit;
+    m_utf8 = utf8.valid && utf8.multibyte && (utf8.pending == 0 || cutOff);
+    if (whole)
+        m_lineCount = breaks + ((total > bomBytes && last != '\n' && last != '\r') ? 1 : 0);
+    return true;
+}
+
+bool LineReader::fill() {
+    if (m_pos > 0) {
+        m_buffer.remove(0, m_pos);
+        m_pos = 0;
+    }
+    const qsizetype had = m_buffer.size();
+    m_buffer.resize(had + kBlock);
+    const qint64 got = m_file.read(m_buffer.data() + had, kBlock);
+    m_buffer.resize(had + std::max<qint64>(got, 0));
+    if (got < 0) {
+        m_error = fileError(m_path, m_file.errorString());
+        return false;
+    }
+    m_consumed += got;
+    if (got == 0) {
+        m_eof = true;
+        // The file lost bytes since it was opened: it was cut short or replaced.
+        if (m_consumed < m_size) {
+            m_error = fileError(m_path, QStringLiteral("Die Datei wurde während des Lesens "
+                                                       "verkürzt, ersetzt oder entfernt."));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool LineReader::readLine(QString* line) {
+    if (!m_error.isEmpty() || !m_file.isOpen())
+        return false;
+    qsizetype from = m_pos;
+    for (;;) {
+        const char* data = m_buffer.constData();
+        const qsizetype n = m_buffer.size();
+        qsizetype end = -1;
+        for (qsizetype i = from; i < n; ++i) {
+            if (data[i] == '\n' || data[i] == '\r') {
+                end = i;
+                break;
+            }
+        }
+        // A CR at the end of the buffer may be the first half of CR LF.
+        if (end >= 0 && !(data[end] == '\r' && end + 1 == n && !m_eof)) {
+            const qsizetype length = end - m_pos;
+            if (length > maxLineBytes)
+                break;
+            const QByteArray bytes = m_buffer.mid(m_pos, length);
+            m_pos = end + 1;
+            if (data[end] == '\r' && m_pos < n && data[m_pos] == '\n')
+                ++m_pos;
+            if (bytes.contains('\0')) {
+                m_error = fileError(m_path, QStringLiteral("Zeile %1 enthält Nullbytes; die Datei "
+                                                           "ist keine Textdatei.")
+                                                .arg(m_linesRead + 1));
+                return false;
+            }
+            *line = m_utf8 ? QString::fromUtf8(bytes) : fromWindows1252(bytes);
+            ++m_linesRead;
+            return true;
+        }
+        if (n - m_pos > maxLineBytes)
+            break;
+        if (m_eof) {
+            if (m_pos >= n)
+                return false;
+            end = n; // the last line has no line end
+            m_buffer.append('\n');
+            from = end;
+            continue;
+        }
+        // Nothing ended a line so far; after the refill the search goes on behind it.
+        const qsizetype scanned = n - m_pos;
+        if (!fill())
+            return false;
+        from = std::max<qsizetype>(0, scanned - 1);
+    }
+    m_error = fileError(m_path, QStringLiteral("Zeile %1 ist länger als 1 MB; die Datei ist keine "
+                                               "Textdatei mit einem Datensatz pro Zeile.")
+                                    .arg(m_linesRead + 1));
+    return false;
 }
 
 } // namespace TextFile

@@ -1,4 +1,6 @@
 #pragma once
+#include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <QStringList>
 
@@ -31,5 +33,46 @@ bool readText(const QString& path, QString* text, QString* error = nullptr);
 bool writeLines(const QString& path, const QStringList& lines, QString* error = nullptr);
 bool writeText(const QString& path, const QString& text, QString* error = nullptr);
 bool appendLine(const QString& path, const QString& line, QString* error = nullptr);
+
+// Reads a text file line by line without holding it whole, so a file of any size needs
+// little memory. The encoding follows the rules above; it is decided from the first
+// detectBytes bytes of the file, or from all of it when detectBytes is negative (one
+// pass in blocks, which also counts the lines and finds NUL bytes).
+class LineReader {
+public:
+    // A longer line ends the reading with a message: such a "line" is no text.
+    static constexpr qint64 maxLineBytes = 1 << 20;
+
+    bool open(const QString& path, qint64 detectBytes, QString* error);
+    // The next line without its line end; false at the end of the file or on a failure
+    // (then error() is not empty). CR LF, LF and CR end a line.
+    bool readLine(QString* line);
+    const QString& error() const { return m_error; }
+    Encoding encoding() const { return m_utf8 ? Encoding::Utf8Bom : Encoding::Windows1252; }
+    qint64 linesRead() const { return m_linesRead; }
+    // Only after a whole-file detection: the number of lines, and the 0-based index of
+    // the first line holding a NUL byte (-1 when none does).
+    qint64 lineCount() const { return m_lineCount; }
+    qint64 firstNulLine() const { return m_firstNulLine; }
+    qint64 longestLine() const { return m_longestLine; } // in bytes
+
+private:
+    bool fill();
+    bool scan(qint64 limit);
+
+    QFile m_file;
+    QString m_path;
+    QByteArray m_buffer;
+    qsizetype m_pos = 0;
+    qint64 m_size = 0;
+    qint64 m_consumed = 0; // bytes taken from the file into the buffer
+    bool m_eof = false;
+    bool m_utf8 = false;
+    qint64 m_linesRead = 0;
+    qint64 m_lineCount = -1;
+    qint64 m_firstNulLine = -1;
+    qint64 m_longestLine = 0;
+    QString m_error;
+};
 
 } // namespace TextFile

@@ -22,6 +22,7 @@ static void initShippedResources() {
     Q_INIT_RESOURCE(shell);
     Q_INIT_RESOURCE(database);
     Q_INIT_RESOURCE(settings);
+    Q_INIT_RESOURCE(exchange);
 }
 
 namespace Startup {

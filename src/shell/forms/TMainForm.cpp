@@ -13,6 +13,7 @@
 #include "database/DatabaseDefinition.h"
 #include "database/SystemColumns.h"
 #include "database/forms/DatabaseDialogs.h"
+#include "exchange/forms/ImportActions.h"
 #include "hygiene/forms/HygieneActions.h"
 #include "platform/DocumentOpener.h"
 #include "platform/UserFolders.h"
@@ -175,6 +176,7 @@ const char* const workingEntries[] = {
     "EmailAdressenaufGltigkeitberprfen2",
     "AllemarkiertenDatenstzelschen2",
     "DoppelteEmailAdressenlschen1",
+    "DatenstzeImportieren1",
     "SelektivesLschendoppelterDatenstze1",
     "Datenbankkomplettleeren1",
     "AlleinvalidenDatenstzelschen1",
@@ -528,6 +530,8 @@ void TMainForm::buildControls() {
     m_optionsForm->connectionTest()->priority = [this] { return m_mailer->priority(); };
     m_hygiene = new HygieneActions(m_state, this);
     m_hygiene->status = progress();
+    m_import = new ImportActions(m_state, this);
+    m_import->status = progress();
 }
 
 void TMainForm::connectActions() {
@@ -598,6 +602,8 @@ void TMainForm::connectActions() {
             Messages::instance().information(
                 Merge::placeholderMessage(m_state.session.definition()));
     });
+
+    connect(action("DatenstzeImportieren1"), &QAction::triggered, m_import, &ImportActions::start);
 
     // Address hygiene.
     connect(action("EmailAdressenaufGltigkeitberprfen2"), &QAction::triggered, m_hygiene,

@@ -14,6 +14,7 @@ class AddressGridModel;
 class DatabaseDialogs;
 class TDeleteColumnForm;
 class HygieneActions;
+class ImportActions;
 class TOptionsForm;
 class TGrussformelForm;
 class CompositionWizard;
@@ -78,6 +79,7 @@ public:
     TMailerForm* mailerForm() const { return m_mailer; }
     TLogForm* logForm() const { return m_logForm; }
     TOptionsForm* optionsForm() const { return m_optionsForm; }
+    ImportActions* importActions() const { return m_import; }
 
 protected:
     bool event(QEvent* event) override;
@@ -164,6 +166,7 @@ private:
     TEdForm* m_editForm = nullptr;
     TDeleteColumnForm* m_columnForm = nullptr;
     HygieneActions* m_hygiene = nullptr;
+    ImportActions* m_import = nullptr;
     TOptionsForm* m_optionsForm = nullptr;
     TGrussformelForm* m_salutationForm = nullptr;
     CompositionWizard* m_wizard = nullptr;
