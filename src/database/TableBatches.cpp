@@ -39,6 +39,51 @@ void secondaryIndexes(sqlite3* db, QStringList* names, QStringList* creates) {
 
 } // namespace
 
+bool TableStore::restorePendingIndexes(QString* error) {
+    QStringList creates;
+    {
+        Statement probe(m_db,
+                        QStringLiteral("SELECT sql FROM ") + QLatin1String(pendingIndexTable));
+        if (!probe.ok())
+            return true; // no append was ever cut off
+        while (sqlite3_step(probe.get()) == SQLITE_ROW)
+            creates << columnValue(probe.get(), 0).toString();
+    }
+    if (creates.isEmpty())
+        return true;
+    // Building an index sorts every key: more memory and a helper thread meanwhile.
+    const qint64 cacheSize = singleValue(m_db, QStringLiteral("PRAGMA cache_size"));
+    const qint64 threads = singleValue(m_db, QStringLiteral("PRAGMA threads"));
+    exec(m_db, QStringLiteral("PRAGMA cache_size=-65536"));
+    exec(m_db, QStringLiteral("PRAGMA threads=1"));
+    QString failure;
+    bool ok = exec(m_db, QStringLiteral("BEGIN IMMEDIATE"), &failure);
+    QStringList present;
+    QStringList ignored;
+    secondaryIndexes(m_db, &present, &ignored);
+    for (const QString& create : creates) {
+        // An index made again before the note was cleared is not made twice.
+        bool exists = false;
+        for (const QString& name : present)
+            if (create.contains(quoteIdent(name)))
+                exists = true;
+        if (ok && !exists)
+            ok = exec(m_db, create, &failure);
+    }
+    ok = ok &&
+         exec(m_db, QStringLiteral("DELETE FROM ") + QLatin1String(pendingIndexTable), &failure) &&
+         exec(m_db, QStringLiteral("COMMIT"), &failure);
+    if (!ok) {
+        exec(m_db, QStringLiteral("ROLLBACK"));
+        if (error)
+            *error =
+                QStringLiteral("Die Indizes der Tabelle können nicht aufgebaut werden: ") + failure;
+    }
+    exec(m_db, QStringLiteral("PRAGMA cache_size=") + QString::number(cacheSize));
+    exec(m_db, QStringLiteral("PRAGMA threads=") + QString::number(threads));
+    return ok;
+}
+
 bool TableStore::runBatches(const QString& head, const QVariantList& headParams,
                             const std::vector<qint64>& ids, const RecordCondition& where,
                             const ProgressFn& progress, qint64* changed, QString* error) {
@@ -224,9 +269,26 @@ qint64 TableStore::appendRecords(const std::function<bool(QVariantList&)>& nextR
     QStringList indexNames;
     QStringList indexSql;
     if (deferIndexes) {
+        // The dropped indexes are noted in the same transaction, so a table whose
+        // append was cut off gets them back when it is next opened.
         secondaryIndexes(m_db, &indexNames, &indexSql);
-        for (const QString& n : indexNames)
-            exec(m_db, QStringLiteral("DROP INDEX ") + quoteIdent(n));
+        bool noted =
+            exec(m_db, QStringLiteral("BEGIN IMMEDIATE")) &&
+            exec(m_db, QStringLiteral("CREATE TABLE IF NOT EXISTS ") +
+                           QLatin1String(pendingIndexTable) + QStringLiteral("(sql TEXT)"));
+        Statement note(m_db, QStringLiteral("INSERT INTO ") + QLatin1String(pendingIndexTable) +
+                                 QStringLiteral(" VALUES (?)"));
+        for (int k = 0; noted && k < indexNames.size(); ++k) {
+            bindAll(note.get(), {indexSql[k]});
+            noted = sqlite3_step(note.get()) == SQLITE_DONE &&
+                    exec(m_db, QStringLiteral("DROP INDEX ") + quoteIdent(indexNames[k]));
+            sqlite3_reset(note.get());
+        }
+        if (!noted || !exec(m_db, QStringLiteral("COMMIT"))) {
+            exec(m_db, QStringLiteral("ROLLBACK"));
+            indexNames.clear();
+            indexSql.clear();
+        }
     }
     Statement ins(m_db, QStringLiteral("INSERT INTO ") + table() + QStringLiteral(" (") +
                             names.join(QChar(',')) + QStringLiteral(") VALUES (") +
@@ -271,9 +333,8 @@ qint64 TableStore::appendRecords(const std::function<bool(QVariantList&)>& nextR
         if (progress && inBatch > 0)
             progress(qint64(added.size()), qint64(added.size()));
     }
-    for (const QString& sql : indexSql)
-        if (!exec(m_db, sql, error))
-            ok = false;
+    if (!indexSql.isEmpty() && !restorePendingIndexes(error))
+        ok = false;
     if (!added.empty())
         Q_EMIT recordsAdded(added);
     return ok ? qint64(added.size()) : -1;

@@ -95,6 +95,8 @@ bool TableStore::open(const QString& path, QString* error) {
         !exec(m_db, QStringLiteral("PRAGMA synchronous=NORMAL"), &sqlError) ||
         !exec(m_db, QStringLiteral("PRAGMA cache_size=-32768"), &sqlError))
         return fail(QStringLiteral("Die Datei ist beschädigt oder schreibgeschützt."));
+    if (!restorePendingIndexes(&sqlError))
+        return fail(sqlError);
     d->selectById = std::make_unique<Statement>(m_db, QStringLiteral("SELECT * FROM ") + table() +
                                                           QStringLiteral(" WHERE rowid = ?"));
     if (!d->selectById->ok())

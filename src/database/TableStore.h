@@ -104,7 +104,8 @@ public:
     // Appends many records in committed batches. nextRow fills one value per field
     // (text as QString, booleans as bool, dates as QDate; the auto-increment id is left
     // null) and returns false when there are no more rows. With deferIndexes the
-    // secondary indexes are dropped first and built once at the end.
+    // secondary indexes are dropped first and built once at the end; if the append is
+    // cut off (even by the end of the process), opening the table builds them again.
     qint64 appendRecords(const std::function<bool(QVariantList&)>& nextRow,
                          const ProgressFn& progress = {}, QString* error = nullptr,
                          bool deferIndexes = false);
@@ -154,6 +155,10 @@ Q_SIGNALS:
 private:
     void release();
     bool loadSchema(QString* error);
+    // Builds the indexes an interrupted deferred append dropped (noted in
+    // pendingIndexTable); true when there were none or all were built.
+    bool restorePendingIndexes(QString* error);
+    static constexpr const char* pendingIndexTable = "quillon_pending_indexes";
     // Runs "<head> WHERE rowid IN (?,...) [AND (<where>)]" per batch of ids.
     bool runBatches(const QString& head, const QVariantList& headParams,
                     const std::vector<qint64>& ids, const RecordCondition& where,

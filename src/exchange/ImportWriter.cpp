@@ -4,6 +4,13 @@
 #include "common/Messages.h"
 #include "database/AddressTable.h"
 
+namespace {
+
+// Below this many records rebuilding the indexes costs more than it saves.
+constexpr qint64 kDeferIndexesFrom = 20000;
+
+} // namespace
+
 ImportWriter::ImportWriter(AddressTable* table, const ImportOptions& options)
     : m_table(table), m_options(options) {}
 
@@ -92,13 +99,15 @@ bool ImportWriter::run(const Source& source, const std::function<QString()>& pro
 
     QString storeError;
     qint64 committed = 0;
+    const qint64 present = qint64(store->tableIds().size());
+    const bool deferIndexes = m_expected >= kDeferIndexesFrom && m_expected * 10 >= present;
     const qint64 added = m_table->appendRecords(
         nextRow,
         [&](qint64 done, qint64) {
             committed = done;
             progress.text(progressText());
         },
-        &storeError);
+        &storeError, deferIndexes);
     // After a refused batch the ones committed before it stay in the table.
     m_imported = added < 0 ? committed : added;
     if (added < 0 || !failure.isEmpty()) {

@@ -36,6 +36,7 @@ bool ImportDataBase(const QString& path, const ImportOptions& options, AddressTa
         return false;
     };
     ImportWriter writer(table, tableOptions);
+    writer.setExpectedRecords(total);
     const bool ok = writer.run(
         next,
         [&] {

@@ -72,8 +72,12 @@ QChar quoteFromItem(const QString& item) {
 
 QString prepareLine(const QString& line, const QString& delimiter) {
     const bool blankSeparates = delimiter.contains(QChar(' '));
+    const QChar single = delimiter.size() == 1 ? delimiter.at(0) : QChar();
+    auto isDelimiterChar = [&](QChar c) {
+        return delimiter.size() == 1 ? c == single : delimiter.contains(c);
+    };
     auto trimmable = [&](QChar c) {
-        return isBlank(c) && (!delimiter.contains(c) || (blankSeparates && c == QChar(' ')));
+        return isBlank(c) && (!isDelimiterChar(c) || (blankSeparates && c == QChar(' ')));
     };
     qsizetype start = 0;
     qsizetype end = line.size();
@@ -82,7 +86,7 @@ QString prepareLine(const QString& line, const QString& delimiter) {
     while (end > start && trimmable(line.at(end - 1)))
         --end;
     // "*" goes, unless it is a delimiter itself: removing it would join the fields.
-    const bool dropStar = !delimiter.contains(QChar('*'));
+    const bool dropStar = !isDelimiterChar(QChar('*'));
     QString out;
     out.reserve(end - start + 8);
     bool previousDelimiter = false;
@@ -90,7 +94,7 @@ QString prepareLine(const QString& line, const QString& delimiter) {
         const QChar c = line.at(i);
         if (dropStar && c == QChar('*'))
             continue;
-        const bool isDelimiter = delimiter.contains(c);
+        const bool isDelimiter = isDelimiterChar(c);
         // An empty field between two delimiters, or before the first one, gets a blank
         // so that the word rule still counts it.
         if (isDelimiter && !blankSeparates && (previousDelimiter || out.isEmpty()))
@@ -241,6 +245,7 @@ bool ImportCVS(const QString& path, const ImportOptions& options, AddressTable* 
         }
     };
     ImportWriter writer(table, options);
+    writer.setExpectedRecords(total);
     const bool ok = writer.run(
         source,
         [&] {
