@@ -1,6 +1,7 @@
 #include "exchange/ImportRun.h"
 
 #include "common/Messages.h"
+#include "common/Texts.h"
 #include "database/AddressTable.h"
 #include "database/DatabaseSession.h"
 #include "exchange/ImportMapping.h"
@@ -34,7 +35,7 @@ bool start(DatabaseSession& session, const QString& path, const ImportOptions& o
            qint64* imported) {
     AddressTable* table = session.currentTable();
     if (!table) {
-        messages.information(QStringLiteral("Zuerst Datenbank öffnen!"));
+        messages.information(Texts::openDatabaseFirst());
         return false;
     }
     BusyScope busy(progress);

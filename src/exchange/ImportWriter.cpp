@@ -3,6 +3,7 @@
 #include "common/ControlCharacters.h"
 #include "common/Messages.h"
 #include "database/AddressTable.h"
+#include "database/SystemColumns.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ bool ImportWriter::run(const Source& source, const std::function<QString()>& pro
         targets << store->fieldIndex(name);
     const int fixedIndex = m_options.fixedEntry ? store->fieldIndex(m_options.fixedField) : -1;
     const QString fixedValue = m_options.fixedValue.trimmed();
-    const int selected = store->fieldIndex(QStringLiteral("Selected"));
+    const int selected = store->fieldIndex(SystemColumns::Selected);
     QVariantList defaults;
     for (const ColumnDef& c : columns)
         defaults << (c.type == FieldType::Boolean ? QVariant(false) : QVariant());

@@ -87,6 +87,19 @@ QString prepareLine(const QString& line, const QString& delimiter) {
         --end;
     // "*" goes, unless it is a delimiter itself: removing it would join the fields.
     const bool dropStar = !isDelimiterChar(QChar('*'));
+    // Most lines need none of the steps below: they are taken as they are.
+    {
+        bool plain = !blankSeparates && start < end && !isDelimiterChar(line.at(start));
+        bool previous = false;
+        for (qsizetype i = start; plain && i < end; ++i) {
+            const QChar c = line.at(i);
+            const bool d = isDelimiterChar(c);
+            plain = !(d && previous) && !(dropStar && c == QChar('*'));
+            previous = d;
+        }
+        if (plain)
+            return start == 0 && end == line.size() ? line : line.mid(start, end - start);
+    }
     QString out;
     out.reserve(end - start + 8);
     bool previousDelimiter = false;

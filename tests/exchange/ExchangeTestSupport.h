@@ -60,7 +60,7 @@ protected:
 };
 
 // Runs /usr/bin/python3 with the script; fails the test when it does not succeed.
-inline void runPython(const QString& script, const QStringList& args = {}) {
+inline void writeWithPython(const QString& script, const QStringList& args = {}) {
     QProcess p;
     p.start(QStringLiteral("/usr/bin/python3"), QStringList{QStringLiteral("-c"), script} + args);
     ASSERT_TRUE(p.waitForFinished(60000));

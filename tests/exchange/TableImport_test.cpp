@@ -15,7 +15,7 @@ protected:
     // A dBase III table with a memo, written by python3-dbf in the given code page.
     QString writeDbase(const QString& name, const QString& codepage) {
         const QString path = folder.file(name);
-        runPython(R"(
+        writeWithPython(R"(
 import dbf, datetime, sys
 t = dbf.Table(sys.argv[1], 'name C(20); plz N(5,0); betrag N(8,2); geb D; aktiv L; notiz M',
               codepage=sys.argv[2], dbf_type='db3')
@@ -26,7 +26,7 @@ t.append(("O'Brien; =1|2", None, None, None, False, ''))
 dbf.delete(t[1])
 t.close()
 )",
-                  {path, codepage});
+                        {path, codepage});
         return path;
     }
 };

@@ -1,6 +1,7 @@
 #include "exchange/forms/ImportActions.h"
 
 #include "common/Messages.h"
+#include "common/Texts.h"
 #include "exchange/forms/TImportForm.h"
 #include "exchange/forms/TWizardImportForm.h"
 #include "shell/AppState.h"
@@ -26,7 +27,7 @@ ImportActions::ImportActions(AppState& state, QWidget* parent) : QObject(parent)
 
 void ImportActions::start() {
     if (!m_state.session.hasOpenTable()) {
-        Messages::instance().information(QStringLiteral("Zuerst Datenbank öffnen!"));
+        Messages::instance().information(Texts::openDatabaseFirst());
         return;
     }
     if (m_wizard->ask() == TWizardImportForm::Choice::Other)
