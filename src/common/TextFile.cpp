@@ -27,34 +27,38 @@ int toByte(char16_t c) {
     return -1;
 }
 
-bool isValidUtf8WithMultibyte(const QByteArray& bytes) {
+// Checks UTF-8, also block by block: lead bytes C2..F4, continuation bytes 80..BF.
+struct Utf8Check {
+    int pending = 0; // continuation bytes still expected
+    bool valid = true;
     bool multibyte = false;
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
-    const qsizetype n = bytes.size();
-    for (qsizetype i = 0; i < n;) {
-        const unsigned char c = p[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
+    void feed(const char* data, qint64 n) {
+        const auto* p = reinterpret_cast<const unsigned char*>(data);
+        for (qint64 i = 0; i < n && valid; ++i) {
+            const unsigned char c = p[i];
+            if (pending > 0) {
+                if ((c & 0xC0) != 0x80)
+                    valid = false;
+                --pending;
+            } else if (c >= 0x80) {
+                if ((c & 0xE0) == 0xC0 && c >= 0xC2)
+                    pending = 1;
+                else if ((c & 0xF0) == 0xE0)
+                    pending = 2;
+                else if ((c & 0xF8) == 0xF0 && c <= 0xF4)
+                    pending = 3;
+                else
+                    valid = false;
+                multibyte = true;
+            }
         }
-        int len = 0;
-        if ((c & 0xE0) == 0xC0 && c >= 0xC2)
-            len = 2;
-        else if ((c & 0xF0) == 0xE0)
-            len = 3;
-        else if ((c & 0xF8) == 0xF0 && c <= 0xF4)
-            len = 4;
-        else
-            return false;
-        if (i + len > n)
-            return false;
-        for (int k = 1; k < len; ++k)
-            if ((p[i + k] & 0xC0) != 0x80)
-                return false;
-        multibyte = true;
-        i += len;
     }
-    return multibyte;
+};
+
+bool isValidUtf8WithMultibyte(const QByteArray& bytes) {
+    Utf8Check check;
+    check.feed(bytes.constData(), bytes.size());
+    return check.valid && check.multibyte && check.pending == 0;
 }
 
 QString fileError(const QString& path, const QString& reason) {
@@ -196,34 +200,6 @@ bool appendLine(const QString& path, const QString& line, QString* error) {
 namespace {
 
 constexpr qint64 kBlock = 1 << 20;
-
-// Checks UTF-8 block by block with the rules of isValidUtf8WithMultibyte.
-struct Utf8Check {
-    int pending = 0; // continuation bytes still expected
-    bool valid = true;
-    bool multibyte = false;
-    void feed(const char* data, qint64 n) {
-        const auto* p = reinterpret_cast<const unsigned char*>(data);
-        for (qint64 i = 0; i < n && valid; ++i) {
-            const unsigned char c = p[i];
-            if (pending > 0) {
-                if ((c & 0xC0) != 0x80)
-                    valid = false;
-                --pending;
-            } else if (c >= 0x80) {
-                if ((c & 0xE0) == 0xC0 && c >= 0xC2)
-                    pending = 1;
-                else if ((c & 0xF0) == 0xE0)
-                    pending = 2;
-                else if ((c & 0xF8) == 0xF0 && c <= 0xF4)
-                    pending = 3;
-                else
-                    valid = false;
-                multibyte = true;
-            }
-        }
-    }
-};
 
 } // namespace
 

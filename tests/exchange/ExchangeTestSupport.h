@@ -8,8 +8,9 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 
-// The standard database open, and helpers to write import files and read records.
-class ImportFixture : public StandardDatabaseTest {
+// The standard database open (with feedback() recording the progress texts and the
+// busy cursor), and helpers to write import files and read records.
+class ImportFixture : public HygieneFixture {
 protected:
     // Options mapping the named fields to columns; every other target field gets 0.
     ImportOptions optionsFor(const QList<QPair<QString, int>>& mapping,
@@ -47,16 +48,6 @@ protected:
         }
         return out;
     }
-
-    Progress feedback() {
-        Progress f;
-        f.status = [this](const QString& t) { statusTexts << t; };
-        f.busy = [this](bool on) { busyDepth += on ? 1 : -1; };
-        return f;
-    }
-
-    QStringList statusTexts;
-    int busyDepth = 0;
 };
 
 // Runs /usr/bin/python3 with the script; fails the test when it does not succeed.
