@@ -23,6 +23,7 @@ static void initShippedResources() {
     Q_INIT_RESOURCE(database);
     Q_INIT_RESOURCE(settings);
     Q_INIT_RESOURCE(exchange);
+    Q_INIT_RESOURCE(templates);
 }
 
 namespace Startup {
