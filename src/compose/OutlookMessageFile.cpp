@@ -1,8 +1,10 @@
 // A reader of Outlook .msg files: the compound file is opened with libgsf, its MAPI
 // properties are read from the property streams and the "__substg1.0_" streams, and the
-// message is written again as MIME with GMime. The compressed RTF body is expanded by
+// message is written again as MIME. The compressed RTF body is expanded by
 // libytnef; the HTML it may carry is taken out by our own reader of the RTF.
 #include "compose/OutlookMessageFile.h"
+
+#include "compose/MimeParts.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -10,15 +12,12 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QList>
-#include <QMimeDatabase>
-#include <QSaveFile>
 #include <QTimeZone>
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <gmime/gmime.h>
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-stdio.h>
@@ -90,7 +89,6 @@ void ensureLibraries() {
     static std::once_flag once;
     std::call_once(once, [] {
         gsf_init();
-        g_mime_init();
         // A damaged file is reported to the user in German; the library's own complaints
         // about it would only clutter the terminal.
         for (const char* domain : {"libgsf:msole", "libgsf"})
@@ -230,40 +228,6 @@ QString smtpOf(const QString& candidate) {
     return a.contains(QChar('@')) && !a.startsWith(QChar('/')) ? a : QString();
 }
 
-struct Part {
-    QByteArray data;
-    QString fileName;
-    QString mimeType;
-    QString contentId;
-};
-
-GMimePart* binaryPart(const Part& p, bool inlined) {
-    const QByteArray type = p.mimeType.toLatin1();
-    const qsizetype slash = type.indexOf('/');
-    GMimePart* part =
-        g_mime_part_new_with_type(slash > 0 ? type.left(slash).constData() : "application",
-                                  slash > 0 ? type.mid(slash + 1).constData() : "octet-stream");
-    GPtr<GMimeStream> stream(
-        g_mime_stream_mem_new_with_buffer(p.data.constData(), size_t(p.data.size())));
-    GPtr<GMimeDataWrapper> content(
-        g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
-    g_mime_part_set_content(part, content.get());
-    g_mime_part_set_content_encoding(part, GMIME_CONTENT_ENCODING_BASE64);
-    g_mime_object_set_disposition(GMIME_OBJECT(part), inlined ? "inline" : "attachment");
-    if (!p.fileName.isEmpty())
-        g_mime_part_set_filename(part, p.fileName.toUtf8().constData());
-    if (inlined && !p.contentId.isEmpty())
-        g_mime_part_set_content_id(part, p.contentId.toUtf8().constData());
-    return part;
-}
-
-GMimeTextPart* textPart(const char* subtype, const QString& text) {
-    GMimeTextPart* part = g_mime_text_part_new_with_subtype(subtype);
-    g_mime_text_part_set_text(part, text.toUtf8().constData());
-    g_mime_part_set_content_encoding(GMIME_PART(part), GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE);
-    return part;
-}
-
 QString fileError(const QString& path) {
     return QStringLiteral(
                "Die Datei \"%1\" ist keine Outlook-Nachricht (.msg) oder ist beschädigt.")
@@ -312,24 +276,21 @@ bool convertToEml(const QString& msgPath, const QString& emlPath, QString* error
         return fail(QStringLiteral("Die Outlook-Nachricht \"%1\" enthält keinen Text.")
                         .arg(QDir::toNativeSeparators(msgPath)));
 
-    GPtr<GMimeMessage> mail(g_mime_message_new(TRUE));
-    const QString subject = message.text(PidSubject, codepage);
-    g_mime_message_set_subject(mail.get(), subject.toUtf8().constData(), "utf-8");
+    MimeParts::Mail mail;
+    mail.subject = message.text(PidSubject, codepage);
+    mail.plain = plain;
+    mail.html = html;
 
-    QString senderName = message.text(PidSenderName, codepage);
-    QString senderAddress = smtpOf(message.text(PidSenderSmtpAddress, codepage));
-    if (senderAddress.isEmpty())
-        senderAddress = smtpOf(message.text(PidSenderEmail, codepage));
-    if (senderAddress.isEmpty())
-        senderAddress = smtpOf(message.text(PidSentRepresentingSmtpAddress, codepage));
-    if (senderAddress.isEmpty())
-        senderAddress = smtpOf(message.text(PidSentRepresentingEmail, codepage));
-    if (senderName.isEmpty())
-        senderName = message.text(PidSentRepresentingName, codepage);
-    if (!senderAddress.isEmpty())
-        g_mime_message_add_mailbox(mail.get(), GMIME_ADDRESS_TYPE_FROM,
-                                   senderName.toUtf8().constData(),
-                                   senderAddress.toUtf8().constData());
+    mail.from.name = message.text(PidSenderName, codepage);
+    mail.from.address = smtpOf(message.text(PidSenderSmtpAddress, codepage));
+    if (mail.from.address.isEmpty())
+        mail.from.address = smtpOf(message.text(PidSenderEmail, codepage));
+    if (mail.from.address.isEmpty())
+        mail.from.address = smtpOf(message.text(PidSentRepresentingSmtpAddress, codepage));
+    if (mail.from.address.isEmpty())
+        mail.from.address = smtpOf(message.text(PidSentRepresentingEmail, codepage));
+    if (mail.from.name.isEmpty())
+        mail.from.name = message.text(PidSentRepresentingName, codepage);
 
     for (GsfInfile* child : message.children("__recip_version1.0_")) {
         GPtr<GsfInfile> owned(child);
@@ -340,27 +301,15 @@ bool convertToEml(const QString& msgPath, const QString& emlPath, QString* error
         if (address.isEmpty())
             continue;
         const qint64 kind = recipient.integer(PidRecipientType).value_or(1);
-        const GMimeAddressType type = kind == 2   ? GMIME_ADDRESS_TYPE_CC
-                                      : kind == 3 ? GMIME_ADDRESS_TYPE_BCC
-                                                  : GMIME_ADDRESS_TYPE_TO;
-        g_mime_message_add_mailbox(mail.get(), type,
-                                   recipient.text(PidDisplayName, codepage).toUtf8().constData(),
-                                   address.toUtf8().constData());
+        QList<MimeParts::Mailbox>& list = kind == 2 ? mail.cc : kind == 3 ? mail.bcc : mail.to;
+        list.append({recipient.text(PidDisplayName, codepage), address});
     }
 
-    QDateTime sent = message.time(PidClientSubmitTime);
-    if (!sent.isValid())
-        sent = message.time(PidMessageDeliveryTime);
-    if (sent.isValid()) {
-        GDateTime* date = g_date_time_new_from_unix_utc(sent.toSecsSinceEpoch());
-        g_mime_message_set_date(mail.get(), date);
-        g_date_time_unref(date);
-    }
+    mail.date = message.time(PidClientSubmitTime);
+    if (!mail.date.isValid())
+        mail.date = message.time(PidMessageDeliveryTime);
 
     // Attachments: those the HTML refers to by Content-ID are its inline images.
-    QList<Part> inlineParts;
-    QList<Part> attachments;
-    static const QMimeDatabase mimeTypes;
     for (GsfInfile* child : message.children("__attach_version1.0_")) {
         GPtr<GsfInfile> owned(child);
         const Storage attach(child, 8);
@@ -369,7 +318,7 @@ bool convertToEml(const QString& msgPath, const QString& emlPath, QString* error
         const qint64 method = attach.integer(PidAttachMethod).value_or(1);
         if (method != 1)
             continue;
-        Part part;
+        MimeParts::Part part;
         part.data = attach.binary(PidAttachDataBinary);
         part.fileName = attach.text(PidAttachLongFilename, codepage);
         if (part.fileName.isEmpty())
@@ -377,73 +326,16 @@ bool convertToEml(const QString& msgPath, const QString& emlPath, QString* error
         if (part.fileName.isEmpty())
             part.fileName = attach.text(PidDisplayName, codepage);
         part.fileName = QFileInfo(part.fileName).fileName();
-        part.mimeType = attach.text(PidAttachMimeTag, codepage).trimmed().toLower();
-        if (!part.mimeType.contains(QChar('/')))
-            part.mimeType = mimeTypes.mimeTypeForFileNameAndData(part.fileName, part.data).name();
+        part.mimeType = attach.text(PidAttachMimeTag, codepage);
         part.contentId = attach.text(PidAttachContentId, codepage).trimmed();
         if (part.contentId.startsWith(QChar('<')) && part.contentId.endsWith(QChar('>')))
             part.contentId = part.contentId.mid(1, part.contentId.size() - 2);
         const bool referenced =
             !part.contentId.isEmpty() &&
             html.contains(QStringLiteral("cid:") + part.contentId, Qt::CaseInsensitive);
-        (referenced ? inlineParts : attachments).append(part);
+        (referenced ? mail.inlineParts : mail.attachments).append(part);
     }
-
-    // alternative(plain, related(html, images)), inside mixed when there are attachments.
-    GMimeObject* body = nullptr;
-    GMimeObject* htmlBody = nullptr;
-    if (!html.isEmpty()) {
-        htmlBody = GMIME_OBJECT(textPart("html", html));
-        if (!inlineParts.isEmpty()) {
-            GMimeMultipart* related = g_mime_multipart_new_with_subtype("related");
-            g_mime_object_set_content_type_parameter(GMIME_OBJECT(related), "type", "text/html");
-            g_mime_multipart_add(related, htmlBody);
-            g_object_unref(htmlBody);
-            for (const Part& p : inlineParts) {
-                GMimePart* image = binaryPart(p, true);
-                g_mime_multipart_add(related, GMIME_OBJECT(image));
-                g_object_unref(image);
-            }
-            htmlBody = GMIME_OBJECT(related);
-        }
-    }
-    if (htmlBody && !plain.isEmpty()) {
-        GMimeMultipart* alternative = g_mime_multipart_new_with_subtype("alternative");
-        GMimeTextPart* text = textPart("plain", plain);
-        g_mime_multipart_add(alternative, GMIME_OBJECT(text));
-        g_object_unref(text);
-        g_mime_multipart_add(alternative, htmlBody);
-        g_object_unref(htmlBody);
-        body = GMIME_OBJECT(alternative);
-    } else {
-        body = htmlBody ? htmlBody : GMIME_OBJECT(textPart("plain", plain));
-    }
-    if (!attachments.isEmpty()) {
-        GMimeMultipart* mixed = g_mime_multipart_new_with_subtype("mixed");
-        g_mime_multipart_add(mixed, body);
-        g_object_unref(body);
-        for (const Part& p : attachments) {
-            GMimePart* file = binaryPart(p, false);
-            g_mime_multipart_add(mixed, GMIME_OBJECT(file));
-            g_object_unref(file);
-        }
-        body = GMIME_OBJECT(mixed);
-    }
-    g_mime_message_set_mime_part(mail.get(), body);
-    g_object_unref(body);
-
-    GMimeFormatOptions* options = g_mime_format_options_new();
-    g_mime_format_options_set_newline_format(options, GMIME_NEWLINE_FORMAT_DOS);
-    char* text = g_mime_object_to_string(GMIME_OBJECT(mail.get()), options);
-    g_mime_format_options_free(options);
-    const QByteArray bytes(text ? text : "");
-    g_free(text);
-
-    QSaveFile out(emlPath);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
-        return fail(QStringLiteral("Die Datei \"%1\" kann nicht geschrieben werden: %2")
-                        .arg(QDir::toNativeSeparators(emlPath), out.errorString()));
-    return true;
+    return MimeParts::writeMail(mail, emlPath, error);
 }
 
 QByteArray decompressRtf(const QByteArray& compressed) {

@@ -1,6 +1,7 @@
 #include "compose/forms/CompositionWizard.h"
 
 #include "compose/forms/TGenerateEmailForm.h"
+#include "compose/forms/THTMLImportForm.h"
 #include "compose/forms/THTMLorTEXTForm.h"
 #include "compose/forms/TMailquestionsForm.h"
 #include "compose/forms/TOpenMailForm.h"
@@ -13,6 +14,8 @@ CompositionWizard::CompositionWizard(AppState& state, QWidget* parentWindow)
     m_action = new TOpenOrNewForm(state, parentWindow);
     m_generate = new TGenerateEmailForm(state, parentWindow);
     m_open = new TOpenMailForm(state, parentWindow);
+    // A window of the type page, so the modal pages below it do not block it.
+    m_import = new THTMLImportForm(state, m_type);
 
     connect(m_start, &TMailquestionsForm::nextRequested, m_type, &WizardPage::showPage);
     connect(m_type, &THTMLorTEXTForm::nextRequested, this, [this] {
@@ -45,6 +48,12 @@ CompositionWizard::CompositionWizard(AppState& state, QWidget* parentWindow)
     connect(m_action, &TOpenOrNewForm::openPageRequested, this, showOpenPage);
     connect(m_generate, &TGenerateEmailForm::openPageRequested, this, showOpenPage);
     connect(m_action, &TOpenOrNewForm::newHtmlMailRequested, m_generate, &WizardPage::showPage);
+    connect(m_action, &TOpenOrNewForm::importRequested, m_import, &THTMLImportForm::showWindow);
+    // The import's result is the message file itself, without a copy.
+    connect(m_import, &THTMLImportForm::messageReady, this, [this, compose](const QString& file) {
+        m_import->close();
+        compose(MailTemplate::Mode::Html, file);
+    });
 }
 
 void CompositionWizard::start(qint64 markedCount) {

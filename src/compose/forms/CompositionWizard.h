@@ -10,6 +10,7 @@ class THTMLorTEXTForm;
 class TOpenOrNewForm;
 class TGenerateEmailForm;
 class TOpenMailForm;
+class THTMLImportForm;
 
 // The chain of wizard pages that starts a serial e-mail: start page, type page, action
 // page, and for HTML mails the page for new mails and the open page. The pages are created once and
@@ -32,6 +33,7 @@ public:
     TOpenOrNewForm* actionPage() const { return m_action; }
     TGenerateEmailForm* newHtmlMailPage() const { return m_generate; }
     TOpenMailForm* openPage() const { return m_open; }
+    THTMLImportForm* importPage() const { return m_import; }
 
 Q_SIGNALS:
     void composeRequested(MailTemplate::Mode mode, const QString& templatePath, qint64 markedCount);
@@ -42,5 +44,6 @@ private:
     TOpenOrNewForm* m_action = nullptr;
     TGenerateEmailForm* m_generate = nullptr;
     TOpenMailForm* m_open = nullptr;
+    THTMLImportForm* m_import = nullptr;
     qint64 m_markedCount = 0;
 };

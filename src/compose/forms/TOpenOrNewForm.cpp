@@ -21,7 +21,6 @@ TOpenOrNewForm::TOpenOrNewForm(AppState& state, QWidget* parent)
     m_open->setObjectName(QStringLiteral("OeffnenRadioButton"));
     m_import = new QRadioButton(QStringLiteral("Eine HTML Datei importieren"), this);
     m_import->setObjectName(QStringLiteral("ImportIntRadioButton"));
-    m_import->setEnabled(false);
     body()->addWidget(m_new);
     body()->addWidget(m_open);
     body()->addWidget(m_import);
@@ -49,6 +48,11 @@ void TOpenOrNewForm::next() {
     }
     if (m_mode == MailTemplate::Mode::Html && m_new->isChecked()) {
         Q_EMIT newHtmlMailRequested();
+        return;
+    }
+    if (m_import->isChecked()) {
+        reject();
+        Q_EMIT importRequested();
         return;
     }
     Messages::instance().information(noChoiceMessage());

@@ -4,9 +4,8 @@
 
 class QRadioButton;
 
-// Action page of the composition wizard: a new mail or an existing template or e-mail
-// file. Importing an HTML page comes with the HTML import window and cannot be chosen
-// yet.
+// Action page of the composition wizard: a new mail, an existing template or e-mail
+// file, or an HTML page to import.
 class TOpenOrNewForm : public WizardPage {
     Q_OBJECT
 public:
@@ -24,6 +23,8 @@ Q_SIGNALS:
     void openPageRequested(const QString& instruction);
     // HTML mode: the page for new HTML mails is to be shown.
     void newHtmlMailRequested();
+    // The HTML import window is to be shown; this page closes.
+    void importRequested();
 
 protected:
     void next() override;

@@ -7,6 +7,7 @@
 #include "compose/Merge.h"
 #include "compose/forms/CompositionWizard.h"
 #include "compose/forms/TGrussformelForm.h"
+#include "compose/forms/THTMLImportForm.h"
 #include "compose/forms/TMailerForm.h"
 #include "database/AddressTable.h"
 #include "database/Catalogue.h"
@@ -564,6 +565,8 @@ void TMainForm::connectActions() {
     connect(tool("ToolButton3"), &QToolButton::clicked, this, &TMainForm::startSerialMail);
     connect(m_wizard, &CompositionWizard::composeRequested, m_mailer,
             &TMailerForm::openForComposition);
+    // A message the HTML import made shows the import window's subject as it is now.
+    m_mailer->importSubject = [this] { return m_wizard->importPage()->subject(); };
     connect(m_mailer, &TMailerForm::runFinished, this, [this](bool filterSwitchedOff) {
         if (filterSwitchedOff)
             filterChangedElsewhere();

@@ -5,6 +5,7 @@
 #include "compose/Merge.h"
 #include "compose/WizardRules.h"
 #include "compose/forms/TGenerateEmailForm.h"
+#include "compose/forms/THTMLImportForm.h"
 #include "compose/forms/THTMLorTEXTForm.h"
 #include "compose/forms/TMailerForm.h"
 #include "compose/forms/TMailquestionsForm.h"
@@ -100,7 +101,7 @@ TEST_F(WizardTest, F2LeadsThroughThePagesToTheComposer) {
     TOpenOrNewForm* action = wizard->actionPage();
     ASSERT_TRUE(action->isVisible());
     EXPECT_EQ(action->windowTitle(), "Serien E-Mail erstellen");
-    EXPECT_FALSE(child<QRadioButton>(action, "ImportIntRadioButton")->isEnabled());
+    EXPECT_TRUE(child<QRadioButton>(action, "ImportIntRadioButton")->isEnabled());
     messages.expectInformation("Bitte zuerst eine Auswahl treffen!");
     click(action, "WeiterBitBtn");
     EXPECT_TRUE(messages.allShown());
@@ -335,5 +336,51 @@ TEST_F(WizardTest, HtmlPathsOpenEmailFilesNewMailsAndTheSamples) {
     ASSERT_TRUE(mailer->isVisible());
     EXPECT_EQ(mailer->currentTemplate().messageFile,
               folders.userTemplatesFolder + "Quillon_Bsp3.eml");
+    QTest::mouseClick(child<QPushButton>(mailer, "AbortBitBtn"), Qt::LeftButton);
+}
+
+TEST_F(WizardTest, HtmlImportWindowTurnsAPageIntoTheComposersMail) {
+    ScriptedMessages messages;
+    ScriptedFilePicker picker;
+    const WorkingFolders& folders = form->state().folders;
+    const QString page = folders.lettersFolder + "seite.html";
+    QDir().mkpath(folders.lettersFolder + "bilder");
+    {
+        QFile image(folders.lettersFolder + "bilder/logo.png");
+        ASSERT_TRUE(image.open(QIODevice::WriteOnly));
+        image.write("\x89PNG\r\n\x1a\n");
+        QFile html(page);
+        ASSERT_TRUE(html.open(QIODevice::WriteOnly));
+        html.write("<html><body><p>$ANREDE $NAME,</p><img src=\"bilder/logo.png\"></body></html>");
+    }
+    child<QAction>(form.get(), "SerienEmailschreiben1")->trigger();
+    click(wizard->startPage(), "WeiterBitBtn");
+    choose(wizard->typePage(), "HTMLRadioButton");
+    click(wizard->typePage(), "WeiterBitBtn");
+    choose(wizard->actionPage(), "ImportIntRadioButton");
+    click(wizard->actionPage(), "WeiterBitBtn");
+    EXPECT_FALSE(wizard->actionPage()->isVisible());
+    THTMLImportForm* import = wizard->importPage();
+    ASSERT_TRUE(import->isVisible());
+    EXPECT_FALSE(import->isModal());
+    EXPECT_FALSE(child<QPushButton>(import, "WeiterBitBtn")->isEnabled());
+    EXPECT_EQ(child<QLineEdit>(import, "Edit2")->text(), "Meine neue Serien-E-Mail");
+
+    picker.answer(page);
+    click(import, "HTMLOpenBitBtn");
+    EXPECT_EQ(picker.calls.last().filter, "HTML Dateien (*.html *.htm)");
+    EXPECT_EQ(child<QLineEdit>(import, "Edit1")->text(), page);
+    ASSERT_TRUE(child<QPushButton>(import, "WeiterBitBtn")->isEnabled());
+    child<QLineEdit>(import, "Edit2")->setText(u("Grüße zum Herbst"));
+    click(import, "WeiterBitBtn");
+    EXPECT_TRUE(import->wasUsed());
+    EXPECT_FALSE(import->isVisible());
+    EXPECT_FALSE(anyPageVisible());
+
+    TMailerForm* mailer = form->mailerForm();
+    ASSERT_TRUE(mailer->isVisible());
+    EXPECT_EQ(mailer->mode(), MailTemplate::Mode::Html);
+    EXPECT_EQ(mailer->currentTemplate().messageFile, folders.systemTempFolder + "out.eml");
+    EXPECT_EQ(child<QLineEdit>(mailer, "SubjectEdit")->text(), u("Grüße zum Herbst"));
     QTest::mouseClick(child<QPushButton>(mailer, "AbortBitBtn"), Qt::LeftButton);
 }
