@@ -8,8 +8,10 @@
 #include "common/FilePicker.h"
 #include "common/Messages.h"
 #include "common/TextFile.h"
+#include "compose/HtmlMailFile.h"
 #include "compose/Merge.h"
 #include "compose/SalutationFormula.h"
+#include "compose/forms/HtmlView.h"
 #include "database/AddressTable.h"
 #include "database/Catalogue.h"
 #include "exchange/TableImport.h"
@@ -22,6 +24,7 @@
 #include "records/Marking.h"
 #include "records/RecordEditing.h"
 #include "records/RecordSearch.h"
+#include "send/MimeMessage.h"
 #include "send/SendRun.h"
 #include "send/SmtpMail.h"
 #include "settings/AccountSettings.h"
@@ -44,6 +47,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <cstdio>
 #include <functional>
@@ -830,6 +834,276 @@ void benchImportDbf(qint64 n) {
     figure("import_dbf_records", double(imported), "records");
 }
 
+// The HTML send run: 10,000 marked records, delay 0, a newsletter of about 60 KB of
+// HTML with three inline images of about 200 KB together, tracked links; against a
+// Python loop that builds the same merged message with the email package and sends it
+// with smtplib over one connection to the same counting sink.
+const char* kNewsletterWriter = R"PY(
+import random, struct, sys, zlib
+from email.message import EmailMessage
+from email import policy
+random.seed(7)
+article = ('<tr><td style="padding:12px;font-family:Arial,sans-serif;font-size:14px">'
+           '<h2 style="color:#8a2b06">Neu im Herbst: Angebot Nr. {n}</h2>'
+           '<p>$ANREDE $NAME, unser Sortiment für Garten, Haus und Werkstatt wächst: '
+           'Gießkannen, Rosenscheren und Arbeitshandschuhe in allen Größen, geprüft und '
+           'geliefert innerhalb von zwei Tagen. Mehr dazu lesen Sie '
+           '<a href="https://www.gartenhaus.example/angebote/{n}?utm_source=nl">hier</a>, '
+           "<A HREF='http://www.gartenhaus.example/katalog/{n}'>im Katalog</A> oder "
+           '<a href="mailto:beratung@gartenhaus.example">per E-Mail</a>.</p></td></tr>\n')
+html = ('<!DOCTYPE html><html><head><meta http-equiv="Content-Type" content="text/html; '
+        'charset=utf-8"><title>Newsletter</title></head><body style="margin:0">'
+        '<table width="600" align="center"><tr><td><img src="cid:kopf@gartenhaus.example" '
+        'alt="Gartenhaus" width="600"></td></tr><tr><td><p>$ANREDE $NAME,</p><p>heute, am '
+        '$DATUM, schreiben wir Ihnen an $MAIL.</p></td></tr>\n')
+n = 0
+while len(html) < 60000:
+    n += 1
+    html += article.format(n=n)
+    if n % 12 == 0:
+        html += '<tr><td><img src="cid:bild%d@gartenhaus.example"></td></tr>' % (n // 12 % 2 + 1)
+html += '</table></body></html>'
+plain = 'Hallo $ANREDE $NAME,\n\nunser Herbstprogramm ist da: https://www.gartenhaus.example/\n' * 30
+m = EmailMessage()
+m['Subject'] = 'Herbstangebote für $ANREDE $NAME'
+m['From'] = 'Gartenhaus <info@gartenhaus.example>'
+m['To'] = 'kunde@example.org'
+m.set_content(plain, cte='quoted-printable')
+m.add_alternative(html, subtype='html', cte='quoted-printable')
+h = m.get_payload()[1]
+def png(width, height):
+    # A real picture of coloured noise, which compresses no better than a photo.
+    def chunk(kind, data):
+        return (struct.pack('>I', len(data)) + kind + data +
+                struct.pack('>I', zlib.crc32(kind + data) & 0xffffffff))
+    rows = b''.join(b'\0' + random.randbytes(width * 3) for _ in range(height))
+    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', width, height, 8, 2, 0, 0, 0))
+            + chunk(b'IDAT', zlib.compress(rows, 9)) + chunk(b'IEND', b''))
+for cid, width, height in (('kopf', 300, 100), ('bild1', 200, 100), ('bild2', 200, 83)):
+    h.add_related(png(width, height), 'image', 'png',
+                  cid='<%s@gartenhaus.example>' % cid, filename=cid + '.png')
+open(sys.argv[1], 'wb').write(m.as_bytes(policy=policy.SMTP))
+)PY";
+
+const char* kHtmlSmtplibLoop = R"PY(
+import email, email.policy, json, re, smtplib, sys, time
+from email.message import EmailMessage
+from email.utils import formatdate, make_msgid
+port, newsletter, records, stats = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
+src = email.message_from_binary_file(open(newsletter, 'rb'), policy=email.policy.default)
+plain = src.get_body(('plain',)).get_content()
+html_part = src.get_body(('html',))
+html = html_part.get_content()
+images = [(p.get_content(), p.get_content_subtype(), p['Content-ID'], p.get_filename())
+          for p in src.walk() if p.get_content_maintype() == 'image']
+subject = str(src['Subject'])
+rows = [json.loads(line) for line in open(records, encoding='utf-8')]
+links = [re.compile('href="htt', re.I), re.compile("href='htt", re.I)]
+def merge(text, r):
+    for key in ('$ANREDE', '$NAME', '$MAIL', '$DATUM'):
+        text = text.replace(key, r[key])
+    return text
+s = smtplib.SMTP('127.0.0.1', port)
+start = time.perf_counter()
+for r in rows:
+    h = merge(html, r)
+    h = links[0].sub('href="' + stats + '&url=htt', h)
+    h = links[1].sub("href='" + stats + '&url=htt', h)
+    m = EmailMessage()
+    m['From'] = 'Firma GmbH <info@firma.de>'
+    m['To'] = r['$MAIL']
+    m['Subject'] = merge(subject, r)
+    m['Date'] = formatdate(usegmt=True)
+    m['Message-ID'] = make_msgid(domain='firma.de')
+    m.set_content(merge(plain, r), cte='quoted-printable')
+    m.add_alternative(h, subtype='html', cte='quoted-printable')
+    related = m.get_payload()[1]
+    for data, sub, cid, name in images:
+        related.add_related(data, 'image', sub, cid=cid, filename=name)
+    s.sendmail('info@firma.de', [r['$MAIL']], m.as_bytes(policy=email.policy.SMTP))
+elapsed = time.perf_counter() - start
+s.quit()
+print(len(rows), elapsed)
+)PY";
+
+QString writeNewsletter(const QString& path) {
+    QTemporaryFile script;
+    script.open();
+    script.write(kNewsletterWriter);
+    script.flush();
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"), {script.fileName(), path});
+    python.waitForFinished(-1);
+    if (!QFile::exists(path)) {
+        std::fprintf(stderr, "Newsletter: %s\n", python.readAllStandardError().constData());
+        std::exit(1);
+    }
+    return path;
+}
+
+MailTemplate loadedHtmlMail(const QString& path) {
+    MimeMessage loaded;
+    QString error;
+    if (!loaded.loadMessageFile(path, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        std::exit(1);
+    }
+    MailTemplate mail;
+    mail.mode = MailTemplate::Mode::Html;
+    mail.messageFile = path;
+    mail.subject = loaded.subjectText();
+    mail.htmlBody = loaded.htmlText();
+    mail.plainBody = loaded.plainText();
+    return mail;
+}
+
+void benchHtmlSendRun(qint64 n) {
+    const qint64 records = std::min<qint64>(n, 10000);
+    SmtpTestServer::Options sinkOptions;
+    sinkOptions.keepMessages = false;
+    SmtpTestServer sink(sinkOptions);
+    if (!sink.error().isEmpty()) {
+        std::fprintf(stderr, "SMTP-Server startet nicht: %s\n", qPrintable(sink.error()));
+        std::exit(1);
+    }
+    Opened o;
+    openScratch(o, records);
+    o.state.flags.firstSettingsDone = true;
+    AccountSettings account;
+    account.smtpHost = sink.host();
+    account.smtpPort = QString::number(sink.port());
+    account.codeSetIndex = 3;
+    QString error;
+    if (!Settings::writeAccountSettings(o.state.folders.programFolder + "Quillon.ini", account,
+                                        &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        std::exit(1);
+    }
+    o.table->updateRecords(o.table->tableIds(), {{"Selected", true}, {"Invalid", false}});
+    const QString newsletter = writeNewsletter(o.state.folders.programFolder + "newsletter.eml");
+    const MailTemplate mail = loadedHtmlMail(newsletter);
+    const QString stats = QStringLiteral("https://stats.firma.de/nl/stats.php?nid=202612011200");
+
+    // The records' values for the comparison loop, prepared before anything is timed.
+    const QString jsonPath = o.state.folders.programFolder + "records.jsonl";
+    {
+        QFile out(jsonPath);
+        out.open(QIODevice::WriteOnly);
+        const MergeColumns columns = MergeColumns::forTable(*o.table);
+        SalutationFormula formula(o.state.folders.programFolder + SalutationFormula::fileName());
+        MergeRecordReader reader(columns, &formula);
+        const int mailColumn = o.table->fieldIndex(QStringLiteral("Mail"));
+        for (qint64 row = 0; row < o.table->recordCount(); ++row) {
+            const QVariantList values = o.table->rowValues(row);
+            const QString to = values.value(mailColumn).toString().trimmed();
+            if (!IsValidEmailAddress(to))
+                continue;
+            const MergeRecord r = reader.read(values);
+            QJsonObject line{{"$ANREDE", r.values[Merge::Anrede]},
+                             {"$NAME", r.values[Merge::Name]},
+                             {"$MAIL", to},
+                             {"$DATUM", r.values[Merge::Datum]}};
+            out.write(QJsonDocument(line).toJson(QJsonDocument::Compact) + "\n");
+        }
+    }
+
+    SmtpMail smtp;
+    SendRun run(sendRunContext(o.state), smtp, o.messages);
+    run.inputs.mail = mail;
+    run.inputs.senderEntry = QStringLiteral("info@firma.de <Firma GmbH>");
+    run.inputs.senderCount = 1;
+    run.inputs.markedCount = records;
+    run.inputs.tracking = true;
+    run.inputs.statsAddress = QStringLiteral("https://stats.firma.de/nl/");
+    QEventLoop untilFinished;
+    QObject::connect(&run, &SendRun::finished, &untilFinished, &QEventLoop::quit,
+                     Qt::QueuedConnection);
+    const double before = peakMemoryMb();
+    const double cpuBefore = cpuSeconds();
+    const double ours = seconds([&] {
+        if (run.start())
+            untilFinished.exec();
+    });
+    const double cpu = cpuSeconds() - cpuBefore;
+    const double growth = peakMemoryMb() - before;
+    const qint64 sent = run.sentList().size();
+    const qint64 arrived = sink.acceptedCount();
+
+    QTemporaryFile script;
+    script.open();
+    script.write(kHtmlSmtplibLoop);
+    script.flush();
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {script.fileName(), QString::number(sink.port()), newsletter, jsonPath, stats});
+    python.waitForFinished(-1);
+    const QStringList result =
+        QString::fromUtf8(python.readAllStandardOutput()).split(QChar(' '), Qt::SkipEmptyParts);
+    if (result.size() < 2) {
+        std::fprintf(stderr, "smtplib-Schleife: %s\n", python.readAllStandardError().constData());
+        std::exit(1);
+    }
+    const double pySent = result[0].toDouble();
+    const qint64 pyArrived = sink.acceptedCount() - arrived;
+    const double pySeconds = result[1].toDouble();
+
+    figure("html_send_run_records", double(records), "records");
+    figure("html_send_run_message_size", double(QFileInfo(newsletter).size()) / 1024.0, "KB");
+    figure("html_send_run_sent", double(sent), "messages");
+    figure("html_send_run_arrived", double(arrived), "messages");
+    figure("html_send_run_seconds", ours, "s");
+    figure("html_send_run_cpu", cpu, "s");
+    figure("html_send_run_rate", double(sent) / ours, "messages/s");
+    figure("html_smtplib_sent", pySent, "messages");
+    figure("html_smtplib_arrived", double(pyArrived), "messages");
+    figure("html_smtplib_rate", pySent / pySeconds, "messages/s");
+    figure("html_send_run_ratio", (double(sent) / ours) / (pySent / pySeconds), "x");
+    figure("html_send_run_peak_memory_growth", growth, "MB");
+    removeScratch();
+}
+
+// Opening a newsletter to its shown preview: the private copy, the reading, both
+// preview copies and the browser view's finished page. The first opening starts the
+// browser engine; the second is the one a user sees after that.
+void benchHtmlPreview(qint64) {
+    QTemporaryDir folder;
+    const QString newsletter = writeNewsletter(folder.filePath("newsletter.eml"));
+    const QString systemTemp = folder.filePath("systemp/");
+    HtmlView view;
+    view.resize(800, 600);
+    view.show();
+    HtmlMailFile::PreviewCounter counter;
+    auto openOnce = [&] {
+        QElapsedTimer timer;
+        timer.start();
+        QString copy, error;
+        HtmlMailFile::Opened opened;
+        if (!HtmlMailFile::makePrivateCopy(newsletter, systemTemp, ".html", &copy, &error) ||
+            !HtmlMailFile::openMessageFile(copy, "utf-8", systemTemp, &opened, &error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            std::exit(1);
+        }
+        QEventLoop shown;
+        bool ok = false;
+        const auto c = QObject::connect(&view, &HtmlView::loadFinished, &shown, [&](bool r) {
+            ok = r;
+            shown.quit();
+        });
+        view.showFile(
+            QDir(systemTemp).filePath(HtmlMailFile::previewFileName(counter.next(), true)));
+        shown.exec();
+        QObject::disconnect(c);
+        if (!ok) {
+            std::fprintf(stderr, "Die Vorschau wurde nicht geladen.\n");
+            std::exit(1);
+        }
+        return double(timer.nsecsElapsed()) / 1e9;
+    };
+    figure("html_preview_first", openOnce(), "s");
+    figure("html_preview", openOnce(), "s");
+    figure("html_preview_again", openOnce(), "s");
+}
+
 const std::map<std::string, std::function<void(qint64)>>& benchmarks() {
     static const std::map<std::string, std::function<void(qint64)>> all = {
         {"create_fill", benchCreateFill},
@@ -851,6 +1125,8 @@ const std::map<std::string, std::function<void(qint64)>>& benchmarks() {
         {"send_run", benchSendRun},
         {"import_csv", benchImportCsv},
         {"import_dbf", benchImportDbf},
+        {"html_send_run", benchHtmlSendRun},
+        {"html_preview", benchHtmlPreview},
     };
     return all;
 }
@@ -860,6 +1136,11 @@ const std::map<std::string, std::function<void(qint64)>>& benchmarks() {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
                                                                     : qgetenv("QT_QPA_PLATFORM"));
+    // The browser views need their graphics context shared, and the engine's sandbox
+    // needs a user namespace a measuring machine may not grant.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     // The browser views need their graphics context shared, and the engine's sandbox
     // needs a user namespace a measuring machine may not grant.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

@@ -261,7 +261,7 @@ QString attributeText(const char* value) {
     return value ? QString::fromUtf8(value) : QString();
 }
 
-MimeMessage::PartInfo partInfo(GMimeObject* object) {
+MimeMessage::PartInfo partInfo(GMimeObject* object, bool withSize = true) {
     MimeMessage::PartInfo info;
     GMimeContentType* type = g_mime_object_get_content_type(object);
     if (type) {
@@ -272,7 +272,8 @@ MimeMessage::PartInfo partInfo(GMimeObject* object) {
     info.contentId = attributeText(g_mime_object_get_content_id(object));
     if (GMIME_IS_PART(object)) {
         info.fileName = attributeText(g_mime_part_get_filename(GMIME_PART(object)));
-        info.size = decodedContent(GMIME_PART(object)).size();
+        if (withSize)
+            info.size = decodedContent(GMIME_PART(object)).size();
     }
     return info;
 }
@@ -552,7 +553,7 @@ bool MimeMessage::unpackHtmlTo(const QString& folder, const QString& htmlFile,
         for (GMimeObject* o : m_kept->inlineParts) {
             if (!GMIME_IS_PART(o))
                 continue;
-            const PartInfo info = partInfo(o);
+            const PartInfo info = partInfo(o, false);
             ++number;
             QString name = safeFileName(info.fileName);
             if (name.isEmpty())
