@@ -580,29 +580,44 @@ s.quit()
 print(len(messages), elapsed)
 )PY";
 
+// A counting SMTP sink and a scratch table of marked records whose account sends to it,
+// for the send-run benchmarks.
+SmtpTestServer::Options sinkOnly() {
+    SmtpTestServer::Options options;
+    options.keepMessages = false; // a sink: it accepts and counts, and stores nothing
+    return options;
+}
+
+struct SendBench {
+    explicit SendBench(qint64 records) {
+        if (!sink.error().isEmpty()) {
+            std::fprintf(stderr, "SMTP-Server startet nicht: %s\n", qPrintable(sink.error()));
+            std::exit(1);
+        }
+        openScratch(o, records);
+        o.state.flags.firstSettingsDone = true;
+        AccountSettings account;
+        account.smtpHost = sink.host();
+        account.smtpPort = QString::number(sink.port());
+        account.codeSetIndex = 3;
+        QString error;
+        if (!Settings::writeAccountSettings(o.state.folders.programFolder + "Quillon.ini", account,
+                                            &error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            std::exit(1);
+        }
+        o.table->updateRecords(o.table->tableIds(), {{"Selected", true}, {"Invalid", false}});
+    }
+    SmtpTestServer sink{sinkOnly()};
+    Opened o;
+};
+
 void benchSendRun(qint64 n) {
     const qint64 records = std::min<qint64>(n, 10000);
-    SmtpTestServer::Options sinkOptions;
-    sinkOptions.keepMessages = false; // a sink: it accepts and counts, and stores nothing
-    SmtpTestServer sink(sinkOptions);
-    if (!sink.error().isEmpty()) {
-        std::fprintf(stderr, "SMTP-Server startet nicht: %s\n", qPrintable(sink.error()));
-        std::exit(1);
-    }
-    Opened o;
-    openScratch(o, records);
-    o.state.flags.firstSettingsDone = true;
-    AccountSettings account;
-    account.smtpHost = sink.host();
-    account.smtpPort = QString::number(sink.port());
-    account.codeSetIndex = 3;
+    SendBench bench(records);
+    SmtpTestServer& sink = bench.sink;
+    Opened& o = bench.o;
     QString error;
-    if (!Settings::writeAccountSettings(o.state.folders.programFolder + "Quillon.ini", account,
-                                        &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        std::exit(1);
-    }
-    o.table->updateRecords(o.table->tableIds(), {{"Selected", true}, {"Invalid", false}});
 
     MailTemplate mail;
     mail.subject = QStringLiteral("Herbstprogramm für $VORNAME $NAME");
@@ -959,27 +974,10 @@ MailTemplate loadedHtmlMail(const QString& path) {
 
 void benchHtmlSendRun(qint64 n) {
     const qint64 records = std::min<qint64>(n, 10000);
-    SmtpTestServer::Options sinkOptions;
-    sinkOptions.keepMessages = false;
-    SmtpTestServer sink(sinkOptions);
-    if (!sink.error().isEmpty()) {
-        std::fprintf(stderr, "SMTP-Server startet nicht: %s\n", qPrintable(sink.error()));
-        std::exit(1);
-    }
-    Opened o;
-    openScratch(o, records);
-    o.state.flags.firstSettingsDone = true;
-    AccountSettings account;
-    account.smtpHost = sink.host();
-    account.smtpPort = QString::number(sink.port());
-    account.codeSetIndex = 3;
+    SendBench bench(records);
+    SmtpTestServer& sink = bench.sink;
+    Opened& o = bench.o;
     QString error;
-    if (!Settings::writeAccountSettings(o.state.folders.programFolder + "Quillon.ini", account,
-                                        &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        std::exit(1);
-    }
-    o.table->updateRecords(o.table->tableIds(), {{"Selected", true}, {"Invalid", false}});
     const QString newsletter = writeNewsletter(o.state.folders.programFolder + "newsletter.eml");
     const MailTemplate mail = loadedHtmlMail(newsletter);
     const QString stats = QStringLiteral("https://stats.firma.de/nl/stats.php?nid=202612011200");
