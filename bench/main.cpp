@@ -13,7 +13,9 @@
 #include "compose/SalutationFormula.h"
 #include "compose/forms/HtmlView.h"
 #include "database/AddressTable.h"
+#include "database/Backup.h"
 #include "database/Catalogue.h"
+#include "database/Transfer.h"
 #include "exchange/TableImport.h"
 #include "exchange/TextImport.h"
 #include "exchange/forms/TImportForm.h"
@@ -1102,6 +1104,88 @@ void benchHtmlPreview(qint64) {
     figure("html_preview_again", openOnce(), "s");
 }
 
+// The backup of every database against cp of the same files, side by side in one run.
+void benchBackup(qint64 n) {
+    Opened o;
+    openDataSet(o, n);
+    const QString data = o.state.folders.dataFolder;
+    const QString out = QDir::tempPath() + QStringLiteral("/quillon-bench-backup/");
+    QDir(out).removeRecursively();
+    QDir().mkpath(out + QStringLiteral("cp"));
+    QStringList files;
+    for (const QString& name : Backup::dataFiles(data))
+        files << data + name;
+    files << o.state.session.cataloguePath();
+    qint64 bytes = 0;
+    for (const QString& f : files)
+        bytes += QFileInfo(f).size();
+    auto runCp = [&] {
+        QProcess cp;
+        cp.start(QStringLiteral("cp"), QStringList(files) << out + QStringLiteral("cp/"));
+        cp.waitForFinished(-1);
+        if (cp.exitCode() != 0) {
+            std::fprintf(stderr, "cp ist fehlgeschlagen\n");
+            std::exit(1);
+        }
+    };
+    YesMessages yes;
+    auto runBackup = [&] {
+        if (!Backup::MakeBackup(o.state.session, out, QStringLiteral("quillon"), yes)) {
+            std::fprintf(stderr, "Das Backup ist fehlgeschlagen\n");
+            std::exit(1);
+        }
+    };
+    // Both read from the page cache: one round of each first, then the measured round.
+    runCp();
+    runBackup();
+    ::sync();
+    const double cpSeconds = seconds(runCp);
+    ::sync();
+    const double backupSeconds = seconds(runBackup);
+    ::sync();
+    figure("backup_bytes", double(bytes) / 1e6, "MB");
+    figure("backup_cp", cpSeconds, "s");
+    figure("backup", backupSeconds, "s");
+    figure("backup_ratio", backupSeconds / cpSeconds, "x");
+    QDir(out).removeRecursively();
+}
+
+// The transfer of every record of the standard database into a new database with ten
+// mapped free fields.
+void benchTransfer(qint64 n) {
+    Opened o;
+    openScratch(o, n);
+    QStringList captions;
+    for (int i = 1; i <= 10; ++i)
+        captions << QStringLiteral("Feld %1").arg(i);
+    if (!CreateDatabase(o.state.session, QStringLiteral("Ziel"), captions, o.messages)) {
+        std::fprintf(stderr, "Die Zieldatenbank kann nicht erzeugt werden\n");
+        std::exit(1);
+    }
+    AddressTable* target = o.state.session.currentTable();
+    const QStringList sourceFields = DataGenerator::targetFields().mid(4);
+    QList<QPair<QString, QString>> mapping;
+    for (int i = 0; i < 10 && i < sourceFields.size(); ++i)
+        mapping.append({QStringLiteral("Spalte%1").arg(i + 1), sourceFields[i]});
+    Transfer::Run run;
+    QString error;
+    qint64 copied = 0;
+    qint64 unfit = 0;
+    const double s = seconds([&] {
+        if (run.open(o.state.folders.dataFolder, QStringLiteral("Database.ini"), false, &error))
+            copied = run.copyInto(*target, mapping, {}, &unfit, &error);
+        run.close();
+    });
+    if (copied != n) {
+        std::fprintf(stderr, "Transfer fehlgeschlagen: %s\n", qPrintable(error));
+        std::exit(1);
+    }
+    figure("transfer", s, "s");
+    figure("transfer_rate", double(copied) / s, "records/s");
+    CloseDatabase(o.state.session);
+    removeScratch();
+}
+
 const std::map<std::string, std::function<void(qint64)>>& benchmarks() {
     static const std::map<std::string, std::function<void(qint64)>> all = {
         {"create_fill", benchCreateFill},
@@ -1125,6 +1209,8 @@ const std::map<std::string, std::function<void(qint64)>>& benchmarks() {
         {"import_dbf", benchImportDbf},
         {"html_send_run", benchHtmlSendRun},
         {"html_preview", benchHtmlPreview},
+        {"backup", benchBackup},
+        {"transfer", benchTransfer},
     };
     return all;
 }

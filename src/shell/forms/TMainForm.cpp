@@ -14,6 +14,8 @@
 #include "database/DatabaseDefinition.h"
 #include "database/SystemColumns.h"
 #include "database/forms/DatabaseDialogs.h"
+#include "database/forms/TBackupForm.h"
+#include "database/forms/TMigrationForm.h"
 #include "exchange/forms/ImportActions.h"
 #include "hygiene/forms/HygieneActions.h"
 #include "platform/DocumentOpener.h"
@@ -184,6 +186,9 @@ const char* const workingEntries[] = {
     "Options",
     "Grussormel1",
     "Platzhalter",
+    "Backup2",
+    "Restore1",
+    "Datentransfer1",
 };
 
 // Counts the boxes shown through the facade, so the activation check knows whether
@@ -533,6 +538,8 @@ void TMainForm::buildControls() {
     m_hygiene->status = progress();
     m_import = new ImportActions(m_state, this);
     m_import->status = progress();
+    m_backupForm = new TBackupForm(m_state, this);
+    m_migrationForm = new TMigrationForm(m_state, this);
 }
 
 void TMainForm::connectActions() {
@@ -547,6 +554,14 @@ void TMainForm::connectActions() {
             &DatabaseDialogs::deleteViaDialog);
     connect(action("DatenbankWartung1"), &QAction::triggered, m_databaseDialogs,
             &DatabaseDialogs::maintain);
+    connect(action("Backup2"), &QAction::triggered, this,
+            [this] { m_backupForm->run(TBackupForm::Mode::Backup); });
+    connect(action("Restore1"), &QAction::triggered, this,
+            [this] { m_backupForm->run(TBackupForm::Mode::Restore); });
+    connect(action("Datentransfer1"), &QAction::triggered, this, [this] {
+        if (requireTable())
+            m_migrationForm->run();
+    });
     connect(action("Hilfedatei1"), &QAction::triggered, this, &TMainForm::openHelp);
     connect(action("Info1"), &QAction::triggered, this, &TMainForm::showInfo);
     connect(action("OutlookmitderselektiertenEmailstarten1"), &QAction::triggered, this,
@@ -779,8 +794,8 @@ void TMainForm::updateActionState() {
         enabled.insert(QString::fromLatin1(name), true);
     enabled.insert(QStringLiteral("Datenbankffnen2"), several);
     enabled.insert(QStringLiteral("Datenbanklschen2"), several);
-    // The transfer between databases is not built yet; it stays off until it is.
-    enabled.insert(QStringLiteral("Datentransfer1"), false);
+    // A transfer needs a second database to take records from.
+    enabled.insert(QStringLiteral("Datentransfer1"), several);
     enabled.insert(QStringLiteral("Links1"), session.webLinksEnabled());
     enabled.insert(QStringLiteral("NeueEintrageabholen1"), session.webFetchEnabled());
     for (auto it = enabled.cbegin(); it != enabled.cend(); ++it)

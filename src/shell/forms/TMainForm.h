@@ -12,7 +12,9 @@
 class AddressGridDelegate;
 class AddressGridModel;
 class DatabaseDialogs;
+class TBackupForm;
 class TDeleteColumnForm;
+class TMigrationForm;
 class HygieneActions;
 class ImportActions;
 class TOptionsForm;
@@ -80,6 +82,8 @@ public:
     TLogForm* logForm() const { return m_logForm; }
     TOptionsForm* optionsForm() const { return m_optionsForm; }
     ImportActions* importActions() const { return m_import; }
+    TBackupForm* backupForm() const { return m_backupForm; }
+    TMigrationForm* migrationForm() const { return m_migrationForm; }
 
 protected:
     bool event(QEvent* event) override;
@@ -167,6 +171,8 @@ private:
     TDeleteColumnForm* m_columnForm = nullptr;
     HygieneActions* m_hygiene = nullptr;
     ImportActions* m_import = nullptr;
+    TBackupForm* m_backupForm = nullptr;
+    TMigrationForm* m_migrationForm = nullptr;
     TOptionsForm* m_optionsForm = nullptr;
     TGrussformelForm* m_salutationForm = nullptr;
     CompositionWizard* m_wizard = nullptr;
