@@ -9,6 +9,7 @@
 #include "database/DatabaseSession.h"
 #include "database/SqlFunctions.h"
 #include "database/SqlSupport.h"
+#include "platform/FileCopy.h"
 
 #include <QDate>
 #include <QDir>
@@ -76,18 +77,43 @@ struct CopyFailure {
     QString reason;
 };
 
-bool copyFile(const QString& from, const QString& to, CopyFailure* failure) {
+// Copies in blocks of blockSize bytes; fraction learns the share copied after each block.
+bool copyFile(const QString& from, const QString& to, CopyFailure* failure, qint64 blockSize = 0,
+              const std::function<void(double)>& fraction = {}) {
     QFile in(from);
-    if (!in.open(QIODevice::ReadOnly)) {
+    // Blocks go straight between the files, without Qt's own buffer in between.
+    if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         *failure = {false, in.errorString()};
         return false;
     }
     QFile out(to);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         *failure = {true, out.errorString()};
         return false;
     }
-    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    const qint64 size = in.size();
+    const qint64 block = blockSize > 0 ? blockSize : 8 << 20;
+    qint64 done = 0;
+    // Inside the system where it can; any other failure is left to the loop below,
+    // which tells a broken source from a full target.
+    for (;;) {
+        qint64 n = 0;
+        const FileCopy::Result r = FileCopy::copyRange(in.handle(), out.handle(), block, &n);
+        if (r == FileCopy::Result::TargetFull) {
+            *failure = {true, QStringLiteral("Der Datenträger ist voll.")};
+            return false;
+        }
+        if (r != FileCopy::Result::Copied)
+            break;
+        done += n;
+        if (fraction && size > 0)
+            fraction(double(std::min(done, size)) / double(size));
+    }
+    if (!in.seek(done) || !out.seek(done)) {
+        *failure = {false, in.errorString()};
+        return false;
+    }
+    QByteArray buffer(qsizetype(block), Qt::Uninitialized);
     for (;;) {
         const qint64 n = in.read(buffer.data(), buffer.size());
         if (n < 0) {
@@ -100,6 +126,9 @@ bool copyFile(const QString& from, const QString& to, CopyFailure* failure) {
             *failure = {true, out.errorString()};
             return false;
         }
+        done += n;
+        if (fraction && size > 0)
+            fraction(double(std::min(done, size)) / double(size));
     }
     if (!out.flush() || out.error() != QFileDevice::NoError) {
         *failure = {true, out.errorString()};
@@ -110,42 +139,30 @@ bool copyFile(const QString& from, const QString& to, CopyFailure* failure) {
     return true;
 }
 
-// Copies the open table through the online backup API: pages changed by this connection
-// while the copy runs are carried into the copy too, so it is always consistent.
-bool copyOpenTable(sqlite3* source, const QString& to, int pagesPerStep,
+qint64 pragmaValue(sqlite3* db, const QString& sql) {
+    Statement stmt(db, sql);
+    return stmt.ok() && sqlite3_step(stmt.get()) == SQLITE_ROW ? sqlite3_column_int64(stmt.get(), 0)
+                                                               : -1;
+}
+
+// Copies the open table consistently. Its journal is first taken into the table file
+// and no checkpoint writes to that file again until the copy is done: records posted
+// meanwhile wait in the journal, so the copy holds the table as it was when the backup
+// began, whatever is written while it runs.
+bool copyOpenTable(sqlite3* source, const QString& from, const QString& to, qint64 blockSize,
                    const std::function<void(double)>& fraction, CopyFailure* failure) {
-    QFile::remove(to);
-    sqlite3* dest = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(to).constData(), &dest,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
-        *failure = {true, germanError(dest)};
-        sqlite3_close(dest);
-        return false;
-    }
-    // The copy is thrown away when anything fails, so it needs no journal of its own.
-    exec(dest, QStringLiteral("PRAGMA journal_mode=OFF"));
-    exec(dest, QStringLiteral("PRAGMA synchronous=OFF"));
-    sqlite3_backup* backup = sqlite3_backup_init(dest, "main", source, "main");
-    if (!backup) {
-        *failure = {true, germanError(dest)};
-        sqlite3_close(dest);
-        return false;
-    }
-    int rc;
-    while ((rc = sqlite3_backup_step(backup, pagesPerStep)) == SQLITE_OK || rc == SQLITE_BUSY ||
-           rc == SQLITE_LOCKED) {
-        const int total = sqlite3_backup_pagecount(backup);
-        if (fraction && total > 0)
-            fraction(1.0 - double(sqlite3_backup_remaining(backup)) / total);
-    }
-    sqlite3_backup_finish(backup);
-    const bool ok = rc == SQLITE_DONE;
+    const qint64 autoCheckpoint = pragmaValue(source, QStringLiteral("PRAGMA wal_autocheckpoint"));
+    exec(source, QStringLiteral("PRAGMA wal_autocheckpoint=0"));
+    // The first column of the result is 1 when the checkpoint could not finish.
+    bool ok = pragmaValue(source, QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")) == 0;
     if (!ok)
-        *failure = {true, germanError(dest)};
-    if (sqlite3_close(dest) != SQLITE_OK && ok) {
-        *failure = {true, QStringLiteral("Die Kopie kann nicht abgeschlossen werden.")};
-        return false;
-    }
+        *failure = {false, QStringLiteral("Die geöffnete Tabelle kann gerade nicht gelesen "
+                                          "werden (") +
+                               germanError(source) + QStringLiteral(").")};
+    else
+        ok = copyFile(from, to, failure, blockSize, fraction);
+    exec(source, QStringLiteral("PRAGMA wal_autocheckpoint=") +
+                     QString::number(autoCheckpoint < 0 ? 1000 : autoCheckpoint));
     return ok;
 }
 
@@ -359,7 +376,7 @@ bool MakeBackup(DatabaseSession& session, const QString& folder, const QString& 
         bool ok;
         if (!openName.isEmpty() && item.name == openName)
             ok = copyOpenTable(
-                open->handle(), to, std::max(1, options.pagesPerStep),
+                open->handle(), item.source, to, options.blockSize,
                 [&](double f) {
                     if (options.percent)
                         options.percent(percentOf(i + f, dataCount));

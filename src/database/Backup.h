@@ -12,8 +12,8 @@ class Messages;
 // Both directions first copy into a hidden staging folder beside the target and move
 // the copies into place only when every copy is complete, so a full disk or an
 // unwritable folder leaves neither a half-written backup nor half-overwritten data.
-// The open table is copied through SQLite's online backup API, which stays consistent
-// while the table is written to.
+// The open table is copied from a state SQLite keeps unchanged while the copy runs,
+// so the copy is consistent even when records are posted meanwhile.
 namespace Backup {
 
 QString markerFileName(); // "Quillon_Backup.bup"
@@ -22,8 +22,8 @@ QString markerTitle();    // "Quillon Backup"
 struct Options {
     // Percent of the files copied so far; also called while a large table is copied.
     std::function<void(int percent)> percent;
-    // Pages of the open table copied per step of the backup API.
-    int pagesPerStep = 8192;
+    // Bytes copied per block; 0 for the standard size.
+    qint64 blockSize = 0;
 };
 
 // The files of DataFolder a backup copies: names not beginning with "." and not the

@@ -18,6 +18,7 @@ constexpr int kFirstPositional = 1;
 constexpr int kLastPositional = 8;
 // Definitions one to eight are the core columns; the mapping starts after them.
 constexpr int kFirstMapped = 8;
+constexpr qint64 kDeferIndexesFrom = 20000;
 
 bool isTextual(FieldType t) {
     return t == FieldType::String || t == FieldType::Memo;
@@ -136,7 +137,11 @@ qint64 Run::copyInto(AddressTable& target, const QList<QPair<QString, QString>>&
             progress(k, n);
         return true;
     };
-    return target.appendRecords(nextRow, {}, error);
+    // A large transfer builds the target's indexes once at the end, as a large import
+    // does: sorting every key once is several times faster than growing each index.
+    const qint64 present = qint64(target.store()->tableIds().size());
+    const bool deferIndexes = n >= kDeferIndexesFrom && n * 10 >= present;
+    return target.appendRecords(nextRow, {}, error, deferIndexes);
 }
 
 } // namespace Transfer
