@@ -12,6 +12,7 @@ PACKAGES=(
     libgtest-dev
     libcurl4-openssl-dev libgmime-3.0-dev libgsf-1-dev libytnef0-dev
     pxlib-dev libshp-dev shapelib python3-dbf
+    libxlsxwriter-dev libfreexl-dev python3-openpyxl
     python3-aiosmtpd dovecot-pop3d openssl
     xvfb xauth desktop-file-utils libxml2-utils nodejs
 )

@@ -16,6 +16,8 @@
 #include "database/Backup.h"
 #include "database/Catalogue.h"
 #include "database/Transfer.h"
+#include "exchange/CsvExport.h"
+#include "exchange/SpreadsheetExport.h"
 #include "exchange/TableImport.h"
 #include "exchange/TextImport.h"
 #include "exchange/forms/TImportForm.h"
@@ -1186,6 +1188,81 @@ void benchTransfer(qint64 n) {
     removeScratch();
 }
 
+// Every field of the open table, titled by its name, as a grid that shows them all.
+QList<ExportColumn> allColumns(const AddressTable& table) {
+    QList<ExportColumn> columns;
+    for (int i = 0; i < table.fieldCount(); ++i)
+        columns << ExportColumn{i, table.fieldName(i)};
+    return columns;
+}
+
+void exportFailed(const QString& error) {
+    std::fprintf(stderr, "Fehler: %s\n", qPrintable(error));
+    std::exit(1);
+}
+
+// The CSV window's defaults: every column, header line, values padded.
+void benchExportCsv(qint64 n) {
+    Opened o;
+    openDataSet(o, n);
+    const QString path = QDir::tempPath() + QStringLiteral("/quillon-bench-export.csv");
+    CsvExportOptions options;
+    for (int i = 0; i < o.table->fieldCount(); ++i)
+        options.fields << i;
+    QString error;
+    bool ok = false;
+    const double s = seconds([&] {
+        ok = CsvExport::write(*o.table, o.state.session.definition(), options, path, {}, &error);
+    });
+    if (!ok)
+        exportFailed(error);
+    figure("export_csv", s, "s");
+    figure("export_csv_file_size", double(QFileInfo(path).size()) / 1e6, "MB");
+    QFile::remove(path);
+}
+
+void benchExportXlsx(qint64 n) {
+    Opened o;
+    openDataSet(o, n);
+    const QString path = QDir::tempPath() + QStringLiteral("/quillon-bench-export.xlsx");
+    QString error;
+    bool ok = false;
+    const double before = peakMemoryMb();
+    const double s = seconds([&] {
+        ok = SpreadsheetExport::write(SpreadsheetExport::Format::Xlsx, *o.table,
+                                      allColumns(*o.table), path, {}, &error);
+    });
+    if (!ok)
+        exportFailed(error);
+    figure("export_xlsx", s, "s");
+    figure("export_xlsx_memory_before", before, "MB");
+    figure("export_xlsx_file_size", double(QFileInfo(path).size()) / 1e6, "MB");
+    QFile::remove(path);
+}
+
+// An .xls holds 65,535 records: the first 65,000 of the data set, through a filter.
+void benchExportXls(qint64 n) {
+    Opened o;
+    openDataSet(o, n);
+    const qint64 records = std::min<qint64>(n, 65000);
+    QString error;
+    if (!o.table->setFilter(QStringLiteral("ID <= %1").arg(records), &error))
+        exportFailed(error);
+    o.table->setFiltered(true);
+    const QString path = QDir::tempPath() + QStringLiteral("/quillon-bench-export.xls");
+    bool ok = false;
+    const double s = seconds([&] {
+        ok = SpreadsheetExport::write(SpreadsheetExport::Format::Xls, *o.table,
+                                      allColumns(*o.table), path, {}, &error);
+    });
+    if (!ok)
+        exportFailed(error);
+    figure("export_xls_records", double(o.table->recordCount()), "records");
+    figure("export_xls", s, "s");
+    figure("export_xls_file_size", double(QFileInfo(path).size()) / 1e6, "MB");
+    QFile::remove(path);
+}
+
 const std::map<std::string, std::function<void(qint64)>>& benchmarks() {
     static const std::map<std::string, std::function<void(qint64)>> all = {
         {"create_fill", benchCreateFill},
@@ -1211,6 +1288,9 @@ const std::map<std::string, std::function<void(qint64)>>& benchmarks() {
         {"html_preview", benchHtmlPreview},
         {"backup", benchBackup},
         {"transfer", benchTransfer},
+        {"export_csv", benchExportCsv},
+        {"export_xlsx", benchExportXlsx},
+        {"export_xls", benchExportXls},
     };
     return all;
 }

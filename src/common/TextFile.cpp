@@ -2,10 +2,12 @@
 
 #include "common/ControlCharacters.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <QTemporaryFile>
 
 namespace {
 
@@ -373,6 +375,166 @@ bool LineReader::readLine(QString* line) {
                                                "Textdatei mit einem Datensatz pro Zeile.")
                                     .arg(m_linesRead + 1));
     return false;
+}
+
+} // namespace TextFile
+
+namespace TextFile {
+
+struct LineWriter::State {
+    QString path;
+    std::unique_ptr<QTemporaryFile> file;
+    QByteArray buffer;
+    bool utf8 = false;
+    Utf8Check check; // over the Windows-1252 bytes written so far
+    QString error;
+    QString blanked; // reused for lines holding control characters
+
+    QString writeError(const QString& reason) const {
+        return QStringLiteral("Die Datei \"%1\" kann nicht geschrieben werden: %2")
+            .arg(QDir::toNativeSeparators(path), reason);
+    }
+    bool fail(const QString& reason) {
+        if (error.isEmpty())
+            error = writeError(reason);
+        return false;
+    }
+    std::unique_ptr<QTemporaryFile> newTemporary() {
+        const QFileInfo info(path);
+        auto f = std::make_unique<QTemporaryFile>(info.absolutePath() + QStringLiteral("/~") +
+                                                  info.fileName() + QStringLiteral(".XXXXXX"));
+        if (!f->open()) {
+            fail(f->errorString());
+            return nullptr;
+        }
+        return f;
+    }
+    bool flush() {
+        if (buffer.isEmpty())
+            return true;
+        if (file->write(buffer) != buffer.size())
+            return fail(file->errorString());
+        buffer.clear();
+        return true;
+    }
+    // Rewrites what was written in Windows-1252 as UTF-8 with a byte-order mark.
+    bool toUtf8() {
+        if (!flush() || !file->seek(0))
+            return fail(file->errorString());
+        std::unique_ptr<QTemporaryFile> converted = newTemporary();
+        if (!converted)
+            return false;
+        if (converted->write("\xEF\xBB\xBF", 3) != 3)
+            return fail(converted->errorString());
+        QByteArray block;
+        while (!file->atEnd()) {
+            block = file->read(kBlock);
+            if (block.isEmpty())
+                return fail(file->errorString());
+            const QByteArray out = fromWindows1252(block).toUtf8();
+            if (converted->write(out) != out.size())
+                return fail(converted->errorString());
+        }
+        file = std::move(converted);
+        utf8 = true;
+        return true;
+    }
+};
+
+LineWriter::LineWriter() : d(std::make_unique<State>()) {}
+LineWriter::~LineWriter() = default;
+
+const QString& LineWriter::error() const {
+    return d->error;
+}
+
+bool LineWriter::open(const QString& path, QString* error) {
+    discard();
+    d->path = path;
+    d->file = d->newTemporary();
+    if (!d->file) {
+        if (error)
+            *error = d->error;
+        return false;
+    }
+    return true;
+}
+
+bool LineWriter::writeLine(const QString& line) {
+    if (!d->file || !d->error.isEmpty())
+        return false;
+    const QString* text = &line;
+    if (ControlCharacters::contains(line)) {
+        d->blanked = ControlCharacters::blanked(line, true);
+        text = &d->blanked;
+    }
+    QByteArray& buffer = d->buffer;
+    if (!d->utf8) {
+        const qsizetype start = buffer.size();
+        buffer.reserve(start + text->size() + 2);
+        bool fits = true;
+        for (QChar c : *text) {
+            const char16_t u = c.unicode();
+            const int b = u < 0x80 ? int(u) : toByte(u);
+            if (b < 0) {
+                fits = false;
+                break;
+            }
+            buffer.append(char(b));
+        }
+        if (fits) {
+            buffer.append("\r\n", 2);
+            d->check.feed(buffer.constData() + start, buffer.size() - start);
+        } else {
+            buffer.truncate(start);
+            if (!d->toUtf8())
+                return false;
+        }
+    }
+    if (d->utf8) {
+        buffer += text->toUtf8();
+        buffer.append("\r\n", 2);
+    }
+    if (buffer.size() >= kBlock)
+        return d->flush();
+    return true;
+}
+
+bool LineWriter::commit(QString* error) {
+    auto failed = [&] {
+        if (error)
+            *error = d->error;
+        discard();
+        return false;
+    };
+    if (!d->file || !d->error.isEmpty())
+        return failed();
+    // Windows-1252 bytes that also read as UTF-8 would come back as another text.
+    if (!d->utf8 && d->check.valid && d->check.multibyte && d->check.pending == 0 && !d->toUtf8())
+        return failed();
+    if (!d->flush() || !d->file->flush())
+        return failed();
+    d->file->close();
+    if (QFile::exists(d->path) && !QFile::remove(d->path)) {
+        d->fail(QStringLiteral("Die vorhandene Datei lässt sich nicht ersetzen."));
+        return failed();
+    }
+    d->file->setAutoRemove(false);
+    if (!d->file->rename(d->path)) {
+        d->fail(d->file->errorString());
+        d->file->setAutoRemove(true);
+        return failed();
+    }
+    d->file.reset();
+    return true;
+}
+
+void LineWriter::discard() {
+    d->file.reset(); // removes the temporary file
+    d->buffer.clear();
+    d->utf8 = false;
+    d->check = Utf8Check();
+    d->error.clear();
 }
 
 } // namespace TextFile

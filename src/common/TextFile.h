@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 // The one place where the program's own text files are read and written.
 // Writing: CR LF line ends in Windows-1252; a text holding a character that
@@ -73,6 +74,31 @@ private:
     qint64 m_firstNulLine = -1;
     qint64 m_longestLine = 0;
     QString m_error;
+};
+
+// Writes a text file line by line without holding it whole, by the writing rules above:
+// lines go out in Windows-1252 while they can; the first line that cannot, or a whole
+// text that would read back as UTF-8, turns the file into UTF-8 with a byte-order mark
+// (what was written so far is converted once). The lines collect in a temporary file
+// beside the target, which replaces the target only on commit, so a failed or
+// abandoned write never leaves a half-written file under the target's name.
+class LineWriter {
+public:
+    LineWriter();
+    ~LineWriter(); // discards an uncommitted file
+    LineWriter(const LineWriter&) = delete;
+    LineWriter& operator=(const LineWriter&) = delete;
+
+    bool open(const QString& path, QString* error);
+    // Control characters other than TAB become blanks; CR LF is added.
+    bool writeLine(const QString& line);
+    bool commit(QString* error);
+    void discard();
+    const QString& error() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> d;
 };
 
 } // namespace TextFile

@@ -16,6 +16,7 @@
 #include "database/forms/DatabaseDialogs.h"
 #include "database/forms/TBackupForm.h"
 #include "database/forms/TMigrationForm.h"
+#include "exchange/forms/ExportActions.h"
 #include "exchange/forms/ImportActions.h"
 #include "hygiene/forms/HygieneActions.h"
 #include "platform/DocumentOpener.h"
@@ -180,6 +181,9 @@ const char* const workingEntries[] = {
     "AllemarkiertenDatenstzelschen2",
     "DoppelteEmailAdressenlschen1",
     "DatenstzeImportieren1",
+    "Datenstzeexportieren1",
+    "BCCinsClipbord1",
+    "N250erBCCStringinDateien",
     "SelektivesLschendoppelterDatenstze1",
     "Datenbankkomplettleeren1",
     "AlleinvalidenDatenstzelschen1",
@@ -540,6 +544,9 @@ void TMainForm::buildControls() {
     m_import->status = progress();
     m_backupForm = new TBackupForm(m_state, this);
     m_migrationForm = new TMigrationForm(m_state, this);
+    m_export = new ExportActions(m_state, this);
+    m_export->status = progress();
+    m_export->gridColumns = [this] { return shownColumns(); };
 }
 
 void TMainForm::connectActions() {
@@ -622,6 +629,13 @@ void TMainForm::connectActions() {
     });
 
     connect(action("DatenstzeImportieren1"), &QAction::triggered, m_import, &ImportActions::start);
+    connect(action("Datenstzeexportieren1"), &QAction::triggered, m_export, &ExportActions::start);
+    connect(action("BCCinsClipbord1"), &QAction::triggered, m_export,
+            &ExportActions::copyMarkedToClipboard);
+    connect(action("N250erBCCStringinDateien"), &QAction::triggered, m_export,
+            &ExportActions::writeBccFiles);
+    connect(m_export, &ExportActions::filterSwitchedOff, this,
+            [this] { filterChangedElsewhere(); });
 
     // Address hygiene.
     connect(action("EmailAdressenaufGltigkeitberprfen2"), &QAction::triggered, m_hygiene,
@@ -968,6 +982,19 @@ void TMainForm::startMailProgram() {
     // Through the program's opener, like every other document the program opens; a
     // desktop without a mail program is told so.
     Documents::openOrReport(url, Messages::instance());
+}
+
+QList<ExportColumn> TMainForm::shownColumns() const {
+    QList<ExportColumn> columns;
+    const QHeaderView* header = m_grid->horizontalHeader();
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int logical = header->logicalIndex(visual);
+        const int field = m_model->fieldAt(logical);
+        if (header->isSectionHidden(logical) || field < 0)
+            continue;
+        columns << ExportColumn{field, m_model->headerData(logical, Qt::Horizontal).toString()};
+    }
+    return columns;
 }
 
 void TMainForm::copyFocusedCell() {

@@ -16,7 +16,9 @@ class TBackupForm;
 class TDeleteColumnForm;
 class TMigrationForm;
 class HygieneActions;
+class ExportActions;
 class ImportActions;
+struct ExportColumn;
 class TOptionsForm;
 class TGrussformelForm;
 class CompositionWizard;
@@ -84,6 +86,9 @@ public:
     ImportActions* importActions() const { return m_import; }
     TBackupForm* backupForm() const { return m_backupForm; }
     TMigrationForm* migrationForm() const { return m_migrationForm; }
+    ExportActions* exportActions() const { return m_export; }
+    // The grid's columns in the order shown, with their titles, for the workbook.
+    QList<ExportColumn> shownColumns() const;
 
 protected:
     bool event(QEvent* event) override;
@@ -173,6 +178,7 @@ private:
     ImportActions* m_import = nullptr;
     TBackupForm* m_backupForm = nullptr;
     TMigrationForm* m_migrationForm = nullptr;
+    ExportActions* m_export = nullptr;
     TOptionsForm* m_optionsForm = nullptr;
     TGrussformelForm* m_salutationForm = nullptr;
     CompositionWizard* m_wizard = nullptr;
