@@ -321,3 +321,18 @@ TEST_F(BackupTest, FullDiskLeavesNeitherHalfBackupNorHalfRestoredData) {
     EXPECT_FALSE(QFileInfo::exists(state.folders.dataFolder + ".quillon-restore-tmp"));
     EXPECT_EQ(allRecords(table), current);
 }
+
+// A file that cannot be read is named at the end; the rest of the backup is made.
+TEST_F(BackupTest, FileThatCannotBeCopiedIsReportedAtTheEnd) {
+    const QString target = backupFolder();
+    ASSERT_TRUE(QFile::remove(state.session.cataloguePath()));
+    ScriptedMessages messages;
+    messages.expectError(
+        QStringLiteral("Backup wurde durchgeführt, aber folgende Dateien konnten nicht gesichert "
+                       "werden:\r") +
+        QDir::toNativeSeparators(state.session.cataloguePath()) + ": Die Datei existiert nicht.");
+    EXPECT_TRUE(Backup::MakeBackup(state.session, target, {}, messages));
+    EXPECT_TRUE(QFile::exists(target + "Database.DB"));
+    EXPECT_TRUE(QFile::exists(target + "Quillon_Backup.bup"));
+    EXPECT_FALSE(QFile::exists(target + "Buttons.ini"));
+}
