@@ -58,3 +58,11 @@ int WordCount(const QString& text, const QString& delimiters) {
     });
     return count;
 }
+
+void SplitWords(const QString& text, const QString& delimiters, QList<QStringView>* words) {
+    words->clear();
+    forEachWord(text, delimiters, [&](int start, int length) {
+        words->append(QStringView(text).mid(start, length));
+        return true;
+    });
+}

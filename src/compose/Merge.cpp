@@ -402,8 +402,52 @@ HtmlMailMerge::HtmlMailMerge(const QString& subject, const QString& html, const 
       m_html(html, MergeText::Mode::Html, columns), m_plain(plain, MergeText::Mode::Html, columns) {
 }
 
+namespace {
+
+// A value as text of an HTML document, in an element or in a quoted attribute: a name
+// like "Müller & Söhne" or an address with "<" must not turn into markup.
+void escapeForHtml(QString& value) {
+    static const QString special = QStringLiteral("<>&\"'");
+    bool plain = true;
+    for (const QChar c : value)
+        plain = plain && !special.contains(c);
+    if (plain)
+        return;
+    QString out;
+    out.reserve(value.size() + 16);
+    for (const QChar c : value) {
+        switch (c.unicode()) {
+        case '<':
+            out += QLatin1String("&lt;");
+            break;
+        case '>':
+            out += QLatin1String("&gt;");
+            break;
+        case '&':
+            out += QLatin1String("&amp;");
+            break;
+        case '"':
+            out += QLatin1String("&quot;");
+            break;
+        case '\'':
+            out += QLatin1String("&#39;");
+            break;
+        default:
+            out += c;
+        }
+    }
+    value = out;
+}
+
+} // namespace
+
 HtmlMailMerge::Result HtmlMailMerge::merge(const MergeRecord& record) const {
-    return {m_subject.merge(record, true), crlfLineBreaks(m_html.merge(record)),
+    MergeRecord escaped = record;
+    for (QString& v : escaped.values)
+        escapeForHtml(v);
+    for (QString& v : escaped.spalten)
+        escapeForHtml(v);
+    return {m_subject.merge(record, true), crlfLineBreaks(m_html.merge(escaped)),
             crlfLineBreaks(m_plain.merge(record))};
 }
 

@@ -170,7 +170,9 @@ private:
     std::vector<MergeText> m_lines;
 };
 
-// The texts of an HTML mail, prepared once for merging many records.
+// The texts of an HTML mail, prepared once for merging many records. The values go
+// into the HTML body escaped as HTML text, into the subject and the plain body as
+// they are.
 class HtmlMailMerge {
 public:
     struct Result {

@@ -23,29 +23,68 @@ inline unsigned char lowerAscii(unsigned char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
 }
 
+// Decodes the character at s[i] when it is ASCII or a well-formed two-byte sequence
+// (Latin, Greek, Cyrillic, ...) and advances i; returns -1, leaving i, for anything
+// else: longer sequences and malformed bytes go the slow way.
+inline int shortCodePoint(const unsigned char* s, int n, int& i) {
+    const unsigned char c = s[i];
+    if (c < 0x80) {
+        ++i;
+        return c;
+    }
+    if (c >= 0xC2 && c <= 0xDF && i + 1 < n && (s[i + 1] & 0xC0) == 0x80) {
+        const int cp = ((c & 0x1F) << 6) | (s[i + 1] & 0x3F);
+        i += 2;
+        return cp;
+    }
+    return -1;
+}
+
 int compareNoCase(void*, int n1, const void* p1, int n2, const void* p2) {
     const auto* a = static_cast<const unsigned char*>(p1);
     const auto* b = static_cast<const unsigned char*>(p2);
-    // One pass over the common ASCII prefix; the first non-ASCII byte hands the rest
-    // to Qt's Unicode comparison, which agrees with this on ASCII characters.
-    const int n = n1 < n2 ? n1 : n2;
+    // Sorting a column of names compares equal values all the time.
+    if (n1 == n2 && std::memcmp(a, b, size_t(n1)) == 0)
+        return 0;
+    // The result must be exactly that of Qt's case-insensitive comparison of the
+    // decoded texts (stored indexes are ordered by it). Qt folds the case of each
+    // UTF-16 unit and compares the folded values; every character decoded here is a
+    // single unit, so folding it in place gives the same order without decoding the
+    // texts into strings, which sorting millions of keys would otherwise do for every
+    // comparison that meets an umlaut.
     int i = 0;
-    for (; i < n; ++i) {
+    int j = 0;
+    while (i < n1 && j < n2) {
         const unsigned char x = a[i];
-        const unsigned char y = b[i];
-        if ((x | y) >= 0x80)
-            break;
-        if (x == y)
+        const unsigned char y = b[j];
+        if ((x | y) < 0x80) {
+            ++i;
+            ++j;
+            if (x == y)
+                continue;
+            const unsigned char lx = lowerAscii(x);
+            const unsigned char ly = lowerAscii(y);
+            if (lx != ly)
+                return lx < ly ? -1 : 1;
             continue;
-        const unsigned char lx = lowerAscii(x);
-        const unsigned char ly = lowerAscii(y);
-        if (lx != ly)
-            return lx < ly ? -1 : 1;
+        }
+        int ni = i;
+        int nj = j;
+        const int cx = shortCodePoint(a, n1, ni);
+        const int cy = shortCodePoint(b, n2, nj);
+        if (cx < 0 || cy < 0)
+            break;
+        const auto fx = QChar::toCaseFolded(char32_t(cx));
+        const auto fy = QChar::toCaseFolded(char32_t(cy));
+        if (fx != fy)
+            return fx < fy ? -1 : 1;
+        i = ni;
+        j = nj;
     }
-    if (i == n)
-        return n1 == n2 ? 0 : (n1 < n2 ? -1 : 1);
+    if (i == n1 || j == n2)
+        return i == n1 && j == n2 ? 0 : (i == n1 ? -1 : 1);
     const QString sa = QString::fromUtf8(reinterpret_cast<const char*>(a + i), n1 - i);
-    const QString sb = QString::fromUtf8(reinterpret_cast<const char*>(b + i), n2 - i);
+    const QString sb = QString::fromUtf8(reinterpret_cast<const char*>(b + j), n2 - j);
     const int r = sa.compare(sb, Qt::CaseInsensitive);
     return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }

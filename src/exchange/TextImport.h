@@ -26,6 +26,9 @@ QChar quoteFromItem(const QString& item);
 QString prepareLine(const QString& line, const QString& delimiter);
 // The n-th field (from 1) of a prepared line, unquoted and trimmed; empty for n = 0.
 QString extractField(const QString& prepared, int n, const QString& delimiter, QChar quote);
+// The fields of the given columns (from 1; 0 gives empty), appended to *fields.
+void extractFields(const QString& prepared, const QList<int>& columns, const QString& delimiter,
+                   QChar quote, QStringList* fields);
 
 // The blacklist entries upper-cased and trimmed, empty ones left out. False with a
 // German message when the file cannot be read.

@@ -222,6 +222,17 @@ TEST(HtmlMerge, EveryOccurrenceExactCaseNoEscaping) {
     r.set("Firma", "Firma $NAME");
     EXPECT_EQ(mergeHtml("$FIRMA", r), u("Firma Müller"));
     EXPECT_EQ(mergeLine("$FIRMA", r), "Firma $NAME");
+
+    // In the mail the HTML body gets the values as HTML text, in elements and in
+    // attributes alike; subject and plain body keep them as they are.
+    r.set("Firma", "<b>A & B</b>").set("Name", "O'Neill \"X\"");
+    const auto mail = HtmlMailMerge("$FIRMA", "<a title='$NAME' href=\"x?$NAME\">$FIRMA</a>",
+                                    "$FIRMA $NAME", r.columns())
+                          .merge(r.read());
+    EXPECT_EQ(mail.html, "<a title='O&#39;Neill &quot;X&quot;' href=\"x?O&#39;Neill "
+                         "&quot;X&quot;\">&lt;b&gt;A &amp; B&lt;/b&gt;</a>");
+    EXPECT_EQ(mail.subject, "<b>A & B</b>");
+    EXPECT_EQ(mail.plain, "<b>A & B</b> O'Neill \"X\"");
 }
 
 TEST(Merge, SalutationAndRealTableRecord) {

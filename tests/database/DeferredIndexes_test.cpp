@@ -1,4 +1,5 @@
 #include "database/DatabaseTestSupport.h"
+#include "database/SqlFunctions.h"
 
 #include <sqlite3.h>
 
@@ -60,4 +61,48 @@ TEST(DeferredIndexes, AppendCutOffGetsItsIndexesBackOnOpening) {
     EXPECT_EQ(count(table.handle(), kIndexes), indexes);
     EXPECT_EQ(count(table.handle(), "SELECT COUNT(*) FROM quillon_pending_indexes"), 0);
     EXPECT_EQ(table.recordCount(), 30);
+}
+
+// Stored indexes are ordered by the collation, so its quick paths must agree with Qt's
+// case-insensitive comparison of the decoded texts for every pair: mixed case, umlauts,
+// characters of three and four bytes, and malformed bytes.
+TEST(DeferredIndexes, CollationOrdersExactlyAsQtCompares) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+    ASSERT_TRUE(SqlFunctions::registerAll(db));
+    sqlite3_stmt* s = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT (?1 < ?2 COLLATE QNOCASE) - (?1 > ?2 COLLATE QNOCASE)",
+                                 -1, &s, nullptr),
+              SQLITE_OK);
+    const QList<QByteArray> pieces = {"a",    "A",      "z",        "ä",      "Ä",
+                                      "ß",    "ẞ",      "ü",        "Ü",      "ı",
+                                      "İ",    "K",      "\u212a",   "€",      "\xf0\x9d\x84\x9e",
+                                      "\xff", "\xc3",   "\xc0\xaf", "Σ",      "ς",
+                                      "",     "Müller", "MÜLLER",   "Öztürk", " "};
+    quint32 seed = 7;
+    auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 8; };
+    for (int k = 0; k < 20000; ++k) {
+        QByteArray x;
+        QByteArray y;
+        const int shared = int(next() % 3);
+        for (int p = 0; p < shared; ++p) {
+            const QByteArray& piece = pieces[int(next() % pieces.size())];
+            x += piece;
+            y += piece;
+        }
+        for (int p = int(next() % 4); p > 0; --p)
+            x += pieces[int(next() % pieces.size())];
+        for (int p = int(next() % 4); p > 0; --p)
+            y += pieces[int(next() % pieces.size())];
+        const int qt = QString::fromUtf8(x).compare(QString::fromUtf8(y), Qt::CaseInsensitive);
+        sqlite3_bind_text(s, 1, x.constData(), int(x.size()), SQLITE_STATIC);
+        sqlite3_bind_text(s, 2, y.constData(), int(y.size()), SQLITE_STATIC);
+        ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+        const int ours = sqlite3_column_int(s, 0);
+        sqlite3_reset(s);
+        ASSERT_EQ(ours, qt < 0 ? -1 : (qt > 0 ? 1 : 0))
+            << x.toHex().constData() << " / " << y.toHex().constData();
+    }
+    sqlite3_finalize(s);
+    sqlite3_close(db);
 }
