@@ -68,7 +68,6 @@ public:
     bool setDurableCommits(bool on, QString* error = nullptr) {
         return m_ownStore->setDurableCommits(on, error);
     }
-    bool syncToDisk(QString* error = nullptr) { return m_ownStore->syncToDisk(error); }
 
 Q_SIGNALS:
     void afterOpen();

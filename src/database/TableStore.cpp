@@ -8,12 +8,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <map>
 #include <sqlite3.h>
-#include <unistd.h>
 
 using namespace SqlSupport;
 
@@ -307,31 +303,6 @@ bool TableStore::setDurableCommits(bool on, QString* error) {
                 on ? QStringLiteral("PRAGMA synchronous=FULL")
                    : QStringLiteral("PRAGMA synchronous=NORMAL"),
                 error);
-}
-
-bool TableStore::syncToDisk(QString* error) {
-    if (!m_db)
-        return false;
-    // In WAL mode a commit is durable once the log holds it on the disk; syncing the
-    // log through a descriptor of our own is what a commit with synchronous=FULL does.
-    const char* wal = sqlite3_filename_wal(sqlite3_db_filename(m_db, "main"));
-    const int fd = wal ? ::open(wal, O_RDONLY | O_CLOEXEC) : -1;
-    int failure = fd < 0 ? errno : 0;
-    // Without a log (another journal mode) every commit was synced when it was made.
-    if (fd < 0 && failure == ENOENT)
-        return true;
-    if (fd >= 0) {
-        if (::fdatasync(fd) != 0)
-            failure = errno;
-        ::close(fd);
-    }
-    if (failure == 0)
-        return true;
-    if (error)
-        *error = QStringLiteral("Die Änderungen können nicht auf den Datenträger geschrieben "
-                                "werden: ") +
-                 QString::fromLocal8Bit(std::strerror(failure));
-    return false;
 }
 
 bool TableStore::insertRecord(const QList<int>& fields, const QVariantList& values, qint64* id,

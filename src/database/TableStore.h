@@ -130,9 +130,6 @@ public:
 
     // With on, every commit has reached the disk when it returns (synchronous=FULL).
     bool setDurableCommits(bool on, QString* error = nullptr);
-    // Makes every commit made so far reach the disk now (the commits in between were
-    // made with the normal, process-safe durability).
-    bool syncToDisk(QString* error = nullptr);
 
     // A statement from the connection's cache, reset when the use ends.
     class PreparedUse {

@@ -526,13 +526,6 @@ void SendRun::book() {
         return;
     }
     emitProgress();
-    if (!m_bookkeeping->syncFailure().isEmpty()) {
-        m_sending = false;
-        m_messages.error(QStringLiteral("Der Versand wird abgebrochen: ") +
-                         m_bookkeeping->syncFailure());
-        finishRun();
-        return;
-    }
     afterBooking();
 }
 
