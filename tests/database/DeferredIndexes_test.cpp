@@ -71,7 +71,7 @@ TEST(DeferredIndexes, CollationOrdersExactlyAsQtCompares) {
     ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
     ASSERT_TRUE(SqlFunctions::registerAll(db));
     sqlite3_stmt* s = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT (?1 < ?2 COLLATE QNOCASE) - (?1 > ?2 COLLATE QNOCASE)",
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT (?1 > ?2 COLLATE QNOCASE) - (?1 < ?2 COLLATE QNOCASE)",
                                  -1, &s, nullptr),
               SQLITE_OK);
     const QList<QByteArray> pieces = {"a",    "A",      "z",        "ä",      "Ä",
