@@ -11,7 +11,7 @@ PACKAGES=(
     libsqlite3-dev
     libgtest-dev
     libcurl4-openssl-dev libgmime-3.0-dev libgsf-1-dev libytnef0-dev
-    pxlib-dev libshp-dev shapelib python3-dbf
+    pxlib-dev libshp-dev shapelib python3-dbf python3-vobject
     libxlsxwriter-dev libfreexl-dev python3-openpyxl
     python3-aiosmtpd dovecot-pop3d openssl
     xvfb xauth desktop-file-utils libxml2-utils nodejs

@@ -3,6 +3,7 @@
 //   quillon-bench NAME --records N
 // Each benchmark prints lines "figure-name value unit". Data sets are generated once
 // per size into the system temp folder and reused by later runs.
+#include "ContactBench.h"
 #include "DataGenerator.h"
 
 #include "common/FilePicker.h"
@@ -1235,6 +1236,7 @@ const std::map<std::string, std::function<void(qint64)>>& benchmarks() {
         {"send_run", benchSendRun},
         {"import_csv", benchImportCsv},
         {"import_dbf", benchImportDbf},
+        {"import_vcard", benchImportVcard},
         {"html_send_run", benchHtmlSendRun},
         {"html_preview", benchHtmlPreview},
         {"backup", benchBackup},

@@ -5,6 +5,7 @@
 #include "database/AddressTable.h"
 #include "database/DatabaseSession.h"
 #include "exchange/ImportMapping.h"
+#include "exchange/ImportWriter.h"
 #include "exchange/TableImport.h"
 #include "exchange/TextImport.h"
 
@@ -49,12 +50,49 @@ bool start(DatabaseSession& session, const QString& path, const ImportOptions& o
     if (!ImportMapping::write(ImportMapping::path(session), columnTexts, options.delimiter, &error))
         messages.error(error);
 
-    // Closed and opened again: every view reads the table afresh. The grid keeps its
-    // filter and order.
+    if (!reopenTable(session, current, messages))
+        return false;
+    return ok;
+}
+
+bool appendRows(AddressTable* table, const QStringList& fields, const QList<QStringList>& rows,
+                Messages& messages, const Progress& progress, bool trim, qint64* imported) {
+    ImportOptions options;
+    for (const QString& f : fields)
+        options.fieldNames << (f.isEmpty() ? QStringLiteral("\x01") : f); // matches no field
+    ImportWriter writer(table, options);
+    writer.setExpectedRecords(rows.size());
+    qsizetype next = 0;
+    const QString total = QString::number(rows.size());
+    const bool ok = writer.run(
+        [&](QStringList& texts, QString*) {
+            if (next >= rows.size())
+                return false;
+            for (const QString& t : rows[next])
+                texts << (trim ? t.trimmed() : t);
+            ++next;
+            return true;
+        },
+        [&] {
+            return QStringLiteral("Import: ") + QString::number(next) + QStringLiteral(" von ") +
+                   total;
+        },
+        [&] { return QStringLiteral("Datensatz ") + QString::number(next); }, progress, messages);
+    progress.clear();
+    if (imported)
+        *imported = writer.imported();
+    return ok;
+}
+
+bool reopenTable(DatabaseSession& session, qint64 current, Messages& messages) {
+    AddressTable* table = session.currentTable();
+    if (!table)
+        return false;
     const QString tablePath = table->path();
     const QString filter = table->filter();
     const bool filtered = table->filtered();
     const QString index = table->indexName();
+    QString error;
     table->close();
     if (!table->open(tablePath, &error)) {
         messages.error(error);
@@ -69,7 +107,7 @@ bool start(DatabaseSession& session, const QString& path, const ImportOptions& o
     table->refresh();
     if (current != 0)
         table->locateId(current);
-    return ok;
+    return true;
 }
 
 } // namespace ImportRun

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+class AddressTable;
 class DatabaseSession;
 class Messages;
 
@@ -28,5 +29,16 @@ QString invalidColumnText(const QString& caption, const QString& typed);
 bool start(DatabaseSession& session, const QString& path, const ImportOptions& options,
            const QStringList& columnTexts, Messages& messages, const Progress& progress,
            qint64* imported = nullptr);
+
+// Appends one marked record per row: fields[k] gets rows[r][k], trimmed if so asked (an empty
+// field name takes nothing). The progress shows "Import: r von n". Failures are shown;
+// returns true when every row was stored, *imported receives how many were.
+bool appendRows(AddressTable* table, const QStringList& fields, const QList<QStringList>& rows,
+                Messages& messages, const Progress& progress, bool trim = true,
+                qint64* imported = nullptr);
+
+// The end of every import: the current table closed and opened again, so every view
+// reads it afresh, with the grid's filter and order, back on the record current before.
+bool reopenTable(DatabaseSession& session, qint64 current, Messages& messages);
 
 } // namespace ImportRun

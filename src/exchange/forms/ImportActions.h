@@ -6,6 +6,9 @@
 class AppState;
 class QWidget;
 class TImportForm;
+class TOutlookImportForm;
+class TWMImport;
+class TWabForm;
 class TWizardImportForm;
 
 // The import entry of the main menu: the wizard and the import window, created once
@@ -23,9 +26,15 @@ public:
 
     TWizardImportForm* wizardForm() const { return m_wizard; }
     TImportForm* importForm() const { return m_import; }
+    TOutlookImportForm* outlookForm() const { return m_outlook; }
+    TWabForm* wabForm() const { return m_wab; }
+    TWMImport* windowsMailForm() const { return m_windowsMail; }
 
 private:
     AppState& m_state;
     TWizardImportForm* m_wizard = nullptr;
     TImportForm* m_import = nullptr;
+    TOutlookImportForm* m_outlook = nullptr;
+    TWabForm* m_wab = nullptr;
+    TWMImport* m_windowsMail = nullptr;
 };

@@ -68,18 +68,10 @@ TWizardImportForm::TWizardImportForm(AppState& state, QWidget* parent)
 }
 
 void TWizardImportForm::updateAvailability() {
-    // As on Windows 6 and later: no Outlook Express. Outlook also needs the Outlook
-    // link (outlookAvailable); the Outlook and Windows Mail contact imports are not
-    // part of the program yet, so both stay off for now.
-    m_oe->setEnabled(false);
-    m_outlook->setEnabled(false);
-    m_windowsMail->setEnabled(false);
+    // Every source has a stand-in that needs neither Windows nor Outlook: an address-book
+    // file (vCard or LDIF), a folder of vCard files and a folder of .contact files.
     for (QRadioButton* r : {m_oe, m_outlook, m_windowsMail})
-        if (!r->isEnabled() && r->isChecked()) {
-            r->setAutoExclusive(false);
-            r->setChecked(false);
-            r->setAutoExclusive(true);
-        }
+        r->setEnabled(true);
 }
 
 void TWizardImportForm::showEvent(QShowEvent* event) {

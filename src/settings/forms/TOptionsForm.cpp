@@ -3,6 +3,7 @@
 #include "common/Messages.h"
 #include "platform/DocumentOpener.h"
 #include "send/forms/TFTryconnection.h"
+#include "settings/forms/TImportAccountsForm.h"
 #include "shell/AppState.h"
 
 #include <QCheckBox>
@@ -13,8 +14,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QStyle>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -235,14 +238,19 @@ void TOptionsForm::buildControls() {
     helpLayout->addWidget(exchange, 1, 3);
     connect(exchange, &QPushButton::clicked, this, &TOptionsForm::exchangeClicked);
 
-    // Account import: offered once importing accounts from mail programs exists.
+    // Account import: the accounts of the user's Thunderbird profiles; the Outlook
+    // import needs Outlook and stays off without it.
     m_importLabel = label(QStringLiteral("Postfacheinstellungen übernehmen von:"), this);
     m_importLabel->setObjectName(QStringLiteral("ImportAccountsLabel"));
-    m_importButton = button(QStringLiteral("Outlook Express"), "ImportAccountBitBtn", this);
+    m_importLabel->setCursor(Qt::PointingHandCursor);
+    m_importLabel->installEventFilter(this);
+    m_importButton = button(QStringLiteral("Thunderbird"), "ImportAccountBitBtn", this);
     m_outlookImport = button(QStringLiteral("Outlook 97-2010"), "OutlookImport", this);
-    for (QWidget* w : {static_cast<QWidget*>(m_importLabel), static_cast<QWidget*>(m_importButton),
-                       static_cast<QWidget*>(m_outlookImport)})
-        w->setVisible(false);
+    m_accountImport = new TImportAccountsForm(this);
+    m_accountImport->fillOptions = [this](const ThunderbirdAccounts::OptionsFields& f) {
+        fillFromAccount(f);
+    };
+    connect(m_importButton, &QPushButton::clicked, m_accountImport, &QDialog::exec);
 
     // Buttons.
     m_tryConnection = button(QStringLiteral("Verbindung testen"), "TryConnetionButton", this);
@@ -369,7 +377,38 @@ void TOptionsForm::prepare() {
 
 int TOptionsForm::runModal() {
     prepare();
+    // Never saved yet: the accounts of a mail program already set up are offered.
+    if (!m_state.flags.firstSettingsDone && TImportAccountsForm::profileExists())
+        QTimer::singleShot(0, this, [this] {
+            if (Messages::instance().question(QStringLiteral(
+                    "Postfacheinstellungen von Thunderbird übernehmen? (empfohlen)")))
+                m_accountImport->exec();
+        });
     return exec();
+}
+
+bool TOptionsForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_importLabel && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        m_accountImport->exec();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TOptionsForm::fillFromAccount(const ThunderbirdAccounts::OptionsFields& f) {
+    m_smtpPort->setText(f.smtpPort);
+    m_smtpHost->setText(f.smtpHost);
+    m_email->setText(f.email);
+    m_name->setText(f.name);
+    m_authentication->setChecked(false);
+    if (f.authentication) {
+        m_authentication->setChecked(true);
+        m_smtpUser->setText(f.smtpUserName);
+    }
+    m_popAccount->setText(f.popAccount);
+    m_popHost->setText(f.popHost);
+    m_popPort->setText(f.popPort);
 }
 
 OptionsValues TOptionsForm::currentValues() const {

@@ -1,5 +1,6 @@
 #pragma once
 #include "settings/AccountOptions.h"
+#include "settings/ThunderbirdAccounts.h"
 
 #include <QDialog>
 
@@ -13,6 +14,7 @@ class QLineEdit;
 class QPushButton;
 class QWidget;
 class TFTryconnection;
+class TImportAccountsForm;
 
 // The options dialog "Optionen": sender, outgoing and incoming server, client identity,
 // delay, character set, proxy and, for a database other than the standard one, whether
@@ -36,6 +38,14 @@ public:
 
     // The connection test window "Verbindung testen" opens (created once).
     TFTryconnection* connectionTest() const { return m_connectionTest; }
+    // "Konto auswählen" behind "Thunderbird" (created once).
+    TImportAccountsForm* accountImport() const { return m_accountImport; }
+
+    // Puts an imported account into the fields, as if the user had typed it.
+    void fillFromAccount(const ThunderbirdAccounts::OptionsFields& fields);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
@@ -80,4 +90,5 @@ private:
     QPushButton* m_outlookImport = nullptr;
     QPushButton* m_tryConnection = nullptr;
     TFTryconnection* m_connectionTest = nullptr;
+    TImportAccountsForm* m_accountImport = nullptr;
 };

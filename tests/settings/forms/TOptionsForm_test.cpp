@@ -117,9 +117,13 @@ TEST_F(OptionsFormTest, ShowsEveryControlWithItsTexts) {
     EXPECT_EQ(edit("MaskEdit1")->toolTip(), "password to use for authenticate on the proxy server");
     for (const char* pw : {"SMTPPasswordEdit", "POPPasswordEdit", "MaskEdit1"})
         EXPECT_EQ(edit(pw)->echoMode(), QLineEdit::Password) << pw;
-    // The connection test is offered; the account import is not yet.
+    // The connection test and the account import from Thunderbird are offered; the
+    // Outlook account import needs Outlook.
     EXPECT_TRUE(child<QPushButton>("TryConnetionButton")->isEnabled());
-    EXPECT_FALSE(child<QPushButton>("ImportAccountBitBtn")->isVisible());
+    EXPECT_TRUE(child<QPushButton>("ImportAccountBitBtn")->isVisible());
+    EXPECT_TRUE(child<QPushButton>("ImportAccountBitBtn")->isEnabled());
+    EXPECT_EQ(child<QPushButton>("ImportAccountBitBtn")->text(), "Thunderbird");
+    EXPECT_FALSE(child<QPushButton>("OutlookImport")->isEnabled());
     // Standard database: no "Einstellungsgültigkeit" group.
     EXPECT_FALSE(child<QLabel>("DBSettings")->isVisible());
 }
