@@ -127,9 +127,11 @@ QStringList VCardProperty::param(const QString& key) const {
 }
 
 bool VCardProperty::hasType(const QString& type) const {
-    for (const QString& t : param(QStringLiteral("TYPE")))
-        if (t.trimmed().compare(type, Qt::CaseInsensitive) == 0)
-            return true;
+    // TYPE="work,voice" (as vCard 4.0 writes it) lists two types as well.
+    for (const QString& value : param(QStringLiteral("TYPE")))
+        for (QStringView t : QStringView(value).split(u','))
+            if (t.trimmed().compare(type, Qt::CaseInsensitive) == 0)
+                return true;
     return false;
 }
 
