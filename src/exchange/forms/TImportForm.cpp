@@ -7,6 +7,7 @@
 #include "exchange/ImportMapping.h"
 #include "exchange/ImportRun.h"
 #include "exchange/TextImport.h"
+#include "exchange/forms/ImportButton.h"
 #include "platform/DocumentOpener.h"
 #include "shell/AppState.h"
 
@@ -60,11 +61,7 @@ TImportForm::TImportForm(AppState& state, QWidget* parent) : QDialog(parent), m_
     resize(900, 680);
 
     auto button = [this](const QString& text, const char* name, QStyle::StandardPixmap icon) {
-        auto* b = new QPushButton(text, this);
-        b->setObjectName(QLatin1String(name));
-        b->setIcon(style()->standardIcon(icon));
-        b->setAutoDefault(false);
-        return b;
+        return importButton(this, text, name, icon);
     };
 
     // Files.

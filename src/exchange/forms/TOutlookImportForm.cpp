@@ -7,6 +7,7 @@
 #include "database/DatabaseSession.h"
 #include "exchange/ImportRun.h"
 #include "exchange/OutlookContacts.h"
+#include "exchange/forms/ImportButton.h"
 #include "shell/AppState.h"
 
 #include <QCheckBox>
@@ -42,11 +43,9 @@ TOutlookImportForm::TOutlookImportForm(AppState& state, QWidget* parent)
     };
 
     // The folder of vCard files and its subfolders.
-    auto* choose = new QPushButton(QStringLiteral("Kontaktordner wählen ..."), this);
-    choose->setObjectName(QStringLiteral("FolderButton"));
+    auto* choose = importButton(this, QStringLiteral("Kontaktordner wählen ..."), "FolderButton",
+                                QStyle::SP_DirOpenIcon);
     choose->setToolTip(QStringLiteral("Ordner mit vCard-Dateien (.vcf) wählen"));
-    choose->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
-    choose->setAutoDefault(false);
     m_folderLabel = new QLabel(this);
     m_folderLabel->setObjectName(QStringLiteral("FolderPathLabel"));
     m_folderLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -113,16 +112,12 @@ TOutlookImportForm::TOutlookImportForm(AppState& state, QWidget* parent)
     m_count = new QLabel(this);
     m_count->setObjectName(QStringLiteral("Anzeigelabel"));
 
-    auto* start = new QPushButton(QStringLiteral("Starte Import"), this);
-    start->setObjectName(QStringLiteral("StartImportBitBtn"));
+    auto* start = importButton(this, QStringLiteral("Starte Import"), "StartImportBitBtn",
+                               QStyle::SP_DialogApplyButton);
     start->setToolTip(QStringLiteral("Starten Sie hier den Import aus Ihrem Outlook!"));
-    start->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
-    auto* abort = new QPushButton(QStringLiteral("Import abbrechen"), this);
-    abort->setObjectName(QStringLiteral("AbortBitbtn"));
+    auto* abort = importButton(this, QStringLiteral("Import abbrechen"), "AbortBitbtn",
+                               QStyle::SP_DialogCancelButton);
     abort->setToolTip(QStringLiteral("Import abbrechen und Fenster schliessen!"));
-    abort->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
-    for (QPushButton* b : {start, abort})
-        b->setAutoDefault(false);
 
     auto* folderRow = new QHBoxLayout;
     folderRow->addWidget(choose);

@@ -7,6 +7,7 @@
 #include "database/DatabaseSession.h"
 #include "exchange/ImportRun.h"
 #include "exchange/WindowsMailContacts.h"
+#include "exchange/forms/ImportButton.h"
 #include "shell/AppState.h"
 
 #include <QDir>
@@ -38,11 +39,7 @@ TWMImport::TWMImport(AppState& state, QWidget* parent) : QDialog(parent), m_stat
     pathLabel->setBuddy(m_path);
 
     auto button = [this](const QString& text, const char* name, QStyle::StandardPixmap icon) {
-        auto* b = new QPushButton(text, this);
-        b->setObjectName(QLatin1String(name));
-        b->setIcon(style()->standardIcon(icon));
-        b->setAutoDefault(false);
-        return b;
+        return importButton(this, text, name, icon);
     };
     auto* load = button(QString(), "Loadbutton", QStyle::SP_DirOpenIcon);
     load->setToolTip(QStringLiteral("Anderen Import Ordner wählen"));

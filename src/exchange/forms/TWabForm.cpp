@@ -7,6 +7,7 @@
 #include "database/DatabaseSession.h"
 #include "exchange/ImportRun.h"
 #include "exchange/OutlookContacts.h"
+#include "exchange/forms/ImportButton.h"
 #include "shell/AppState.h"
 
 #include <QDir>
@@ -49,11 +50,7 @@ TWabForm::TWabForm(AppState& state, QWidget* parent) : QDialog(parent), m_state(
     m_details->setVisible(false);
 
     auto button = [this](const QString& text, const char* name, QStyle::StandardPixmap icon) {
-        auto* b = new QPushButton(text, this);
-        b->setObjectName(QLatin1String(name));
-        b->setIcon(style()->standardIcon(icon));
-        b->setAutoDefault(false);
-        return b;
+        return importButton(this, text, name, icon);
     };
     auto* import = button(QStringLiteral("Ausgewählte Adressen importieren"), "ImportButton",
                           QStyle::SP_DialogApplyButton);
