@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <QStringEncoder>
 #include <QTemporaryFile>
 
 namespace {
@@ -387,8 +388,8 @@ struct LineWriter::State {
     QByteArray buffer;
     bool utf8 = false;
     Utf8Check check; // over the Windows-1252 bytes written so far
+    QStringEncoder encoder{QStringConverter::Utf8};
     QString error;
-    QString blanked; // reused for lines holding control characters
 
     QString writeError(const QString& reason) const {
         return QStringLiteral("Die Datei \"%1\" kann nicht geschrieben werden: %2")
@@ -461,41 +462,85 @@ bool LineWriter::open(const QString& path, QString* error) {
 }
 
 bool LineWriter::writeLine(const QString& line) {
+    append(line);
+    return endLine();
+}
+
+void LineWriter::append(QStringView text) {
+    if (!d->file || !d->error.isEmpty())
+        return;
+    QByteArray& buffer = d->buffer;
+    const char16_t* in = text.utf16();
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    if (!d->utf8) {
+        // One pass: printable ASCII goes straight through; anything else is looked at
+        // closely (a control character becomes a blank, CR LF one blank).
+        const qsizetype start = buffer.size();
+        buffer.resize(start + n);
+        char* out = buffer.data() + start;
+        qsizetype j = 0;
+        bool high = false;
+        for (; i < n; ++i) {
+            const char16_t u = in[i];
+            if ((u >= 0x20 && u < 0x7F) || u == u'\t') {
+                out[j++] = char(u);
+                continue;
+            }
+            if (ControlCharacters::isControl(QChar(u))) {
+                if (u == u'\r' && i + 1 < n && in[i + 1] == u'\n')
+                    ++i;
+                out[j++] = ' ';
+                continue;
+            }
+            const int b = toByte(u);
+            if (b < 0)
+                break; // a character Windows-1252 lacks: the file becomes UTF-8
+            out[j++] = char(b);
+            high = true;
+        }
+        buffer.truncate(start + j);
+        // Only bytes from 0x80 on can make the text read as UTF-8; other bytes matter
+        // only inside a sequence.
+        if (high || d->check.pending > 0)
+            d->check.feed(buffer.constData() + start, j);
+        if (i == n || !d->toUtf8())
+            return;
+    }
+    const QStringView rest = text.sliced(i);
+    bool control = false;
+    // The test of ControlCharacters::isControl, inline: it runs on every character.
+    for (QChar c : rest) {
+        const char16_t u = c.unicode();
+        if ((u < 0x20 && u != u'\t') || (u >= 0x7F && u <= 0x9F) || u == 0x2028 || u == 0x2029) {
+            control = true;
+            break;
+        }
+    }
+    const QString blanked = control ? ControlCharacters::blanked(rest.toString(), true) : QString();
+    const QStringView utf16 = control ? QStringView(blanked) : rest;
+    // Encoded straight into the buffer: at most three bytes per UTF-16 unit.
+    const qsizetype start = buffer.size();
+    buffer.resize(start + 3 * utf16.size());
+    char* end = d->encoder.appendToBuffer(buffer.data() + start, utf16);
+    buffer.truncate(end - buffer.constData());
+}
+
+void LineWriter::appendBlanks(qsizetype n) {
+    if (n > 0 && d->file && d->error.isEmpty()) {
+        if (!d->utf8 && d->check.pending > 0)
+            d->check.valid = false; // a blank inside a sequence
+        d->buffer.append(n, ' ');
+    }
+}
+
+bool LineWriter::endLine() {
     if (!d->file || !d->error.isEmpty())
         return false;
-    const QString* text = &line;
-    if (ControlCharacters::contains(line)) {
-        d->blanked = ControlCharacters::blanked(line, true);
-        text = &d->blanked;
-    }
-    QByteArray& buffer = d->buffer;
-    if (!d->utf8) {
-        const qsizetype start = buffer.size();
-        buffer.reserve(start + text->size() + 2);
-        bool fits = true;
-        for (QChar c : *text) {
-            const char16_t u = c.unicode();
-            const int b = u < 0x80 ? int(u) : toByte(u);
-            if (b < 0) {
-                fits = false;
-                break;
-            }
-            buffer.append(char(b));
-        }
-        if (fits) {
-            buffer.append("\r\n", 2);
-            d->check.feed(buffer.constData() + start, buffer.size() - start);
-        } else {
-            buffer.truncate(start);
-            if (!d->toUtf8())
-                return false;
-        }
-    }
-    if (d->utf8) {
-        buffer += text->toUtf8();
-        buffer.append("\r\n", 2);
-    }
-    if (buffer.size() >= kBlock)
+    if (!d->utf8 && d->check.pending > 0)
+        d->check.valid = false;
+    d->buffer.append("\r\n", 2);
+    if (d->buffer.size() >= kBlock)
         return d->flush();
     return true;
 }

@@ -92,6 +92,10 @@ public:
     bool open(const QString& path, QString* error);
     // Control characters other than TAB become blanks; CR LF is added.
     bool writeLine(const QString& line);
+    // A line built in pieces (long lines of many values): the pieces, then endLine.
+    void append(QStringView text);
+    void appendBlanks(qsizetype count);
+    bool endLine();
     bool commit(QString* error);
     void discard();
     const QString& error() const;

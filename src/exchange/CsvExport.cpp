@@ -53,15 +53,14 @@ bool write(const AddressTable& table, const TableDefinition& definition,
         [&](const QStringList& values) {
             if (selection >= 0 && !IsMarkedText(store, selection, values[shown]))
                 return true;
-            line.resize(0);
             for (qsizetype i = 0; i < shown; ++i) {
                 const QString& v = values[i];
-                line += v;
-                if (!options.trim && v.size() < widths[i])
-                    line.resize(line.size() + widths[i] - v.size(), QChar(' '));
-                line += options.delimiter;
+                out.append(v);
+                if (!options.trim)
+                    out.appendBlanks(widths[i] - v.size());
+                out.append(options.delimiter);
             }
-            return out.writeLine(line);
+            return out.endLine();
         },
         progress.counter(QStringLiteral("Export: ")), error);
     progress.clear();
