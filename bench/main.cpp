@@ -585,6 +585,25 @@ s.quit()
 print(len(messages), elapsed)
 )PY";
 
+// Runs a Python comparison loop with the given arguments; it prints how many messages
+// it sent and in how many seconds.
+std::pair<double, double> runSmtplibLoop(const char* source, const QStringList& arguments) {
+    QTemporaryFile script;
+    script.open();
+    script.write(source);
+    script.flush();
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"), QStringList{script.fileName()} + arguments);
+    python.waitForFinished(-1);
+    const QStringList result =
+        QString::fromUtf8(python.readAllStandardOutput()).split(QChar(' '), Qt::SkipEmptyParts);
+    if (result.size() < 2) {
+        std::fprintf(stderr, "smtplib-Schleife: %s\n", python.readAllStandardError().constData());
+        std::exit(1);
+    }
+    return {result[0].toDouble(), result[1].toDouble()};
+}
+
 // A counting SMTP sink and a scratch table of marked records whose account sends to it,
 // for the send-run benchmarks.
 SmtpTestServer::Options sinkOnly() {
@@ -676,23 +695,9 @@ void benchSendRun(qint64 n) {
     const qint64 sent = run.sentList().size();
     const qint64 arrived = sink.acceptedCount();
 
-    QTemporaryFile script;
-    script.open();
-    script.write(kSmtplibLoop);
-    script.flush();
-    QProcess python;
-    python.start(QStringLiteral("/usr/bin/python3"),
-                 {script.fileName(), QString::number(sink.port()), jsonPath});
-    python.waitForFinished(-1);
-    const QStringList result =
-        QString::fromUtf8(python.readAllStandardOutput()).split(QChar(' '), Qt::SkipEmptyParts);
-    if (result.size() < 2) {
-        std::fprintf(stderr, "smtplib-Schleife: %s\n", python.readAllStandardError().constData());
-        std::exit(1);
-    }
-    const double pySent = result[0].toDouble();
+    const auto [pySent, pySeconds] =
+        runSmtplibLoop(kSmtplibLoop, {QString::number(sink.port()), jsonPath});
     const qint64 pyArrived = sink.acceptedCount() - arrived;
-    const double pySeconds = result[1].toDouble();
 
     figure("send_run_records", double(records), "records");
     figure("send_run_sent", double(sent), "messages");
@@ -983,23 +988,9 @@ void benchHtmlSendRun(qint64 n) {
     const qint64 sent = run.sentList().size();
     const qint64 arrived = sink.acceptedCount();
 
-    QTemporaryFile script;
-    script.open();
-    script.write(kHtmlSmtplibLoop);
-    script.flush();
-    QProcess python;
-    python.start(QStringLiteral("/usr/bin/python3"),
-                 {script.fileName(), QString::number(sink.port()), newsletter, jsonPath, stats});
-    python.waitForFinished(-1);
-    const QStringList result =
-        QString::fromUtf8(python.readAllStandardOutput()).split(QChar(' '), Qt::SkipEmptyParts);
-    if (result.size() < 2) {
-        std::fprintf(stderr, "smtplib-Schleife: %s\n", python.readAllStandardError().constData());
-        std::exit(1);
-    }
-    const double pySent = result[0].toDouble();
+    const auto [pySent, pySeconds] = runSmtplibLoop(
+        kHtmlSmtplibLoop, {QString::number(sink.port()), newsletter, jsonPath, stats});
     const qint64 pyArrived = sink.acceptedCount() - arrived;
-    const double pySeconds = result[1].toDouble();
 
     figure("html_send_run_records", double(records), "records");
     figure("html_send_run_message_size", double(QFileInfo(newsletter).size()) / 1024.0, "KB");
