@@ -13,7 +13,7 @@ PACKAGES=(
     libcurl4-openssl-dev libgmime-3.0-dev libgsf-1-dev libytnef0-dev
     pxlib-dev libshp-dev shapelib python3-dbf python3-vobject
     libxlsxwriter-dev libfreexl-dev python3-openpyxl
-    python3-aiosmtpd dovecot-pop3d openssl
+    python3-aiosmtpd dovecot-pop3d openssl php-cli php-gd
     xvfb xauth desktop-file-utils libxml2-utils nodejs
 )
 
