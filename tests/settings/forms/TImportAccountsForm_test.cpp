@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTimer>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -107,4 +108,70 @@ TEST_F(ImportAccountsFormTest, ThunderbirdAccountFillsTheOptions) {
     ::click(dialog, "AbbrechenBitBtn");
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(text("EmailEdit"), "bernd@example.org");
+}
+
+// Plays the user on the modal dialogs that come up, each handler once, in order; a handler
+// runs when a dialog of its class is the active modal window.
+class ModalScript {
+public:
+    using Step = std::pair<QString, std::function<void(QDialog*)>>;
+    explicit ModalScript(QList<Step> steps) : m_steps(std::move(steps)) {
+        QObject::connect(&m_poll, &QTimer::timeout, [this] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (m_steps.isEmpty() || !dialog || !dialog->isVisible() ||
+                dialog->metaObject()->className() != m_steps.first().first)
+                return;
+            const Step step = m_steps.takeFirst();
+            step.second(dialog);
+        });
+        m_poll.start(10);
+    }
+    bool done() const { return m_steps.isEmpty(); }
+
+private:
+    QList<Step> m_steps;
+    QTimer m_poll;
+};
+
+TEST_F(ImportAccountsFormTest, TheButtonAndTheFirstStartOpenTheAccountDialogModally) {
+    addProfile();
+    // "Thunderbird" opens the account dialog over the options; the pick fills them.
+    form->prepare();
+    form->show();
+    ScriptedMessages m;
+    m.expectInformation(kUnreadable).expectInformation(u(kNotice));
+    ModalScript pick({{QStringLiteral("TImportAccountsForm"), [](QDialog* dialog) {
+                           clickEntry(::child<QListWidget>(dialog, QStringLiteral("ListBox1")), 0);
+                           ::click(dialog, "AusfuehrenBitBtn");
+                       }}});
+    click("ImportAccountBitBtn");
+    EXPECT_TRUE(pick.done());
+    EXPECT_TRUE(m.allShown());
+    EXPECT_EQ(text("EmailEdit"), "anna@example.de");
+    form->hide();
+
+    // Never saved yet: opening the options asks first, and "Ja" leads to the same dialog;
+    // after the pick the options are there to be saved.
+    form = std::make_unique<TOptionsForm>(state);
+    ASSERT_FALSE(state.flags.firstSettingsDone);
+    m.expectQuestion(QString::fromUtf8("Postfacheinstellungen von Thunderbird übernehmen? "
+                                       "(empfohlen)"),
+                     true)
+        .expectInformation(kUnreadable)
+        .expectInformation(u(kNotice));
+    QString filled;
+    ModalScript firstStart(
+        {{QStringLiteral("TImportAccountsForm"),
+          [](QDialog* dialog) {
+              clickEntry(::child<QListWidget>(dialog, QStringLiteral("ListBox1")), 1);
+              ::click(dialog, "AusfuehrenBitBtn");
+          }},
+         {QStringLiteral("TOptionsForm"), [&](QDialog* dialog) {
+              filled = ::child<QLineEdit>(dialog, QStringLiteral("EmailEdit"))->text();
+              dialog->reject();
+          }}});
+    form->runModal();
+    EXPECT_TRUE(firstStart.done());
+    EXPECT_TRUE(m.allShown());
+    EXPECT_EQ(filled, "bernd@example.org");
 }
