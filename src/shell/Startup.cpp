@@ -24,6 +24,7 @@ static void initShippedResources() {
     Q_INIT_RESOURCE(settings);
     Q_INIT_RESOURCE(exchange);
     Q_INIT_RESOURCE(templates);
+    Q_INIT_RESOURCE(tracking);
 }
 
 namespace Startup {

@@ -38,6 +38,7 @@
 #include "shell/forms/TFilter2Form.h"
 #include "shell/forms/TFilterForm.h"
 #include "shell/forms/TKRT_DB_SearchForm.h"
+#include "web/forms/WebSyncActions.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -193,6 +194,8 @@ const char* const workingEntries[] = {
     "Backup2",
     "Restore1",
     "Datentransfer1",
+    "Newsletterstatistikeinrichten1",
+    "BetriebsanleitungMehrplatzversion1",
 };
 
 // Counts the boxes shown through the facade, so the activation check knows whether
@@ -547,6 +550,7 @@ void TMainForm::buildControls() {
     m_export = new ExportActions(m_state, this);
     m_export->status = progress();
     m_export->gridColumns = [this] { return shownColumns(); };
+    new WebSyncActions(m_state, this);
 }
 
 void TMainForm::connectActions() {
