@@ -5,6 +5,7 @@
 // per size into the system temp folder and reused by later runs.
 #include "ContactBench.h"
 #include "DataGenerator.h"
+#include "WebSyncBench.h"
 
 #include "common/FilePicker.h"
 #include "common/Messages.h"
@@ -267,6 +268,15 @@ public:
     bool question(const QString&) override { return true; }
     bool destructiveQuestion(const QString&) override { return true; }
 };
+
+void benchWebSyncOnScratch(qint64 n) {
+    {
+        Opened o;
+        openScratch(o, n);
+        benchWebSync(o.table);
+    }
+    removeScratch();
+}
 
 void benchAddressCheck(qint64 n) {
     {
@@ -1235,6 +1245,7 @@ const std::map<std::string, std::function<void(qint64)>>& benchmarks() {
         {"export_csv", benchExportCsv},
         {"export_xlsx", benchExportXlsx},
         {"export_xls", benchExportXls},
+        {"web_sync", benchWebSyncOnScratch},
     };
     return all;
 }

@@ -4,8 +4,11 @@
 #include "common/TextFile.h"
 #include "common/Words.h"
 #include "database/ColumnScan.h"
+#include "database/SqlSupport.h"
 #include "database/SystemColumns.h"
 #include "database/TableStore.h"
+
+#include <sqlite3.h>
 
 #include <QHash>
 #include <algorithm>
@@ -117,27 +120,24 @@ int percent(qint64 n, qint64 total) {
     return int(q);
 }
 
-QSet<QString> mailLookup(const TableStore& table) {
-    QSet<QString> set;
-    const int mail = table.fieldIndex(SystemColumns::Mail);
-    if (mail < 0)
-        return set;
-    const QStringList texts = ColumnScan::texts(table, mail, table.tableIds());
-    set.reserve(texts.size());
-    for (const QString& t : texts)
-        set.insert(t.toLower());
-    return set;
-}
-
 bool isCancellation(const QString& line) {
     return WordCount(line, bar) == 2;
 }
 
-Analysis analyse(const QStringList& orders, const QStringList& cancellations,
-                 const QSet<QString>& lookup) {
-    Analysis a;
+namespace {
+
+// The sorted lines that survive the address check and the last-line-per-address rule,
+// with their lower-cased addresses.
+struct Survivors {
+    qint64 total = 0;
+    QStringList lines;
+    QStringList keys;
+};
+
+Survivors survivors(const QStringList& orders, const QStringList& cancellations) {
+    Survivors s;
     QStringList all = orders + cancellations;
-    a.total = all.size();
+    s.total = all.size();
     std::stable_sort(all.begin(), all.end(), [](const QString& x, const QString& y) {
         return QString::compare(x, y, Qt::CaseInsensitive) < 0;
     });
@@ -151,10 +151,19 @@ Analysis analyse(const QStringList& orders, const QStringList& cancellations,
         const bool last = i + 1 == all.size();
         if (!last && (keys[i + 1].isEmpty() || keys[i + 1] == keys[i]))
             continue;
-        const QString& line = all[i];
+        s.lines.append(all[i]);
+        s.keys.append(keys[i]);
+    }
+    return s;
+}
+
+Analysis classify(const Survivors& s, const QSet<QString>& lookup) {
+    Analysis a;
+    a.total = s.total;
+    for (qsizetype i = 0; i < s.lines.size(); ++i) {
+        const QString& line = s.lines[i];
         const bool cancellation = isCancellation(line);
-        const bool known = lookup.contains(keys[i]);
-        if (cancellation != known)
+        if (cancellation != lookup.contains(s.keys[i]))
             continue;
         a.newLines.append(line);
         const QString address = ExtractWord(1, line, bar).trimmed();
@@ -167,6 +176,52 @@ Analysis analyse(const QStringList& orders, const QStringList& cancellations,
         }
     }
     return a;
+}
+
+} // namespace
+
+QSet<QString> knownAddresses(const TableStore& table, const QStringList& keys) {
+    QSet<QString> known;
+    const int mail = table.fieldIndex(SystemColumns::Mail);
+    sqlite3* db = table.handle();
+    if (mail < 0 || !db)
+        return known;
+    // The keys are bound as values, a few hundred per statement; the Mail index (built
+    // with the table's case-blind collation) answers each group.
+    const qsizetype group = 500;
+    for (qsizetype i = 0; i < keys.size(); i += group) {
+        const QStringList part = keys.mid(i, group);
+        const RecordCondition cond = ColumnScan::equalsAnyIgnoringCase(table, mail, part);
+        const QByteArray sql =
+            (QStringLiteral("SELECT ") + SqlSupport::quoteIdent(table.fieldName(mail)) +
+             QStringLiteral(" FROM ") + QLatin1String(TableStore::tableName()) +
+             QStringLiteral(" WHERE ") + cond.sql)
+                .toUtf8();
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &stmt, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(stmt);
+            continue;
+        }
+        SqlSupport::bindAll(stmt, cond.params);
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+            if (text)
+                known.insert(QString::fromUtf8(text, sqlite3_column_bytes(stmt, 0)).toLower());
+        }
+        sqlite3_finalize(stmt);
+    }
+    return known;
+}
+
+Analysis analyse(const QStringList& orders, const QStringList& cancellations,
+                 const QSet<QString>& lookup) {
+    return classify(survivors(orders, cancellations), lookup);
+}
+
+Analysis analyse(const QStringList& orders, const QStringList& cancellations,
+                 const TableStore& table) {
+    const Survivors s = survivors(orders, cancellations);
+    return classify(s, knownAddresses(table, s.keys));
 }
 
 QString totalText(const Analysis& a) {

@@ -51,16 +51,19 @@ struct Analysis {
     qint64 newCancellations = 0;
 };
 
-// The lower-cased Mail values of the whole table (not trimmed).
-QSet<QString> mailLookup(const TableStore& table);
-
 bool isCancellation(const QString& line);
 
 // Sorts both lists together without regard to case, keeps the last line of every
 // address (among the lines with a valid address) and of those the orders for addresses
-// not in the table and the cancellations for addresses in it.
+// not in the table and the cancellations for addresses in it. lookup: the lower-cased
+// Mail values of the table.
 Analysis analyse(const QStringList& orders, const QStringList& cancellations,
                  const QSet<QString>& lookup);
+// The same against the table: only the addresses that survive are looked up in it.
+Analysis analyse(const QStringList& orders, const QStringList& cancellations,
+                 const TableStore& table);
+// Those of the lower-cased addresses that some record's Mail equals, case ignored.
+QSet<QString> knownAddresses(const TableStore& table, const QStringList& keys);
 
 // The "Gesamteinträge" / "Davon neue ..." texts of the result labels.
 QString totalText(const Analysis& a);

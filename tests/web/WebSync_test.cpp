@@ -40,12 +40,12 @@ TEST(WebSyncAnalysis, LastLinePerAddressAndWhatIsNew) {
     EXPECT_EQ(totalText(a), QString::fromUtf8("Gesamteinträge: 100% (9 Stück)"));
 
     // A last line after a line with an invalid address is taken once.
-    const Analysis b = analyse({"a@example.de|x|H|B|N", "zz@@bad|x|H|B|N"}, {}, {});
+    const Analysis b = analyse({"a@example.de|x|H|B|N", "zz@@bad|x|H|B|N"}, {}, QSet<QString>{});
     EXPECT_EQ(b.newLines, QStringList({"a@example.de|x|H|B|N"}));
-    const Analysis c = analyse({"zz@@bad|x|H|B|N", "zzz@example.de|x|H|B|N"}, {}, {});
+    const Analysis c = analyse({"zz@@bad|x|H|B|N", "zzz@example.de|x|H|B|N"}, {}, QSet<QString>{});
     EXPECT_EQ(c.newLines, QStringList({"zzz@example.de|x|H|B|N"}));
 
-    const Analysis empty = analyse({}, {}, {});
+    const Analysis empty = analyse({}, {}, QSet<QString>{});
     EXPECT_EQ(cancellationsText(empty),
               QString::fromUtf8("Davon neue Abbestellungen: 0% (0 Stück)"));
 }
@@ -177,7 +177,7 @@ TEST_F(WebSyncFetch, ListsFromThePhpServerAnalysedAndApplied) {
     const WebHttp::Result out =
         WebHttp::get(cancellationsAddress(php.baseUrl(), "geheim42"), noProxy);
     ASSERT_TRUE(out.ok);
-    const Analysis a = analyse(orders, listLines(out.body), mailLookup(*table->store()));
+    const Analysis a = analyse(orders, listLines(out.body), *table->store());
     EXPECT_EQ(a.newOrders, 1);
     EXPECT_EQ(a.newCancellations, 1);
     const ApplyResult r = apply(*table->store(), a.newLines, false);

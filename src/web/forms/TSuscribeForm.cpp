@@ -287,8 +287,7 @@ void TSuscribeForm::fetch() {
     WebSync::Analysis a;
     {
         const BusyCursor busy;
-        a = WebSync::analyse(orders, cancellations,
-                             WebSync::mailLookup(*m_state.session.currentTable()->store()));
+        a = WebSync::analyse(orders, cancellations, *m_state.session.currentTable()->store());
     }
     QString error;
     if (!TextFile::writeLines(resultPath(), a.newLines, &error)) {
