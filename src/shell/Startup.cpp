@@ -25,6 +25,7 @@ static void initShippedResources() {
     Q_INIT_RESOURCE(exchange);
     Q_INIT_RESOURCE(templates);
     Q_INIT_RESOURCE(tracking);
+    Q_INIT_RESOURCE(web);
 }
 
 namespace Startup {

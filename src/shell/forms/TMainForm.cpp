@@ -38,6 +38,7 @@
 #include "shell/forms/TFilter2Form.h"
 #include "shell/forms/TFilterForm.h"
 #include "shell/forms/TKRT_DB_SearchForm.h"
+#include "web/forms/TEnterpriseOptionsForm.h"
 #include "web/forms/WebSyncActions.h"
 
 #include <QApplication>
@@ -196,6 +197,7 @@ const char* const workingEntries[] = {
     "Datentransfer1",
     "Newsletterstatistikeinrichten1",
     "BetriebsanleitungMehrplatzversion1",
+    "Bestellformular1",
 };
 
 // Counts the boxes shown through the facade, so the activation check knows whether
@@ -547,6 +549,7 @@ void TMainForm::buildControls() {
     m_import->status = progress();
     m_backupForm = new TBackupForm(m_state, this);
     m_migrationForm = new TMigrationForm(m_state, this);
+    m_enterpriseOptionsForm = new TEnterpriseOptionsForm(m_state, this);
     m_export = new ExportActions(m_state, this);
     m_export->status = progress();
     m_export->gridColumns = [this] { return shownColumns(); };
@@ -573,6 +576,8 @@ void TMainForm::connectActions() {
         if (requireTable())
             m_migrationForm->run();
     });
+    connect(action("Bestellformular1"), &QAction::triggered, m_enterpriseOptionsForm,
+            &TEnterpriseOptionsForm::runModal);
     connect(action("Hilfedatei1"), &QAction::triggered, this, &TMainForm::openHelp);
     connect(action("Info1"), &QAction::triggered, this, &TMainForm::showInfo);
     connect(action("OutlookmitderselektiertenEmailstarten1"), &QAction::triggered, this,

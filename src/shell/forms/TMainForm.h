@@ -15,6 +15,7 @@ class DatabaseDialogs;
 class TBackupForm;
 class TDeleteColumnForm;
 class TMigrationForm;
+class TEnterpriseOptionsForm;
 class HygieneActions;
 class ExportActions;
 class ImportActions;
@@ -86,6 +87,7 @@ public:
     ImportActions* importActions() const { return m_import; }
     TBackupForm* backupForm() const { return m_backupForm; }
     TMigrationForm* migrationForm() const { return m_migrationForm; }
+    TEnterpriseOptionsForm* enterpriseOptionsForm() const { return m_enterpriseOptionsForm; }
     ExportActions* exportActions() const { return m_export; }
     // The grid's columns in the order shown, with their titles, for the workbook.
     QList<ExportColumn> shownColumns() const;
@@ -178,6 +180,7 @@ private:
     ImportActions* m_import = nullptr;
     TBackupForm* m_backupForm = nullptr;
     TMigrationForm* m_migrationForm = nullptr;
+    TEnterpriseOptionsForm* m_enterpriseOptionsForm = nullptr;
     ExportActions* m_export = nullptr;
     TOptionsForm* m_optionsForm = nullptr;
     TGrussformelForm* m_salutationForm = nullptr;
