@@ -6,8 +6,8 @@
 //    A wrong or missing password gets the text "Access denied". The right one gets the
 //    list: the bytes after the guard header (a line holding a single CR, then one list
 //    line per request, CR LF ended). While it holds a shared lock on the list, the guard
-//    records in email_list_in_served.txt (email_list_out_served.txt) how many bytes of
-//    its file it served, and a checksum of them.
+//    records in email_list_in_served.php (email_list_out_served.php) how many bytes of
+//    its file it served, and a checksum of them (a PHP file that shows nothing).
 // 2. Wipe: GET wipe_files.php?NUMBER (the number only defeats caches). For each list it
 //    takes an exclusive lock, and when the recorded bytes are still the start of the
 //    file, removes exactly those entries: the guard header stays, and every request that
@@ -62,10 +62,10 @@ function q_wipe_served($list, $served) {
     $removed = 0;
     if (flock($h, LOCK_EX)) {
         $all = stream_get_contents($h);
-        $record = explode("|", trim((string)@file_get_contents($served)));
-        $n = count($record) == 2 && ctype_digit($record[0]) ? (int)$record[0] : -1;
+        $ok = preg_match('/(\d+)\|([0-9a-f]{32})\s*$/', (string)@file_get_contents($served), $record);
+        $n = $ok ? (int)$record[1] : -1;
         $start = q_header_end($all);
-        if ($n >= $start && $n <= strlen($all) && hash_equals($record[1], md5(substr($all, 0, $n)))) {
+        if ($n >= $start && $n <= strlen($all) && hash_equals($record[2], md5(substr($all, 0, $n)))) {
             $removed = preg_match_all('/[^\r\n]+/', substr($all, $start, $n - $start));
             $kept = substr($all, 0, $start) . substr($all, $n);
             rewind($h);
@@ -96,7 +96,7 @@ function q_wipe_old($list) {
 
 $q_removed = 0;
 foreach (array("email_list_in", "email_list_out") as $q_list) {
-    $q_removed += q_wipe_served($q_dir . "/" . $q_list . ".php", $q_dir . "/" . $q_list . "_served.txt");
+    $q_removed += q_wipe_served($q_dir . "/" . $q_list . ".php", $q_dir . "/" . $q_list . "_served.php");
     if ($my_pass === "") {
         q_wipe_old($q_dir . "/" . $q_list . ".txt");
     }

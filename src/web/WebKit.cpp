@@ -367,11 +367,11 @@ Pages pages(const Values& v, const QList<Field>& allFields, const QString& kitFo
                "$list = fopen(__FILE__, \"rb\"); flock($list, LOCK_SH); $all = "
                "stream_get_contents($list); $at = strpos($all, \"\\n?\" . \">\"); $at = ($at === "
                "false) ? strlen($all) : strpos($all . \"\\n\", \"\\n\", $at + 3) + 1;")
-        << QStringLiteral(
-               "file_put_contents(substr(__FILE__, 0, -4) . \"_served.txt\", strlen($all) . \"|\" "
-               ". "
-               "md5($all), LOCK_EX); echo substr($all, $at); flock($list, LOCK_UN); fclose($list); "
-               "Exit;")
+        << QStringLiteral("file_put_contents(substr(__FILE__, 0, -4) . \"_served.php\", \"<?php "
+                          "exit; ?\" . \">\" . "
+                          "strlen($all) . \"|\" . md5($all), LOCK_EX); echo substr($all, $at); "
+                          "flock($list, LOCK_UN); fclose($list); "
+                          "Exit;")
         << QStringLiteral("?>") << QStringLiteral("\r");
 
     p.versionFile =

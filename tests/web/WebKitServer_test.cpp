@@ -172,6 +172,8 @@ TEST(WebKitServer, WipeRemovesWhatWasFetchedAndKeepsWhatCameLater) {
     site.cancel("weg@beispiel.de");
     ASSERT_EQ(site.fetch("email_list_in.php", "geheim42").size(), 1);
     ASSERT_EQ(site.fetch("email_list_out.php", "geheim42").size(), 1);
+    // What the guard recorded is no page for visitors.
+    EXPECT_TRUE(httpGet(site.url("email_list_in_served.php")).body.isEmpty());
     // Arrives between the fetch and the wipe.
     site.order("spaet@beispiel.de", "Spaet");
     EXPECT_EQ(httpGet(site.url("wipe_files.php?417")).status, 200);

@@ -78,6 +78,9 @@ TEST_F(EnterpriseOptionsFormTest, SaveChecksServerPathAndPasswordInTheirOrder) {
     click("FormularErzeugenBitBtn1");
     EXPECT_TRUE(form->isVisible());
     EXPECT_FALSE(QFileInfo::exists(folder.file("online")));
+    // Fits a 1024x768 screen with its frame.
+    EXPECT_LE(form->minimumSizeHint().width(), 1000);
+    EXPECT_LE(form->minimumSizeHint().height(), 720);
 }
 
 TEST_F(EnterpriseOptionsFormTest, SaveWritesTheKitAndTheWebSettings) {
