@@ -4,6 +4,7 @@
 #include "web/WebKitTestSupport.h"
 
 #include "common/Words.h"
+#include "web/WebSync.h"
 
 #include <QDirIterator>
 #include <QFile>
@@ -249,4 +250,28 @@ TEST(WebKitServer, EveryShippedAndGeneratedPhpFilePassesPhpLint) {
     EXPECT_EQ(kitFiles.size(), 8) << kitFiles.join(' ').toStdString();
     for (const QString& name : kitFiles)
         EXPECT_EQ(phpLintError(site.kitFile(name)), QString()) << name.toStdString();
+}
+
+// The program's reading of the lists takes the site's lines as the requests they are.
+TEST(WebKitServer, TheProgramsAnalysisReadsTheSitesLines) {
+    KitSite site;
+    site.order("hans@beispiel.de", "Hans Muster");
+    // An order with nothing but the address is still an order.
+    httpGet(site.url("mailin.php?send=ok&action=sign&double=off&Mail=leer%40beispiel.de"));
+    site.cancel("alt@beispiel.de");
+    auto lines = [&](const char* list) {
+        return WebSync::listLines(
+            httpGet(site.url(QLatin1String(list) + QStringLiteral("?password=geheim42"))).body);
+    };
+    const QStringList orders = lines("email_list_in.php");
+    const QStringList cancels = lines("email_list_out.php");
+    ASSERT_EQ(orders.size(), 2);
+    EXPECT_FALSE(WebSync::accessDenied(orders) || WebSync::looksLikeHtml(orders));
+    const WebSync::Analysis a = WebSync::analyse(orders, cancels, QSet<QString>{"alt@beispiel.de"});
+    EXPECT_EQ(a.newOrders, 2);
+    EXPECT_EQ(a.newCancellations, 1);
+    EXPECT_TRUE(a.checkEntries.contains("Bestellung | leer@beispiel.de"));
+    EXPECT_TRUE(a.checkEntries.contains("Abbestellung | alt@beispiel.de"));
+    EXPECT_TRUE(WebSync::accessDenied(
+        WebSync::listLines(httpGet(site.url("email_list_in.php?password=0")).body)));
 }
