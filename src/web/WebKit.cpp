@@ -148,8 +148,8 @@ QString exampleServerPath() {
 }
 
 QString kitFolderName(const QString& serverPath) {
-    const QString slash = QStringLiteral("/");
-    return ExtractWord(WordCount(serverPath, slash), serverPath, slash);
+    // The same rule names the tracking folder.
+    return TrackingSetup::folderName(serverPath);
 }
 
 QString validate(const QString& serverPath, const QString& password) {
