@@ -245,3 +245,57 @@ TEST(WebHttpErrors, RefusedPortMissingPageProxyPortAndUntrustedCertificate) {
     tls.kill();
     tls.waitForFinished();
 }
+
+// A proxy on 127.0.0.1 that wants basic authentication and forwards GET requests.
+TEST(WebHttpProxy, RequestsGoThroughTheProxyWithBasicAuthentication) {
+    QTemporaryDir site;
+    writeSite(site.path(), "Pw1", {"neu@example.de|x|Herr|B|N|ende"}, {});
+    PhpTestServer php(site.path());
+    ASSERT_TRUE(php.error().isEmpty());
+    const int port = TestServers::freePort();
+    const QString script = QStringLiteral(R"(
+import base64, http.server, sys, urllib.request
+want = 'Basic ' + base64.b64encode(b'nutzer:geheim').decode()
+class P(http.server.BaseHTTPRequestHandler):
+    def do_GET(self):
+        if self.headers.get('Proxy-Authorization') != want:
+            self.send_response(407)
+            self.send_header('Proxy-Authenticate', 'Basic realm="p"')
+            self.send_header('Content-Length', '0')
+            self.end_headers()
+            return
+        body = urllib.request.urlopen(self.path).read()
+        self.send_response(200)
+        self.send_header('Content-Length', str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+    def log_message(self, *a):
+        pass
+http.server.HTTPServer(('127.0.0.1', int(sys.argv[1])), P).serve_forever()
+)");
+    QProcess proxyServer;
+    proxyServer.start("/usr/bin/python3", {"-c", script, QString::number(port)});
+    ASSERT_TRUE(proxyServer.waitForStarted(10000));
+    for (int i = 0; i < 200 && !TestServers::accepts(port); ++i)
+        QThread::msleep(25);
+
+    ProxySettings proxy;
+    proxy.useProxy = true;
+    proxy.server = "127.0.0.1";
+    proxy.portText = QString::number(port);
+    proxy.userName = "nutzer";
+    proxy.password = "geheim";
+    const QString url = ordersAddress(php.baseUrl(), "Pw1");
+    WebHttp::Result r = WebHttp::get(url, proxy);
+    ASSERT_TRUE(r.ok) << r.error.toStdString();
+    EXPECT_EQ(listLines(r.body), QStringList({"neu@example.de|x|Herr|B|N|ende"}));
+
+    proxy.password = "falsch";
+    r = WebHttp::get(url, proxy);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.error.endsWith(
+        QString::fromUtf8("Der Proxy-Server verlangt eine gültige Anmeldung (HTTP-Status 407).")))
+        << r.error.toStdString();
+    proxyServer.kill();
+    proxyServer.waitForFinished();
+}

@@ -13,11 +13,13 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScreen>
 
 namespace {
 
@@ -273,4 +275,30 @@ TEST_F(WebWindowTest, MenuEntriesOpenTheWindows) {
     });
     main.findChild<QAction*>("Newsletterstatistikeinrichten1")->trigger();
     EXPECT_TRUE(shown);
+}
+
+TEST_F(WebWindowTest, WindowsFitTheScreenAndTheirControlsTakeTheMouse) {
+    ASSERT_TRUE(web().setOnlinePath("https://www.example.de/nl/") &&
+                web().setStatsUrl("https://www.example.de/st/") && web().setStatsPassword("a1"));
+    TSuscribeForm suscribe(state());
+    TStatsForm stats(state());
+    TEnterpriseLinksForm links(state());
+    TMehrplatzForm multi(state().folders.programFolder);
+    ASSERT_TRUE(suscribe.prepare() && stats.prepare() && links.prepare());
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    for (QDialog* d : std::initializer_list<QDialog*>{&suscribe, &stats, &links, &multi}) {
+        d->show();
+        QApplication::processEvents();
+        EXPECT_TRUE(screen.contains(d->frameGeometry())) << d->objectName().toStdString();
+        for (QWidget* w : d->findChildren<QWidget*>()) {
+            if (!w->isVisibleTo(d) || w->objectName().isEmpty() ||
+                !(qobject_cast<QPushButton*>(w) || qobject_cast<QLineEdit*>(w) ||
+                  qobject_cast<QCheckBox*>(w) || qobject_cast<QListWidget*>(w)))
+                continue;
+            const QPoint middle = w->mapTo(d, w->rect().center());
+            QWidget* hit = d->childAt(middle);
+            EXPECT_TRUE(hit == w || w->isAncestorOf(hit)) << w->objectName().toStdString();
+        }
+        d->hide();
+    }
 }
