@@ -12,6 +12,27 @@
 
 namespace BlockingCall {
 
+QString transportFailureText(int curlCode) {
+    switch (CURLcode(curlCode)) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return QStringLiteral("Der Servername kann nicht aufgelöst werden");
+    case CURLE_COULDNT_CONNECT:
+        return QStringLiteral("Der Server nimmt keine Verbindung an");
+    case CURLE_PEER_FAILED_VERIFICATION:
+        return QStringLiteral("Das Zertifikat des Servers ist nicht vertrauenswürdig");
+    case CURLE_SSL_CONNECT_ERROR:
+        return QStringLiteral("Die verschlüsselte Verbindung kann nicht aufgebaut werden");
+    case CURLE_SSL_CACERT_BADFILE:
+        return QStringLiteral("Die Zertifikatsdatei kann nicht gelesen werden");
+    case CURLE_GOT_NOTHING:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+        return QStringLiteral("Die Verbindung zum Server ist abgebrochen");
+    default:
+        return {};
+    }
+}
+
 void ensureCurl() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });

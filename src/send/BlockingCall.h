@@ -45,6 +45,10 @@ private:
 // a connection whose answer does not matter).
 void detach(std::function<void()> work);
 
+// The German text of a libcurl transport failure every protocol shares (no connection,
+// an untrusted certificate, a broken connection); empty for other codes.
+QString transportFailureText(int curlCode);
+
 // Initialises libcurl once for the process; safe to call from any thread.
 void ensureCurl();
 

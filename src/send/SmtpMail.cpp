@@ -50,29 +50,17 @@ QByteArray withCrLf(const QByteArray& in) {
 
 QString germanDescription(CURLcode code) {
     switch (code) {
-    case CURLE_COULDNT_RESOLVE_HOST:
-        return QStringLiteral("Der Servername kann nicht aufgelöst werden");
-    case CURLE_COULDNT_CONNECT:
-        return QStringLiteral("Der Server nimmt keine Verbindung an");
     case CURLE_OPERATION_TIMEDOUT:
         return QStringLiteral("Der Server antwortet nicht");
     case CURLE_USE_SSL_FAILED:
         return QStringLiteral("Der Server bietet keine verschlüsselte Verbindung (STARTTLS) an");
-    case CURLE_PEER_FAILED_VERIFICATION:
-        return QStringLiteral("Das Zertifikat des Servers ist nicht vertrauenswürdig");
-    case CURLE_SSL_CONNECT_ERROR:
-        return QStringLiteral("Die verschlüsselte Verbindung kann nicht aufgebaut werden");
-    case CURLE_SSL_CACERT_BADFILE:
-        return QStringLiteral("Die Zertifikatsdatei kann nicht gelesen werden");
-    case CURLE_GOT_NOTHING:
-    case CURLE_RECV_ERROR:
-    case CURLE_SEND_ERROR:
-        return QStringLiteral("Die Verbindung zum Server ist abgebrochen");
     case CURLE_WEIRD_SERVER_REPLY:
         return QStringLiteral("Der Server antwortet nicht wie ein SMTP-Server");
     default:
-        return QStringLiteral("Die Verbindung zum Server ist gestört");
+        break;
     }
+    const QString shared = BlockingCall::transportFailureText(code);
+    return shared.isEmpty() ? QStringLiteral("Die Verbindung zum Server ist gestört") : shared;
 }
 
 // Failures before the server could answer the message's commands.

@@ -20,31 +20,20 @@ QString describe(CURLcode code) {
         return QStringLiteral("Die Adresse ist keine gültige http- oder https-Adresse");
     case CURLE_COULDNT_RESOLVE_PROXY:
         return QStringLiteral("Der Name des Proxy-Servers kann nicht aufgelöst werden");
-    case CURLE_COULDNT_RESOLVE_HOST:
-        return QStringLiteral("Der Servername kann nicht aufgelöst werden");
-    case CURLE_COULDNT_CONNECT:
-        return QStringLiteral("Der Server nimmt keine Verbindung an");
     case CURLE_OPERATION_TIMEDOUT:
         return QStringLiteral("Der Server antwortet nicht (Zeitüberschreitung)");
-    case CURLE_PEER_FAILED_VERIFICATION:
-        return QStringLiteral("Das Zertifikat des Servers ist nicht vertrauenswürdig");
-    case CURLE_SSL_CONNECT_ERROR:
-        return QStringLiteral("Die verschlüsselte Verbindung kann nicht aufgebaut werden");
-    case CURLE_SSL_CACERT_BADFILE:
-        return QStringLiteral("Die Zertifikatsdatei kann nicht gelesen werden");
     case CURLE_FILESIZE_EXCEEDED:
     case CURLE_WRITE_ERROR:
         return QStringLiteral("Die Antwort des Servers ist zu groß");
-    case CURLE_GOT_NOTHING:
-    case CURLE_RECV_ERROR:
-    case CURLE_SEND_ERROR:
     case CURLE_PARTIAL_FILE:
         return QStringLiteral("Die Verbindung zum Server ist abgebrochen");
     case CURLE_WEIRD_SERVER_REPLY:
         return QStringLiteral("Der Server antwortet nicht wie ein Webserver");
     default:
-        return QStringLiteral("Die Verbindung zum Server ist gestört");
+        break;
     }
+    const QString shared = BlockingCall::transportFailureText(code);
+    return shared.isEmpty() ? QStringLiteral("Die Verbindung zum Server ist gestört") : shared;
 }
 
 size_t collect(char* data, size_t size, size_t count, void* user) {

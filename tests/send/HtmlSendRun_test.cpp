@@ -22,16 +22,7 @@ protected:
         if (!QFile::exists(path)) {
             EXPECT_TRUE(writeMailByPython(path));
         }
-        MimeMessage loaded;
-        QString error;
-        EXPECT_TRUE(loaded.loadMessageFile(path, &error)) << error.toStdString();
-        MailTemplate m;
-        m.mode = MailTemplate::Mode::Html;
-        m.messageFile = path;
-        m.subject = loaded.subjectText();
-        m.htmlBody = loaded.htmlText();
-        m.plainBody = loaded.plainText();
-        return m;
+        return htmlMailFromFile(path);
     }
 
     QJsonObject pythonRead(const SmtpTestServer::Received& r) {

@@ -4,6 +4,7 @@
 #include "database/AddressTable.h"
 #include "database/Catalogue.h"
 #include "database/DatabaseTestSupport.h"
+#include "send/MimeMessage.h"
 #include "send/SendRun.h"
 #include "send/SmtpMail.h"
 #include "settings/AccountSettings.h"
@@ -93,6 +94,20 @@ inline SendRun::Result runToEnd(SendRun& run, int timeoutMs = 120000) {
 }
 
 // A program folder with the standard database open and a private system temp folder.
+// The composer's HTML mail made from an e-mail file: the file and the texts read from it.
+inline MailTemplate htmlMailFromFile(const QString& path) {
+    MimeMessage loaded;
+    QString error;
+    EXPECT_TRUE(loaded.loadMessageFile(path, &error)) << error.toStdString();
+    MailTemplate m;
+    m.mode = MailTemplate::Mode::Html;
+    m.messageFile = path;
+    m.subject = loaded.subjectText();
+    m.htmlBody = loaded.htmlText();
+    m.plainBody = loaded.plainText();
+    return m;
+}
+
 class SendRunFixture : public StandardDatabaseTest {
 protected:
     SendRunFixture() : StandardDatabaseTest(true) {}

@@ -44,14 +44,7 @@ TEST_F(SendRunFixture, TrackedLinkOfAnHtmlRunIsCountedOnTheSite) {
     appendSendRecords(table, {{"anna@example.org", "Muster"}});
     const QString eml = program + "newsletter.eml";
     ASSERT_TRUE(writeMailByPython(eml));
-    MimeMessage loaded;
-    ASSERT_TRUE(loaded.loadMessageFile(eml, &error)) << error.toStdString();
-    MailTemplate m;
-    m.mode = MailTemplate::Mode::Html;
-    m.messageFile = eml;
-    m.subject = loaded.subjectText();
-    m.htmlBody = loaded.htmlText();
-    m.plainBody = loaded.plainText();
+    const MailTemplate m = htmlMailFromFile(eml);
 
     ScriptedMessages messages;
     SendRun run(context(), mail, messages);
