@@ -327,13 +327,11 @@ ApplyResult apply(TableStore& table, const QStringList& lines, bool onlyInvalid,
         put(table.fieldIndex(QStringLiteral("Name")), blank(f[4]));
         for (qsizetype k = 5; k + 1 < f.size() && fault.isEmpty(); ++k) {
             const qsizetype eq = f[k].indexOf(QChar('='));
-            if (eq < 0) {
-                fault = QStringLiteral("Feld ohne \"=\": ") + f[k];
-                break;
-            }
-            const QString name = f[k].left(eq);
-            if (name.isEmpty())
+            // A field without "=" names no column (the site may keep a time stamp
+            // there); like one with an empty name it sets nothing.
+            if (eq <= 0)
                 continue;
+            const QString name = f[k].left(eq);
             const int index = table.fieldIndex(name);
             if (index < 0 || closed.contains(index))
                 continue;

@@ -88,6 +88,7 @@ struct ApplyResult {
 // the addresses bound as values; orders are appended in one batched append. A line
 // that cannot be applied whole (an order with fewer than five fields, a value its
 // column refuses, an empty required column) is left out entirely and named in refused.
+// A pair field without "=" or with an empty column name sets nothing.
 ApplyResult apply(TableStore& table, const QStringList& lines, bool onlyInvalid,
                   const ProgressFn& progress = {});
 
