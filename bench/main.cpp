@@ -646,13 +646,8 @@ struct SendBench {
     Opened o;
 };
 
-void benchSendRun(qint64 n) {
-    const qint64 records = std::min<qint64>(n, 10000);
-    SendBench bench(records);
-    SmtpTestServer& sink = bench.sink;
-    Opened& o = bench.o;
-    QString error;
-
+// The text mail of the send-run benchmarks: about 2 KB with placeholders.
+MailTemplate benchTextMail() {
     MailTemplate mail;
     mail.subject = QStringLiteral("Herbstprogramm für $VORNAME $NAME");
     mail.bodyLines = {QStringLiteral("$ANREDE $NAME,"), QString(),
@@ -662,29 +657,41 @@ void benchSendRun(qint64 n) {
         mail.bodyLines << QStringLiteral("Unser Angebot gilt für alle Kunden in Deutschland, "
                                          "Österreich und der Schweiz; ");
     mail.bodyLines << QStringLiteral("Ihre Adresse: $MAIL") << QStringLiteral("Ihr Team");
+    return mail;
+}
 
-    // The same merged messages for the comparison loop, prepared before anything is timed.
+// The same merged messages for the comparison loop, prepared before anything is timed.
+QString writeSmtplibMessages(Opened& o, const MailTemplate& mail) {
     const QString jsonPath = o.state.folders.programFolder + "messages.jsonl";
-    {
-        QFile out(jsonPath);
-        out.open(QIODevice::WriteOnly);
-        const MergeColumns columns = MergeColumns::forTable(*o.table);
-        SalutationFormula formula(o.state.folders.programFolder + SalutationFormula::fileName());
-        MergeRecordReader reader(columns, &formula);
-        const TextMailMerge merge(mail.subject, mail.bodyLines, columns);
-        const int mailColumn = o.table->fieldIndex(QStringLiteral("Mail"));
-        for (qint64 row = 0; row < o.table->recordCount(); ++row) {
-            const QVariantList values = o.table->rowValues(row);
-            const QString to = values.value(mailColumn).toString().trimmed();
-            if (!IsValidEmailAddress(to))
-                continue;
-            const TextMailMerge::Result m = merge.merge(reader.read(values));
-            QJsonObject line{
-                {"to", to}, {"subject", m.subject}, {"body", m.lines.join(QChar('\n')) + "\n"}};
-            out.write(QJsonDocument(line).toJson(QJsonDocument::Compact) + "\n");
-        }
+    QFile out(jsonPath);
+    out.open(QIODevice::WriteOnly);
+    const MergeColumns columns = MergeColumns::forTable(*o.table);
+    SalutationFormula formula(o.state.folders.programFolder + SalutationFormula::fileName());
+    MergeRecordReader reader(columns, &formula);
+    const TextMailMerge merge(mail.subject, mail.bodyLines, columns);
+    const int mailColumn = o.table->fieldIndex(QStringLiteral("Mail"));
+    for (qint64 row = 0; row < o.table->recordCount(); ++row) {
+        const QVariantList values = o.table->rowValues(row);
+        const QString to = values.value(mailColumn).toString().trimmed();
+        if (!IsValidEmailAddress(to))
+            continue;
+        const TextMailMerge::Result m = merge.merge(reader.read(values));
+        QJsonObject line{
+            {"to", to}, {"subject", m.subject}, {"body", m.lines.join(QChar('\n')) + "\n"}};
+        out.write(QJsonDocument(line).toJson(QJsonDocument::Compact) + "\n");
     }
+    return jsonPath;
+}
 
+struct InProcessRun {
+    double seconds = 0;
+    double cpu = 0;
+    double growth = 0;
+    qint64 sent = 0;
+};
+
+// The run the composer window starts, in this process.
+InProcessRun runInProcess(Opened& o, const MailTemplate& mail, qint64 records) {
     SmtpMail smtp;
     SendRun run(sendRunContext(o.state), smtp, o.messages);
     run.inputs.mail = mail;
@@ -694,15 +701,28 @@ void benchSendRun(qint64 n) {
     QEventLoop untilFinished;
     QObject::connect(&run, &SendRun::finished, &untilFinished, &QEventLoop::quit,
                      Qt::QueuedConnection);
+    InProcessRun r;
     const double before = peakMemoryMb();
     const double cpuBefore = cpuSeconds();
-    const double ours = seconds([&] {
+    r.seconds = seconds([&] {
         if (run.start())
             untilFinished.exec(); // the bench's own loop; the run itself never waits
     });
-    const double cpu = cpuSeconds() - cpuBefore;
-    const double growth = peakMemoryMb() - before;
-    const qint64 sent = run.sentList().size();
+    r.cpu = cpuSeconds() - cpuBefore;
+    r.growth = peakMemoryMb() - before;
+    r.sent = run.sentList().size();
+    return r;
+}
+
+void benchSendRun(qint64 n) {
+    const qint64 records = std::min<qint64>(n, 10000);
+    SendBench bench(records);
+    SmtpTestServer& sink = bench.sink;
+    Opened& o = bench.o;
+    const MailTemplate mail = benchTextMail();
+    const QString jsonPath = writeSmtplibMessages(o, mail);
+
+    const InProcessRun ours = runInProcess(o, mail, records);
     const qint64 arrived = sink.acceptedCount();
 
     const auto [pySent, pySeconds] =
@@ -710,16 +730,76 @@ void benchSendRun(qint64 n) {
     const qint64 pyArrived = sink.acceptedCount() - arrived;
 
     figure("send_run_records", double(records), "records");
-    figure("send_run_sent", double(sent), "messages");
+    figure("send_run_sent", double(ours.sent), "messages");
     figure("send_run_arrived", double(arrived), "messages");
-    figure("send_run_seconds", ours, "s");
-    figure("send_run_cpu", cpu, "s");
-    figure("send_run_rate", double(sent) / ours, "messages/s");
+    figure("send_run_seconds", ours.seconds, "s");
+    figure("send_run_cpu", ours.cpu, "s");
+    figure("send_run_rate", double(ours.sent) / ours.seconds, "messages/s");
     figure("smtplib_sent", pySent, "messages");
     figure("smtplib_arrived", double(pyArrived), "messages");
     figure("smtplib_rate", pySent / pySeconds, "messages/s");
-    figure("send_run_ratio", (double(sent) / ours) / (pySent / pySeconds), "x");
-    figure("send_run_peak_memory_growth", growth, "MB");
+    figure("send_run_ratio", (double(ours.sent) / ours.seconds) / (pySent / pySeconds), "x");
+    figure("send_run_peak_memory_growth", ours.growth, "MB");
+    removeScratch();
+}
+
+// "quillon senden" as a timer starts it, beside the windowed run's engine in this
+// process and the smtplib loop, on the same records and the same sink.
+void benchSendRunCli(qint64 n) {
+    const qint64 records = std::min<qint64>(n, 10000);
+    SendBench bench(records);
+    SmtpTestServer& sink = bench.sink;
+    Opened& o = bench.o;
+    const MailTemplate mail = benchTextMail();
+    const QString jsonPath = writeSmtplibMessages(o, mail);
+    const QString folder = o.state.folders.programFolder;
+
+    const InProcessRun window = runInProcess(o, mail, records);
+    qint64 arrived = sink.acceptedCount();
+
+    // The same records marked again; the child opens the table itself.
+    o.table->updateRecords(o.table->tableIds(), {{"Selected", true}, {"Invalid", false}});
+    CloseDatabase(o.state.session);
+    const QString templatePath = folder + "bench.mail";
+    writeMailTemplate(templatePath, mail);
+    TextFile::writeLines(o.state.folders.dataFolder + "AbsenderMails.ini",
+                         {QStringLiteral("info@firma.de <Firma GmbH>")});
+    QProcess quillon;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QUILLON_HOME", folder);
+    env.insert("HOME", folder);
+    quillon.setProcessEnvironment(env);
+    quillon.setProcessChannelMode(QProcess::ForwardedOutputChannel); // stderr is read below
+    int lines = 0;
+    QObject::connect(&quillon, &QProcess::readyReadStandardError,
+                     [&] { lines += int(quillon.readAllStandardError().count('\n')); });
+    const double cli = seconds([&] {
+        quillon.start(QStringLiteral(QUILLON_PROGRAM),
+                      {"senden", "--datenbank", "Database.ini", "--vorlage", templatePath});
+        quillon.waitForStarted(-1);
+        while (quillon.state() != QProcess::NotRunning)
+            quillon.waitForFinished(100), QCoreApplication::processEvents();
+    });
+    const qint64 cliArrived = sink.acceptedCount() - arrived;
+    arrived += cliArrived;
+    if (quillon.exitCode() != 0)
+        std::fprintf(stderr, "quillon senden endete mit %d\n", quillon.exitCode());
+
+    const auto [pySent, pySeconds] =
+        runSmtplibLoop(kSmtplibLoop, {QString::number(sink.port()), jsonPath});
+
+    const double windowRate = double(window.sent) / window.seconds;
+    const double cliRate = double(cliArrived) / cli;
+    figure("send_run_cli_records", double(records), "records");
+    figure("send_run_cli_exit_status", double(quillon.exitCode()), "");
+    figure("send_run_cli_arrived", double(cliArrived), "messages");
+    figure("send_run_cli_progress_lines", double(lines), "lines");
+    figure("send_run_cli_seconds", cli, "s");
+    figure("send_run_cli_rate", cliRate, "messages/s");
+    figure("send_run_window_engine_rate", windowRate, "messages/s");
+    figure("smtplib_rate", pySent / pySeconds, "messages/s");
+    figure("send_run_cli_to_window_ratio", cliRate / windowRate, "x");
+    figure("send_run_cli_ratio", cliRate / (pySent / pySeconds), "x");
     removeScratch();
 }
 
@@ -1235,6 +1315,7 @@ const std::map<std::string, std::function<void(qint64)>>& benchmarks() {
         {"search", benchSearch},
         {"set_column", benchSetColumn},
         {"send_run", benchSendRun},
+        {"send_run_cli", benchSendRunCli},
         {"import_csv", benchImportCsv},
         {"import_dbf", benchImportDbf},
         {"import_vcard", benchImportVcard},

@@ -1,3 +1,4 @@
+#include "cli/CommandLine.h"
 #include "common/FilePicker.h"
 #include "common/Messages.h"
 #include "platform/DocumentOpener.h"
@@ -14,8 +15,10 @@
 #include <QApplication>
 #include <QTimer>
 
-// Command-line arguments are ignored.
+// Without arguments the window; with arguments the command line, which needs no display.
 int main(int argc, char** argv) {
+    if (argc > 1)
+        return CommandLine::main(argc, argv);
     // The browser views share their graphics context with the windows.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);

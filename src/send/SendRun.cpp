@@ -6,6 +6,7 @@
 #include "common/Texts.h"
 #include "database/AddressTable.h"
 #include "send/RunBookkeeping.h"
+#include "send/SendLimits.h"
 #include "send/ServerSession.h"
 #include "send/SmtpMail.h"
 #include "settings/AccountSettings.h"
@@ -168,6 +169,30 @@ bool SendRun::start() {
                            "worden. Gehen Sie hierzu in den Menüpunkt \"Programm - Optionen\""));
         endEarly(true, true);
         return true;
+    }
+    // The account's limits, and how many messages it sent lately: a wrong value or an
+    // unreadable count ends the run before anything is sent.
+    {
+        m_limits.reset();
+        m_limitWaiting = false;
+        const QString settingsFile =
+            SettingsFiles::chooseSettingsFile(c.programFolder, c.definitionName);
+        SendLimitSettings limits;
+        QString error;
+        bool ok = SendLimitSettings::read(settingsFile, &limits, &error);
+        if (ok && limits.any()) {
+            m_limits = std::make_unique<SendLimits>(
+                limits, c.programFolder + SendLimits::stateFileName(),
+                SendLimits::accountKey(Settings::readAccountSettingsPlain(settingsFile)),
+                millisecondsPerDelaySecond);
+            ok = m_limits->open(&error);
+        }
+        if (!ok) {
+            m_limits.reset();
+            m_messages.error(error);
+            endEarly(false, false);
+            return true;
+        }
     }
     splitSenderEntry(inputs.senderEntry, &m_senderAddress, &m_senderName);
     resetDisplay();
@@ -404,6 +429,17 @@ void SendRun::nextRecord() {
         finishRun();
         return;
     }
+    // With limits, the next message is built first: only one that will go to the server
+    // waits for them.
+    if (m_limits && !m_next.begun) {
+        if (!m_next.loaded || m_next.message.id != id) {
+            m_next = Pending();
+            m_next.message = m_factory->build(id, values);
+            m_next.loaded = true;
+        }
+        if (m_next.message.valid && holdBack())
+            return;
+    }
     m_records.next(&id, &values);
     if (m_next.loaded && m_next.message.id == id) {
         m_current = std::move(m_next);
@@ -481,7 +517,18 @@ void SendRun::transferEnded() {
         m_success = false;
         m_logs.transaction(outcome.error);
     }
-    if (outcome.sent && m_sending && m_next.loaded && m_next.message.valid) {
+    if (outcome.sent && m_limits) {
+        QString error;
+        if (!m_limits->record(QDateTime::currentMSecsSinceEpoch(), &error)) {
+            // Uncounted messages could exceed the limit: this one is booked, then the
+            // run stops.
+            m_sending = false;
+            m_messages.error(error);
+        }
+    }
+    // The next message is begun at once only when no limit holds it back.
+    if (outcome.sent && m_sending && m_next.loaded && m_next.message.valid &&
+        (!m_limits || m_limits->check(QDateTime::currentMSecsSinceEpoch()).ms == 0)) {
         m_session->begin(true);
         m_next.begun = true;
     }
@@ -550,6 +597,33 @@ void SendRun::afterBooking() {
         m_pause.start(m_delayMs); // the window keeps working meanwhile
     else
         scheduleNext();
+}
+
+// Whether a limit of the account holds the next message back. Minute and hour limits
+// make the run wait, looking again every second (so a stop and a changed clock take
+// effect); the day limit ends the run as a stop does, leaving the records marked.
+bool SendRun::holdBack() {
+    const SendLimits::Wait wait = m_limits->check(QDateTime::currentMSecsSinceEpoch());
+    if (wait.window == SendLimits::Window::None) {
+        if (m_limitWaiting)
+            Q_EMIT limitWait(QString(), 0);
+        m_limitWaiting = false;
+        return false;
+    }
+    const QString text = SendLimits::waitText(wait);
+    m_limitWaiting = true;
+    Q_EMIT limitWait(text, wait.untilMs);
+    if (wait.window == SendLimits::Window::Day) {
+        m_result.limitStopped = true;
+        m_result.resumeAtMs = wait.untilMs;
+        m_result.limitText = text;
+        m_sending = false;
+        finishRun();
+        return true;
+    }
+    m_stage = Stage::Pause;
+    m_pause.start(int(std::min<qint64>(wait.ms, 1000)));
+    return true;
 }
 
 void SendRun::abort() {

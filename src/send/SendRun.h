@@ -13,6 +13,7 @@
 class AddressTable;
 class Messages;
 class RunBookkeeping;
+class SendLimits;
 class ServerSession;
 class SmtpMail;
 
@@ -88,13 +89,19 @@ public:
         QStringList sentList;     // "TO: " + address
         QStringList invalidList;  // "ID: Mail"; shown after the run when not empty
         Progress progress;
+        // The account's day limit ended the run; the still-marked records may go when
+        // it allows (resumeAtMs, ms since the epoch).
+        bool limitStopped = false;
+        qint64 resumeAtMs = 0;
+        QString limitText; // "Tageslimit erreicht: weiter am 10.12. um 08:00"
     };
 
     SendRun(const Context& context, SmtpMail& mail, Messages& messages, QObject* parent = nullptr);
     ~SendRun() override;
 
     Inputs inputs;
-    // Length of one second of the account's delay; tests shorten it.
+    // Length of one second of the account's delay and of the limits' windows; tests
+    // shorten it.
     int millisecondsPerDelaySecond = 1000;
 
     // The run display's ignore box ("IngoreConnecProb2"), which can be ticked while the
@@ -149,6 +156,9 @@ Q_SIGNALS:
     void progressChanged(const SendRun::Progress& progress);
     void statusChanged(const QString& text); // "Connected", "Disconnected", "Sending"
     void pauseStarted(int milliseconds);     // between two records
+    // A limit of the account holds the next message back: why and until when; an empty
+    // text when the run goes on again.
+    void limitWait(const QString& text, qint64 untilMs);
     void finished(const SendRun::Result& result);
 
 private:
@@ -176,6 +186,7 @@ private:
     void afterBooking();
     void giveUpAhead();
     void finishRun();
+    bool holdBack();
     void drainThen(bool finishAfterwards);
 
     Context m_context;
@@ -189,6 +200,8 @@ private:
     MarkedRecords m_records;
     RunLogs m_logs;
     QTimer m_pause;
+    std::unique_ptr<SendLimits> m_limits; // only when the account has limits
+    bool m_limitWaiting = false;
 
     Stage m_stage = Stage::Idle;
     bool m_sending = false;

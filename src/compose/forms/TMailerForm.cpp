@@ -8,7 +8,9 @@
 #include "compose/forms/HtmlView.h"
 #include "compose/forms/TPreviewForm.h"
 #include "database/AddressTable.h"
+#include "database/SystemColumns.h"
 #include "database/WebSettings.h"
+#include "send/SendLimits.h"
 #include "send/SendRun.h"
 #include "send/SmtpMail.h"
 #include "send/forms/TErrorMailForm.h"
@@ -142,6 +144,9 @@ TMailerForm::TMailerForm(AppState& state, QWidget* parent)
     m_progressTimer = new QTimer(this);
     m_progressTimer->setInterval(500);
     connect(m_progressTimer, &QTimer::timeout, this, &TMailerForm::showProgress);
+    m_resumeTimer = new QTimer(this);
+    m_resumeTimer->setInterval(1000);
+    connect(m_resumeTimer, &QTimer::timeout, this, &TMailerForm::resumeIfDue);
     m_trafficTimer = new QTimer(this);
     m_trafficTimer->setInterval(1000);
     connect(m_trafficTimer, &QTimer::timeout, this, &TMailerForm::trafficTick);
@@ -715,6 +720,13 @@ void TMailerForm::connectRun(SendRun& run) {
     });
     connect(&run, &SendRun::loopStarted, this, [this] { m_progressTimer->start(); });
     connect(&run, &SendRun::finished, this, &TMailerForm::runEnded);
+    // Why and until when a limit of the account holds the run.
+    connect(&run, &SendRun::limitWait, this, [this](const QString& text, qint64) {
+        if (text.isEmpty())
+            m_status->clearMessage();
+        else
+            m_status->showMessage(text);
+    });
 }
 
 // Only "Abbrechen" works during the run (and the preview, on its own records): a
@@ -727,9 +739,7 @@ void TMailerForm::setIdleButtonsEnabled(bool on) {
 void TMailerForm::send() {
     if (isSending())
         return;
-    m_run = std::make_unique<SendRun>(sendRunContext(m_state), *m_mail, Messages::instance());
-    SendRun& run = *m_run;
-    SendRun::Inputs& in = run.inputs;
+    SendRun::Inputs in;
     in.mail = currentTemplate();
     // The selected entry, or the text the user typed instead.
     in.senderEntry = m_sender->currentText();
@@ -739,6 +749,14 @@ void TMailerForm::send() {
     in.tracking = m_tracking->isChecked();
     in.statsAddress = m_statsAddress;
     in.markedCount = m_markedCount;
+    startRun(in);
+}
+
+void TMailerForm::startRun(const SendRun::Inputs& inputs) {
+    m_resumeTimer->stop();
+    m_run = std::make_unique<SendRun>(sendRunContext(m_state), *m_mail, Messages::instance());
+    SendRun& run = *m_run;
+    run.inputs = inputs;
     run.setIgnoreConnectionProblems(m_ignore2->isChecked());
     connectRun(run);
 
@@ -777,13 +795,65 @@ void TMailerForm::runEnded(const SendRun::Result& result) {
     Q_EMIT runFinished(filterOff);
     if (!result.invalidList.isEmpty())
         m_errorForm->showList(result.invalidList);
+    if (result.limitStopped && planResume(result))
+        return; // the window stays open and waits
     if (result.closeWindow) {
         m_closable = true;
         close();
     }
 }
 
+// A day limit ended the run: with "automatisch fortsetzen" the run keeps its mail and
+// starts again, without asking for the sender, once the limit allows.
+bool TMailerForm::planResume(const SendRun::Result& result) {
+    SendLimitSettings limits;
+    QString error;
+    if (!m_run ||
+        !SendLimitSettings::read(
+            SettingsFiles::chooseSettingsFile(m_state.folders.programFolder,
+                                              m_state.session.definitionName()),
+            &limits, &error) ||
+        !limits.autoResume) {
+        Messages::instance().information(
+            result.limitText +
+            QStringLiteral("\rDer Versand ist angehalten. Die noch markierten Datensätze werden "
+                           "beim nächsten Senden verschickt."));
+        return false;
+    }
+    m_resumeInputs = m_run->inputs;
+    m_resumeInputs.senderCount = 1;
+    m_resumeAtMs = result.resumeAtMs;
+    m_closable = true;
+    m_status->showMessage(result.limitText +
+                          QStringLiteral(" – der Versand wird dann automatisch fortgesetzt"));
+    m_resumeTimer->start();
+    return true;
+}
+
+bool TMailerForm::waitsToResume() const {
+    return m_resumeTimer->isActive();
+}
+
+void TMailerForm::resumeIfDue() {
+    if (isSending() || QDateTime::currentMSecsSinceEpoch() < m_resumeAtMs)
+        return;
+    m_resumeTimer->stop();
+    AddressTable* table = m_state.session.currentTable();
+    if (!table)
+        return;
+    QString problem;
+    const qint64 marked = qint64(
+        table->tableIds(table->conditionFromFilter(SystemColumns::markedFilter, &problem)).size());
+    if (!problem.isEmpty() || marked == 0) {
+        m_status->clearMessage();
+        return;
+    }
+    m_resumeInputs.markedCount = marked;
+    startRun(m_resumeInputs);
+}
+
 void TMailerForm::abort() {
+    m_resumeTimer->stop();
     if (isSending())
         m_run->abort();
     m_closable = true;
@@ -806,5 +876,6 @@ void TMailerForm::closeEvent(QCloseEvent* event) {
         m_mail->Release();
     if (m_preview->isVisible())
         m_preview->close();
+    m_resumeTimer->stop(); // a resume waits only while the window is open
     event->accept();
 }

@@ -82,6 +82,9 @@ public:
     bool isSending() const;
     TPreviewForm* previewForm() const { return m_preview; }
     SmtpMail& smtpMail() { return *m_mail; }
+    // After a day limit, with "automatisch fortsetzen" on: the run starts again by itself
+    // once the limit allows (while the window stays open).
+    bool waitsToResume() const;
 
 Q_SIGNALS:
     // A run has ended; the table's records may have changed, and after a run that got
@@ -106,6 +109,9 @@ private:
     void updateTrackingBox();
     void connectRun(SendRun& run);
     void runEnded(const SendRun::Result& result);
+    void startRun(const SendRun::Inputs& inputs);
+    bool planResume(const SendRun::Result& result);
+    void resumeIfDue();
     void setIdleButtonsEnabled(bool on);
 
     AppState& m_state;
@@ -113,6 +119,9 @@ private:
     bool m_closable = false;
     std::unique_ptr<SmtpMail> m_mail;
     std::unique_ptr<SendRun> m_run;
+    QTimer* m_resumeTimer = nullptr;
+    SendRun::Inputs m_resumeInputs;
+    qint64 m_resumeAtMs = 0;
     std::unique_ptr<QObject> m_runGuard; // input to the main window is held off meanwhile
     qint64 m_markedCount = 0;            // handed over by the wizard for the send run
     HtmlMailFile::PreviewCounter m_previewCounter;

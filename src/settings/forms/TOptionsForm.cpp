@@ -3,11 +3,13 @@
 #include "common/Messages.h"
 #include "platform/DocumentOpener.h"
 #include "send/forms/TFTryconnection.h"
+#include "settings/forms/SendLimitsPanel.h"
 #include "settings/forms/TImportAccountsForm.h"
 #include "shell/AppState.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -21,6 +23,11 @@
 #include <QVBoxLayout>
 
 namespace {
+
+QByteArray readFileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
 QLineEdit* lineEdit(QWidget* parent, const char* name) {
     auto* e = new QLineEdit(parent);
@@ -281,6 +288,8 @@ void TOptionsForm::buildControls() {
     auto* right = new QVBoxLayout;
     right->addWidget(identity);
     right->addWidget(delay);
+    m_limits = new SendLimitsPanel(this);
+    right->addWidget(m_limits);
     right->addWidget(charset);
     right->addWidget(proxy);
     right->addWidget(m_levelGroup);
@@ -361,6 +370,7 @@ void TOptionsForm::fill(const OptionsValues& v) {
 }
 
 void TOptionsForm::prepare() {
+    m_limits->load(settingsFileInForce());
     fill(AccountOptions::loadForDialog(m_state.session, Messages::instance(), m_email->text(),
                                        m_name->text()));
     m_outlookImport->setEnabled(m_state.flags.outlookAvailable);
@@ -438,10 +448,27 @@ OptionsValues TOptionsForm::currentValues() const {
     return v;
 }
 
+// The file the settings are read from for the open database.
+QString TOptionsForm::settingsFileInForce() const {
+    return SettingsFiles::chooseSettingsFile(m_state.folders.programFolder,
+                                             m_state.session.definitionName());
+}
+
 void TOptionsForm::okClicked() {
-    if (AccountOptions::accept(m_state.session, m_state.flags, currentValues(),
-                               Messages::instance()))
-        accept();
+    Messages& messages = Messages::instance();
+    if (!m_limits->check(messages))
+        return;
+    const QString before = settingsFileInForce();
+    const QByteArray beforeBytes = readFileBytes(before);
+    if (!AccountOptions::accept(m_state.session, m_state.flags, currentValues(), messages))
+        return;
+    // The limits go where the account settings were just saved; when nothing was saved
+    // (the level question answered "Abbrechen") they stay as they were, too.
+    const QString after = settingsFileInForce();
+    QString error;
+    if ((after != before || readFileBytes(after) != beforeBytes) && !m_limits->save(after, &error))
+        messages.error(error);
+    accept();
 }
 
 void TOptionsForm::resetClicked() {

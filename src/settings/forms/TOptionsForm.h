@@ -13,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QWidget;
+class SendLimitsPanel;
 class TFTryconnection;
 class TImportAccountsForm;
 
@@ -51,6 +52,7 @@ private:
     void buildControls();
     void fill(const OptionsValues& values);
     void okClicked();
+    QString settingsFileInForce() const;
     void resetClicked();
     void exchangeClicked();
     void openHelp(const QString& page);
@@ -76,6 +78,7 @@ private:
     QLineEdit* m_popPort = nullptr;
     QComboBox* m_identity = nullptr;
     QLineEdit* m_delay = nullptr;
+    SendLimitsPanel* m_limits = nullptr;
     QComboBox* m_codeSet = nullptr;
     QCheckBox* m_proxy = nullptr;
     QLineEdit* m_proxyServer = nullptr;

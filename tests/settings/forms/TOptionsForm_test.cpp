@@ -299,3 +299,35 @@ TEST_F(OptionsFormTest, HelpProviderPagesAndExchange) {
         EXPECT_TRUE(QFileInfo::exists(QStringLiteral(":/shipped/Help/") + QLatin1String(page)))
             << page;
 }
+
+TEST_F(OptionsFormTest, SendLimitsAreTypedCheckedAndSavedWithTheAccount) {
+    TextFile::writeLines(data("AbsenderMails.ini"), {"anna@example.de <Anna>"});
+    open();
+    EXPECT_EQ(child<QGroupBox>("SendLimitsGroup")->title(), "Versandlimits");
+    for (const char* name : {"LimitMinuteEdit", "LimitHourEdit", "LimitDayEdit"})
+        EXPECT_TRUE(edit(name)->text().isEmpty()) << name; // no limit until one is typed
+    {
+        ScriptedMessages messages;
+        messages.expectInformation(
+            u("Versandlimit pro Tag: \"0\" ist keine ganze Zahl größer als 0. Lassen Sie das "
+              "Feld leer, wenn es kein Limit geben soll."));
+        retype("LimitDayEdit", "0");
+        click("UebernehmenButton");
+    }
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(IniFile(program("Quillon.ini")).sectionExists("Versandlimits"));
+
+    ScriptedMessages none;
+    retype("LimitMinuteEdit", "30");
+    retype("LimitDayEdit", "2000");
+    child<QCheckBox>("AutoResumeCheckBox")->click();
+    click("UebernehmenButton");
+    EXPECT_FALSE(form->isVisible());
+    const IniFile ini(program("Quillon.ini"));
+    EXPECT_EQ(ini.readString("Versandlimits", "ProMinute"), "30");
+    EXPECT_EQ(ini.readString("Versandlimits", "ProStunde"), "");
+    EXPECT_EQ(ini.readString("Versandlimits", "ProTag"), "2000");
+    EXPECT_EQ(ini.readString("Versandlimits", "AutomatischFortsetzen"), "True");
+    open();
+    EXPECT_EQ(edit("LimitDayEdit")->text(), "2000");
+}
