@@ -691,13 +691,16 @@ struct InProcessRun {
 };
 
 // The run the composer window starts, in this process.
-InProcessRun runInProcess(Opened& o, const MailTemplate& mail, qint64 records) {
+InProcessRun runInProcess(Opened& o, const MailTemplate& mail, qint64 records,
+                          const QString& trackingStats = {}) {
     SmtpMail smtp;
     SendRun run(sendRunContext(o.state), smtp, o.messages);
     run.inputs.mail = mail;
     run.inputs.senderEntry = QStringLiteral("info@firma.de <Firma GmbH>");
     run.inputs.senderCount = 1;
     run.inputs.markedCount = records;
+    run.inputs.tracking = !trackingStats.isEmpty();
+    run.inputs.statsAddress = trackingStats;
     QEventLoop untilFinished;
     QObject::connect(&run, &SendRun::finished, &untilFinished, &QEventLoop::quit,
                      Qt::QueuedConnection);
@@ -1056,26 +1059,12 @@ void benchHtmlSendRun(qint64 n) {
         }
     }
 
-    SmtpMail smtp;
-    SendRun run(sendRunContext(o.state), smtp, o.messages);
-    run.inputs.mail = mail;
-    run.inputs.senderEntry = QStringLiteral("info@firma.de <Firma GmbH>");
-    run.inputs.senderCount = 1;
-    run.inputs.markedCount = records;
-    run.inputs.tracking = true;
-    run.inputs.statsAddress = QStringLiteral("https://stats.firma.de/nl/");
-    QEventLoop untilFinished;
-    QObject::connect(&run, &SendRun::finished, &untilFinished, &QEventLoop::quit,
-                     Qt::QueuedConnection);
-    const double before = peakMemoryMb();
-    const double cpuBefore = cpuSeconds();
-    const double ours = seconds([&] {
-        if (run.start())
-            untilFinished.exec();
-    });
-    const double cpu = cpuSeconds() - cpuBefore;
-    const double growth = peakMemoryMb() - before;
-    const qint64 sent = run.sentList().size();
+    const InProcessRun run =
+        runInProcess(o, mail, records, QStringLiteral("https://stats.firma.de/nl/"));
+    const double ours = run.seconds;
+    const double cpu = run.cpu;
+    const double growth = run.growth;
+    const qint64 sent = run.sent;
     const qint64 arrived = sink.acceptedCount();
 
     const auto [pySent, pySeconds] = runSmtplibLoop(

@@ -14,7 +14,6 @@
 #include "exchange/SpreadsheetExport.h"
 #include "hygiene/AddressCheck.h"
 #include "platform/SingleInstance.h"
-#include "platform/UserFolders.h"
 #include "send/SendRun.h"
 #include "send/SmtpMail.h"
 #include "settings/AccountSettings.h"
@@ -134,27 +133,6 @@ Parsed parse(const QStringList& args) {
 }
 
 // ---- the program's state without a window ----
-
-// The start-up steps the commands need: program folder with the shipped files,
-// config.ini, the working folders, the catalogue and the engine's lock files. False
-// when another user holds the data (the message was written).
-bool prepare(AppState& state, Messages& messages) {
-    const QString programFolder =
-        Startup::resolveProgramFolder(QCoreApplication::applicationDirPath());
-    const QStringList missing = Startup::layOutShippedFiles(programFolder);
-    if (!missing.isEmpty())
-        messages.error(QStringLiteral("Folgende Programmdateien fehlen in ") + programFolder +
-                       QStringLiteral(" und konnten nicht angelegt werden:\r") +
-                       missing.join(QChar('\r')));
-    const Startup::ShellConfig config = Startup::readShellConfig(programFolder);
-    state.flags.checkDuplicatesOnInput = config.checkDuplicatesOnInput;
-    state.flags.transactionLogEnabled = config.transactionLogEnabled;
-    state.flags.gridEditMode = config.gridEditMode;
-    state.setFolders(WorkingFolders::fromProgramFolder(
-        programFolder, UserFolders::documentsFolder(), UserFolders::systemTempFolder()));
-    state.session.reloadCatalogue();
-    return Startup::clearStaleLockFiles(state.folders.dataFolder, messages);
-}
 
 // Opens the database named by its display name or its definition file name (both
 // without regard to case). False with the message written.
@@ -621,7 +599,7 @@ int run(const QStringList& arguments) {
         return Refused;
     }
     AppState state;
-    if (!prepare(state, console))
+    if (!Startup::prepareState(state, console))
         return Refused;
     if (p.command == QStringLiteral("senden"))
         return send(p, state, console);

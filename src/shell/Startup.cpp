@@ -174,7 +174,7 @@ void refreshUserTemplates(const QString& templatesFolder, const QString& userTem
     }
 }
 
-bool run(AppState& state, Messages& messages) {
+bool prepareState(AppState& state, Messages& messages) {
     // Program folder, with every shipped file that is missing laid out into it.
     const QString programFolder = resolveProgramFolder(QCoreApplication::applicationDirPath());
     const QStringList missing = layOutShippedFiles(programFolder);
@@ -201,9 +201,13 @@ bool run(AppState& state, Messages& messages) {
                                       "werden übergangen:\r") +
                        faults.join(QChar('\r')));
 
-    if (!clearStaleLockFiles(state.folders.dataFolder, messages))
-        return false;
+    return clearStaleLockFiles(state.folders.dataFolder, messages);
+}
 
+bool run(AppState& state, Messages& messages) {
+    if (!prepareState(state, messages))
+        return false;
+    const QString programFolder = state.folders.programFolder;
     const QString definition = readLastOpenDatabase(programFolder);
     if (!definition.isEmpty())
         OpenDatabase(state.session, definition, messages);

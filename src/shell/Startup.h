@@ -53,6 +53,11 @@ QString databaseInUseMessage();
 // Failures are ignored: the user's copy is a convenience.
 void refreshUserTemplates(const QString& templatesFolder, const QString& userTemplatesFolder);
 
+// The first start-up steps, shared with the command line: program folder and the
+// shipped files, config.ini into the flags, the working folders, the catalogue and the
+// engine's lock files. False when another user holds the data (the message was shown).
+bool prepareState(AppState& state, Messages& messages);
+
 // The start-up steps that need no window, in their order: program folder and the
 // shipped files, config.ini into the flags, the working folders, the catalogue, the
 // engine's lock files, the last database, the user's templates, OutlookAvailable.

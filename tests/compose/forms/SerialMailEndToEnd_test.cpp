@@ -2,6 +2,7 @@
 // the composer, "Senden", and the messages arriving at a real SMTP server.
 
 #include "ComposeFormsTestSupport.h"
+#include "common/IniFile.h"
 #include "common/Messages.h"
 #include "compose/forms/CompositionWizard.h"
 #include "compose/forms/THTMLorTEXTForm.h"
@@ -9,8 +10,10 @@
 #include "compose/forms/TMailquestionsForm.h"
 #include "compose/forms/TOpenOrNewForm.h"
 #include "compose/forms/TPreviewForm.h"
+#include "send/SendLimits.h"
 #include "send/SendTestSupport.h"
 #include "send/forms/TLogForm.h"
+#include "settings/AccountSettings.h"
 #include "shell/AppState.h"
 #include "shell/Startup.h"
 #include "shell/forms/AddressGridModel.h"
@@ -21,6 +24,7 @@
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QApplication>
+#include <QDateTime>
 #include <QDialog>
 #include <QFile>
 #include <QLabel>
@@ -30,6 +34,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -277,4 +282,51 @@ TEST_F(SerialMailEndToEnd, MainWindowIsCurrentWhileTheInvalidAddressesAreListed)
     EXPECT_TRUE(deleteEnabled);
     EXPECT_EQ(server.received().size(), 2);
     EXPECT_FALSE(table->filtered());
+}
+
+// A day limit reached at once, with "automatisch fortsetzen": the composer stays open,
+// says why it waits, and sends by itself once the limit allows, as far as it allows.
+TEST_F(SerialMailEndToEnd, DayLimitWaitsInTheOpenComposerAndResumesByItself) {
+    const QString settings = SettingsFiles::generalSettingsPath(state.folders.programFolder);
+    IniFile ini(settings);
+    ini.writeString("Versandlimits", "ProTag", "2");
+    ini.writeString("Versandlimits", "AutomatischFortsetzen", "True");
+    {
+        // Two messages sent almost a day ago: they leave the window in two seconds.
+        SendLimitSettings limits;
+        limits.perDay = 2;
+        SendLimits earlier(limits, state.folders.programFolder + SendLimits::stateFileName(),
+                           SendLimits::accountKey(Settings::readAccountSettingsPlain(settings)));
+        QString error;
+        ASSERT_TRUE(earlier.open(&error)) << error.toStdString();
+        const qint64 then = QDateTime::currentMSecsSinceEpoch() - 86400000LL + 2000;
+        ASSERT_TRUE(earlier.record(then, &error) && earlier.record(then, &error));
+    }
+    writeMail();
+    sendAndWait();
+    EXPECT_TRUE(mailer->isVisible());
+    EXPECT_TRUE(mailer->waitsToResume());
+    EXPECT_TRUE(child<QStatusBar>(mailer, "StatusBar1")
+                    ->currentMessage()
+                    .startsWith("Tageslimit erreicht: weiter am "));
+    EXPECT_EQ(server.received().size(), 0u);
+
+    // Two go once the old ones have left the day; the third waits for tomorrow.
+    for (int waited = 0; server.received().size() < 2 && waited < 15000; waited += 20)
+        QTest::qWait(20);
+    for (int waited = 0; (mailer->isSending() || !mailer->waitsToResume()) && waited < 15000;
+         waited += 20)
+        QTest::qWait(20);
+    const auto got = server.received();
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].recipients, QStringList{"anna@example.de"});
+    EXPECT_EQ(got[1].recipients, QStringList{"bernd@example.de"});
+    EXPECT_TRUE(mailer->waitsToResume());
+    EXPECT_TRUE(booked(3).selected);
+    // Merged with each record, not with the text shown during the first run.
+    EXPECT_TRUE(got[1].content.contains("Hallo Schulz")) << got[1].content.toStdString();
+
+    click(mailer, "AbortBitBtn");
+    EXPECT_FALSE(mailer->isVisible());
+    EXPECT_FALSE(mailer->waitsToResume());
 }
