@@ -26,6 +26,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QTimer>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -285,14 +286,13 @@ int secondLength() {
     return ok && ms > 0 ? ms : 1000;
 }
 
-SendRun* g_run = nullptr;
+volatile std::sig_atomic_t g_stopRequested = 0;
 
 void stopOnSignal(int) {
-    // Only a flag is safe here; the event loop picks it up.
+    // Only a flag and write() are safe here; the event loop picks the flag up.
     static const char note[] = "\nAbbruch angefordert ...\n";
     [[maybe_unused]] const auto written = ::write(2, note, sizeof note - 1);
-    if (g_run)
-        QMetaObject::invokeMethod(g_run, &SendRun::abort, Qt::QueuedConnection);
+    g_stopRequested = 1;
 }
 
 int send(const Parsed& p, AppState& state, ConsoleMessages& console) {
@@ -377,7 +377,14 @@ int send(const Parsed& p, AppState& state, ConsoleMessages& console) {
         ended = true;
         loop.quit();
     });
-    g_run = &run;
+    // Ctrl+C or a stop of the timer's service: "Abbrechen", within a fifth of a second.
+    g_stopRequested = 0;
+    QTimer stopWatch;
+    QObject::connect(&stopWatch, &QTimer::timeout, &run, [&run] {
+        if (g_stopRequested)
+            run.abort();
+    });
+    stopWatch.start(200);
     auto previousInt = std::signal(SIGINT, stopOnSignal);
     auto previousTerm = std::signal(SIGTERM, stopOnSignal);
     const int errorsBefore = console.errorCount();
@@ -385,7 +392,7 @@ int send(const Parsed& p, AppState& state, ConsoleMessages& console) {
         loop.exec();
     std::signal(SIGINT, previousInt);
     std::signal(SIGTERM, previousTerm);
-    g_run = nullptr;
+    stopWatch.stop();
     report.endBar();
 
     const qint64 left = markedCount(table);

@@ -38,6 +38,16 @@ protected:
     // second, a minute in 60 ms.
     Outcome quillon(const QStringList& args, int msPerSecond = 0) {
         QProcess p;
+        start(p, args, msPerSecond);
+        EXPECT_TRUE(p.waitForFinished(120000)) << "quillon did not end";
+        Outcome o;
+        o.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+        o.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+        o.err = QString::fromLocal8Bit(p.readAllStandardError());
+        return o;
+    }
+
+    void start(QProcess& p, const QStringList& args, int msPerSecond = 0) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QUILLON_HOME", folder.path());
         env.insert("TMPDIR", temp.path()); // the instance lock and the system temp folder
@@ -49,12 +59,6 @@ protected:
             env.insert("QUILLON_TEST_MS_PER_SECOND", QString::number(msPerSecond));
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(QUILLON_PROGRAM), args);
-        EXPECT_TRUE(p.waitForFinished(120000)) << "quillon did not end";
-        Outcome o;
-        o.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-        o.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-        o.err = QString::fromLocal8Bit(p.readAllStandardError());
-        return o;
     }
 
     void account(const SmtpTestServer& server) {
@@ -195,6 +199,31 @@ TEST_F(CommandLineTest, MinuteLimitWaitsAndEveryRecordGoesOnce) {
     EXPECT_EQ(recipients(server), QStringList({"a@example.org", "b@example.org", "c@example.org",
                                                "d@example.org", "e@example.org"}));
     EXPECT_EQ(stillMarked(), 0);
+}
+
+// A timer's service stopped (SIGTERM) while the run waits: "Abbrechen" at once.
+TEST_F(CommandLineTest, TerminationWhileWaitingStopsLikeAbbrechen) {
+    SmtpTestServer server;
+    ASSERT_TRUE(server.error().isEmpty()) << server.error().toStdString();
+    account(server);
+    const QString mail = prepare(3);
+    limits("1", QString(), QString());
+    QProcess p;
+    start(p, {"senden", "--datenbank", "Database", "--vorlage", mail}); // a real minute
+    QString err;
+    for (int waited = 0; !err.contains("Minutenlimit") && waited < 30000; waited += 50) {
+        p.waitForReadyRead(50);
+        err += QString::fromLocal8Bit(p.readAllStandardError());
+    }
+    ASSERT_TRUE(err.contains("Minutenlimit")) << err.toStdString();
+    QElapsedTimer clock;
+    clock.start();
+    p.terminate();
+    ASSERT_TRUE(p.waitForFinished(5000));
+    EXPECT_LT(clock.elapsed(), 1500);
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_EQ(server.acceptedCount(), 1);
+    EXPECT_EQ(stillMarked(), 2);
 }
 
 TEST_F(CommandLineTest, DayLimitStopsAndTheNextRunResumesWithTheRest) {
