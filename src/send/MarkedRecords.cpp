@@ -53,3 +53,11 @@ bool MarkedRecords::peek(qint64* id, QVariantList* values) const {
         }
     return false;
 }
+
+void MarkedRecords::consume(qint64 id) {
+    for (size_t i = m_position; i < m_ids.size(); ++i)
+        if (m_ids[i] == id) {
+            m_position = i + 1;
+            return;
+        }
+}

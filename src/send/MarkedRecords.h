@@ -20,6 +20,8 @@ public:
     bool next(qint64* id, QVariantList* values);
     // The same without consuming it: the record after the one just taken.
     bool peek(qint64* id, QVariantList* values) const;
+    // Consumes the record peeked last, whatever became of it since.
+    void consume(qint64 id);
 
     // The record's values when it still exists, empty otherwise.
     QVariantList valuesOf(qint64 id) const;

@@ -411,6 +411,14 @@ void SendRun::nextRecord() {
     if (m_stage != Stage::Prepare && m_stage != Stage::Pause)
         return;
     m_stage = Stage::Prepare;
+    if (m_next.released) {
+        // Already let go to the server: it is booked like any other, also after a stop.
+        m_records.consume(m_next.message.id);
+        m_current = std::move(m_next);
+        m_next = Pending();
+        startCurrent();
+        return;
+    }
     if (!m_sending) {
         finishRun(); // stopped during the pause
         return;
@@ -451,6 +459,10 @@ void SendRun::nextRecord() {
     m_next = Pending();
     if (m_current.begun)
         m_session->release(true);
+    startCurrent();
+}
+
+void SendRun::startCurrent() {
     m_logs.flush();
     const MessageFactory::Message& m = m_current.message;
     m_messageSizeKb = m.sizeKb;
@@ -473,8 +485,9 @@ void SendRun::nextRecord() {
     }
     m_stage = Stage::Transfer;
     prepareAhead();
-    if (!m_session->begunTransfer())
-        transferEnded(); // it could not even begin: the outcome is known now
+    // It could not even begin, or (let go ahead) it is over already: the outcome is known.
+    if (!m_session->begunTransfer() || m_mail.transferDone())
+        transferEnded();
 }
 
 // While a message travels (and no pause follows), the next record is read and its
@@ -553,8 +566,9 @@ void SendRun::book() {
         written = m_bookkeeping->bookSent(m.id, &error);
         if (written) {
             m_sentList.append(QStringLiteral("TO: ") + m.address);
+            Q_EMIT recordSent(m_sentList.last()); // a stop seen here holds the next one back
+            releaseAhead(); // its end travels while the rest of this booking is done
             m_logs.sent(m.address);
-            Q_EMIT recordSent(m_sentList.last());
         }
     } else {
         written = m_bookkeeping->bookFailed(m.id, &error);
@@ -576,7 +590,24 @@ void SendRun::book() {
     afterBooking();
 }
 
+// Once this record's bookkeeping is durable, the message begun ahead may end, as long as
+// its record is still the next marked one.
+void SendRun::releaseAhead() {
+    if (!m_next.begun || !m_sending)
+        return;
+    qint64 id = 0;
+    QVariantList values;
+    if (!m_records.peek(&id, &values) || id != m_next.message.id)
+        return;
+    m_session->release(true);
+    m_next.released = true;
+}
+
 void SendRun::afterBooking() {
+    if (m_next.released) {
+        scheduleNext(); // no pause with a message begun ahead
+        return;
+    }
     if (!m_sending) {
         finishRun();
         return;

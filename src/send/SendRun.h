@@ -165,7 +165,8 @@ private:
     enum class Stage { Idle, Connect, Prepare, Transfer, Book, Pause, Drain };
     struct Pending {
         bool loaded = false;
-        bool begun = false; // its transfer started, held before its text
+        bool begun = false;    // its transfer started, held before its end
+        bool released = false; // let go: it is the next record whatever happens now
         MessageFactory::Message message;
     };
 
@@ -180,10 +181,12 @@ private:
     void connected(bool ok);
     void scheduleNext();
     void nextRecord();
+    void startCurrent();
     void prepareAhead();
     void transferEnded();
     void book();
     void afterBooking();
+    void releaseAhead();
     void giveUpAhead();
     void finishRun();
     bool holdBack();

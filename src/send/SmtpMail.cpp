@@ -229,16 +229,18 @@ int debugCallback(CURL*, curl_infotype type, char* data, size_t size, void* user
 
 size_t readCallback(char* buffer, size_t size, size_t count, void* user) {
     auto* t = static_cast<SmtpMail::Transfer*>(user);
-    // A held message goes out only when it may be delivered: until then the server has
-    // had its envelope and DATA but none of its text, so a message given up never gets
-    // its final "." and is not accepted. Holding it whole (rather than its last bytes)
-    // keeps the text in one piece on the wire.
-    if (t->mayHold) {
+    // A held message is completed only when it may be delivered: its text goes out at
+    // once but for its last line break, which (and with it libcurl's final ".") waits for
+    // the release. A message given up never gets its "." and is not accepted. libcurl
+    // knows the size, so it never asks past the end: the hold must come before it.
+    const qsizetype heldBack = std::min<qsizetype>(2, t->data.size());
+    if (t->mayHold && t->position >= t->data.size() - heldBack) {
         if (!t->mail->awaitRelease())
             return CURL_READFUNC_ABORT;
         t->mayHold = false;
     }
-    const qsizetype n = std::min<qsizetype>(qsizetype(size * count), t->data.size() - t->position);
+    const qsizetype end = t->mayHold ? t->data.size() - heldBack : t->data.size();
+    const qsizetype n = std::min<qsizetype>(qsizetype(size * count), end - t->position);
     memcpy(buffer, t->data.constData() + t->position, size_t(n));
     t->position += n;
     // curl asks once more after the end; that call moves nothing and wakes nobody.

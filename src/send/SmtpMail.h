@@ -94,9 +94,9 @@ public:
     // PrepareMail checks and builds the message from the values now set (the values may
     // change afterwards); BeginMail starts its transfer (preparing it first when that
     // was not done) and returns at once: 0, or the error code of a message that cannot
-    // be sent. A message begun `held` goes as far as the DATA command and waits there
-    // for ReleaseMail: true sends its text, false gives it up so the server never
-    // accepts it. transferEnded is emitted when a begun transfer is over; EndMail then
+    // be sent. A message begun `held` goes out up to the end of its text and waits there,
+    // before the final ".", for ReleaseMail: true completes it, false gives it up so the
+    // server never accepts it. transferEnded is emitted when a begun transfer is over; EndMail then
     // returns at once what SendMail would have returned (called earlier, it keeps the
     // caller's event loop turning until the transfer is over).
     int PrepareMail();

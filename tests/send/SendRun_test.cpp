@@ -4,6 +4,7 @@
 #include "SendTestSupport.h"
 
 #include "common/IniFile.h"
+#include "database/TableStore.h"
 #include "send/ServerSession.h"
 #include "support/TestServers.h"
 
@@ -223,9 +224,10 @@ TEST_F(SendRunFixture, AbortKeepsTheCurrentRecordMarked) {
 }
 
 // Without a pause the next message is begun while a record is booked, but it cannot be
-// complete before that booking: at each booking the server holds exactly the messages
-// booked so far and the one being booked. "Abbrechen" during a booking gives the next
-// message up: its record stays marked, and sending again delivers it once.
+// complete before that booking: when a booking has been committed the server holds
+// exactly the messages booked so far and the one being booked. "Abbrechen" during a
+// booking gives the next message up: its record stays marked, and sending again delivers
+// it once.
 TEST_F(SendRunFixture, NextMessageCompletesOnlyAfterTheBookingBeforeIt) {
     SmtpTestServer server;
     ASSERT_SERVER_RUNS(server);
@@ -237,7 +239,7 @@ TEST_F(SendRunFixture, NextMessageCompletesOnlyAfterTheBookingBeforeIt) {
         SendRun run(context(), mail, messages);
         prepare(run, textMail("Hallo $NAME", {"x"}), 5);
         QList<int> arrivedAtBooking;
-        QObject::connect(&run, &SendRun::recordSent, [&](const QString&) {
+        QObject::connect(table->store(), &TableStore::recordsChanged, &run, [&] {
             settle(200); // time enough for a next message that was not held to arrive
             arrivedAtBooking << int(server.received().size());
             if (arrivedAtBooking.size() == 3)

@@ -404,7 +404,7 @@ TEST(SmtpMail, AbortEndsAStalledTransfer) {
 
 namespace {} // namespace
 
-// A held message waits before its text until it is released: given up (or aborted)
+// A held message waits before its end until it is released: given up (or aborted)
 // the server never accepts it and the next message still arrives whole; released it is
 // delivered. A prepared message keeps the values it was built from.
 TEST(SmtpMail, HeldMessageEndsOnlyWhenReleased) {
