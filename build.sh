@@ -14,6 +14,7 @@ PACKAGES=(
     pxlib-dev libshp-dev shapelib python3-dbf python3-vobject
     libxlsxwriter-dev libfreexl-dev python3-openpyxl
     python3-aiosmtpd dovecot-pop3d openssl php-cli php-gd
+    libopendkim-dev python3-dkim
     xvfb xauth desktop-file-utils libxml2-utils nodejs
 )
 

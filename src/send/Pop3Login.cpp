@@ -119,3 +119,83 @@ start(const Pop3Account& account, std::function<void(bool ok, const QString& det
 }
 
 } // namespace Pop3Login
+
+// ---- the mailbox ----
+
+struct Pop3Mailbox::Session {
+    std::shared_ptr<Attempt> attempt;
+    QByteArray base; // the URL up to and with its "/"
+};
+
+namespace {
+
+size_t appendBytes(char* data, size_t size, size_t count, void* target) {
+    static_cast<QByteArray*>(target)->append(data, qsizetype(size * count));
+    return size * count;
+}
+
+} // namespace
+
+Pop3Mailbox::Pop3Mailbox(const Pop3Account& account) : m_session(std::make_unique<Session>()) {
+    m_session->attempt = prepare(account);
+    m_session->base = m_session->attempt->url;
+}
+
+Pop3Mailbox::~Pop3Mailbox() {
+    QString ignored;
+    close(&ignored);
+}
+
+bool Pop3Mailbox::perform(const QByteArray& path, const char* command, bool body, QByteArray* out,
+                          QString* error) {
+    Attempt& a = *m_session->attempt;
+    if (!a.refused.isEmpty() || !a.curl) {
+        *error = a.refused.isEmpty() ? QStringLiteral("Die Verbindung ist geschlossen") : a.refused;
+        return false;
+    }
+    QByteArray sink;
+    const QByteArray url = m_session->base + path;
+    a.errorBuffer[0] = 0;
+    curl_easy_setopt(a.curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(a.curl, CURLOPT_CUSTOMREQUEST, command);
+    curl_easy_setopt(a.curl, CURLOPT_NOBODY, body ? 0L : 1L);
+    curl_easy_setopt(a.curl, CURLOPT_WRITEFUNCTION, appendBytes);
+    curl_easy_setopt(a.curl, CURLOPT_WRITEDATA, out ? out : &sink);
+    a.result = curl_easy_perform(a.curl);
+    return a.succeeded(error);
+}
+
+bool Pop3Mailbox::uids(QList<QPair<int, QByteArray>>* out, QString* error) {
+    QByteArray listing;
+    if (!perform({}, "UIDL", true, &listing, error))
+        return false;
+    out->clear();
+    for (const QByteArray& line : listing.split('\n')) {
+        const QList<QByteArray> words = line.trimmed().split(' ');
+        bool ok = false;
+        const int number = words.value(0).toInt(&ok);
+        if (ok && words.size() >= 2)
+            out->append({number, words.value(1)});
+    }
+    return true;
+}
+
+bool Pop3Mailbox::retrieve(int number, QByteArray* out, QString* error) {
+    out->clear();
+    return perform(QByteArray::number(number), nullptr, true, out, error);
+}
+
+bool Pop3Mailbox::remove(int number, QString* error) {
+    return perform(QByteArray::number(number), "DELE", false, nullptr, error);
+}
+
+bool Pop3Mailbox::close(QString* error) {
+    Attempt& a = *m_session->attempt;
+    if (!a.curl)
+        return a.refused.isEmpty();
+    curl_easy_cleanup(a.curl); // sends QUIT
+    a.curl = nullptr;
+    if (error)
+        error->clear();
+    return true;
+}

@@ -1,4 +1,7 @@
 #pragma once
+#include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -35,3 +38,28 @@ std::unique_ptr<BlockingCall::Call> start(const Pop3Account& account,
                                           std::function<void(bool ok, const QString& detail)> done);
 
 } // namespace Pop3Login
+
+// A session on the account's mailbox over one connection: the UIDL listing, RETR and
+// DELE. Deletions take effect when the session ends with QUIT (close or destruction);
+// a session that breaks off deletes nothing. Blocking: run it off the user-interface
+// thread.
+class Pop3Mailbox {
+public:
+    explicit Pop3Mailbox(const Pop3Account& account);
+    ~Pop3Mailbox();
+    Pop3Mailbox(const Pop3Mailbox&) = delete;
+    Pop3Mailbox& operator=(const Pop3Mailbox&) = delete;
+
+    // Message numbers with their unique ids.
+    bool uids(QList<QPair<int, QByteArray>>* out, QString* error);
+    bool retrieve(int number, QByteArray* out, QString* error);
+    bool remove(int number, QString* error);
+    // QUIT: the deletions are made now.
+    bool close(QString* error);
+
+private:
+    bool perform(const QByteArray& path, const char* command, bool body, QByteArray* out,
+                 QString* error);
+    struct Session;
+    std::unique_ptr<Session> m_session;
+};

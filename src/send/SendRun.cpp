@@ -5,6 +5,7 @@
 #include "common/TextFile.h"
 #include "common/Texts.h"
 #include "database/AddressTable.h"
+#include "send/DkimSigner.h"
 #include "send/RunBookkeeping.h"
 #include "send/SendLimits.h"
 #include "send/ServerSession.h"
@@ -200,7 +201,7 @@ bool SendRun::start() {
     m_mail.Initialise();
 
     // The checks that can end the run come before any file of the run is written.
-    if (html() ? !prepareHtmlRun() : !prepareTextRun())
+    if (!prepareSigning() || (html() ? !prepareHtmlRun() : !prepareTextRun()))
         return true;
     QDir().mkpath(c.tempFolder);
     m_logs.removeSentLog();
@@ -244,6 +245,29 @@ bool SendRun::start() {
     case ServerSession::Step::Waiting:
         break;
     }
+    return true;
+}
+
+// With DKIM switched on every message is signed, so the key must load and fit the
+// sender before the first one is built; false when the run has ended.
+bool SendRun::prepareSigning() {
+    const Context& c = m_context;
+    m_signer.reset();
+    const DkimSettings dkim =
+        DkimSettings::read(SettingsFiles::chooseSettingsFile(c.programFolder, c.definitionName));
+    if (!dkim.active)
+        return true;
+    auto signer = std::make_shared<DkimSigner>();
+    QString error;
+    if (signer->load(dkim, &error))
+        error = DkimSigner::senderProblem(dkim.domain, m_senderAddress);
+    if (!error.isEmpty()) {
+        m_messages.error(error + QStringLiteral("\r\rDie DKIM-Signatur ist eingeschaltet; ohne "
+                                                "sie wird keine E-Mail versendet."));
+        endEarly(false, false);
+        return false;
+    }
+    m_signer = std::move(signer); // handed to the component once its set-up is done
     return true;
 }
 
@@ -380,6 +404,7 @@ void SendRun::connected(bool ok) {
         m_mail.ServerPort = *port;
     m_mail.ServerAddr = fresh.smtpHost.trimmed();
     m_mail.CodeSet = fresh.codeSetIndex;
+    m_mail.Signer = m_signer;
     if (fresh.smtpHost == kPresetHost) {
         m_messages.information(QStringLiteral("Sie haben die Einstellungen noch nicht "
                                               "bearbeitet!\rBitte bearbeiten Sie diese im Menü "

@@ -172,6 +172,7 @@ private:
 
     bool ignoring() const { return inputs.ignoreConnectionProblems || m_ignoreNow; }
     bool html() const { return inputs.mail.mode == MailTemplate::Mode::Html; }
+    bool prepareSigning();
     bool prepareTextRun();
     bool prepareHtmlRun();
     void resetDisplay();
@@ -200,6 +201,7 @@ private:
     HtmlMessageFactory* m_htmlFactory = nullptr; // m_factory in an HTML run
     QString m_nid;
     std::unique_ptr<RunBookkeeping> m_bookkeeping;
+    std::shared_ptr<const class DkimSigner> m_signer; // set while signing is on
     MarkedRecords m_records;
     RunLogs m_logs;
     QTimer m_pause;

@@ -206,6 +206,14 @@ ServerSession::Outcome ServerSession::finish(RunKind kind) {
         outcome.aborted = true;
         return outcome;
     }
+    if (result == SmtpMail::SigningFailed) {
+        // With signing on no message leaves unsigned.
+        m_messages.error(QStringLiteral("Der Versand wird abgebrochen, damit keine E-Mail "
+                                        "unsigniert versendet wird.\r\r") +
+                         outcome.error);
+        outcome.stopRun = true;
+        return outcome;
+    }
     if (result == SmtpMail::SessionRefused) {
         m_messages.error(stopMessage(outcome.error));
         outcome.stopRun = true;

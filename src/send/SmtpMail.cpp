@@ -1,6 +1,7 @@
 #include "send/SmtpMail.h"
 
 #include "send/BlockingCall.h"
+#include "send/DkimSigner.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -419,6 +420,7 @@ void SmtpMail::Initialise() {
     m_prepared.reset();
     m_imported.clear();
     raw_Content.clear();
+    Signer.reset();
     m_lastError.clear();
     m_lastCode = Ok;
     m_caBundle.clear();
@@ -487,6 +489,8 @@ int SmtpMail::PrepareMail() {
     QString buildError;
     if (!buildMessage(&transfer->data, &buildError))
         return refuse(MessageError, buildError);
+    if (Signer && !Signer->sign(&transfer->data, &buildError))
+        return refuse(SigningFailed, buildError);
     transfer->from = '<' + FromAddr.trimmed().toUtf8() + '>';
     for (const auto& r : m_recipients)
         transfer->recipients =

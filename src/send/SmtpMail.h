@@ -79,6 +79,9 @@ public:
     bool ImportMailFile(const QString& path);
     const QByteArray& Content() const { return m_imported; }
     QByteArray raw_Content;
+    // Signs every message built from now on (DKIM); a message that cannot be signed is
+    // not sent (SigningFailed).
+    std::shared_ptr<const class DkimSigner> Signer;
 
     // TLS for the following messages. SslInit prepares the certificate store (0 on
     // success), SslStart switches encryption on.
@@ -136,6 +139,7 @@ public:
         Aborted = 5,
         Busy = 6,
         SessionRefused = 7,
+        SigningFailed = 8,
     };
 
 Q_SIGNALS:

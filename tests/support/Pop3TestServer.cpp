@@ -2,10 +2,13 @@
 
 #include "TestServers.h"
 
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
+#include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -144,4 +147,40 @@ int Pop3TestServer::loginCount() const {
     if (!log.open(QIODevice::ReadOnly))
         return 0;
     return int(log.readAll().count("pop3-login: Info: Login: user=<quillon>"));
+}
+
+namespace {
+
+// Mailbox files belong to the user the mail processes run as (the home folder's owner).
+void ownLikeHome(const QString& path, const QString& home) {
+    const QFileInfo owner(home);
+    if (::getuid() == 0 &&
+        ::chown(QFile::encodeName(path).constData(), owner.ownerId(), owner.groupId()) != 0)
+        ADD_FAILURE() << "chown " << path.toStdString();
+}
+
+} // namespace
+
+void Pop3TestServer::deliver(const QByteArray& message) {
+    static int sequence = 0;
+    const QString home = m_folder.path() + QStringLiteral("/home/quillon");
+    const QString maildir = home + QStringLiteral("/Maildir");
+    for (const char* sub : {"", "/new", "/cur", "/tmp"}) {
+        QDir().mkpath(maildir + QLatin1String(sub));
+        ownLikeHome(maildir + QLatin1String(sub), home);
+    }
+    const QString path = maildir + QStringLiteral("/new/%1.%2.quillon-test")
+                                       .arg(QDateTime::currentSecsSinceEpoch())
+                                       .arg(++sequence);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(message);
+    file.close();
+    ownLikeHome(path, home);
+}
+
+int Pop3TestServer::mailboxCount() const {
+    const QString maildir = m_folder.path() + QStringLiteral("/home/quillon/Maildir");
+    return int(QDir(maildir + "/new").entryList(QDir::Files).size() +
+               QDir(maildir + "/cur").entryList(QDir::Files).size());
 }

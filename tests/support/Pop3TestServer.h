@@ -19,6 +19,10 @@ public:
     QString user() const { return QStringLiteral("quillon"); }
     QString password() const { return QStringLiteral("Pop-Geheim"); }
     QString caFile() const;
+    // Puts a message into the user's mailbox, as a delivery agent would (maildir).
+    void deliver(const QByteArray& message);
+    // The messages in the mailbox now.
+    int mailboxCount() const;
     // Successful logins so far, from dovecot's log.
     int loginCount() const;
 

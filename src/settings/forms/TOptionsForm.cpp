@@ -4,6 +4,7 @@
 #include "platform/DocumentOpener.h"
 #include "send/forms/TFTryconnection.h"
 #include "settings/forms/SendLimitsPanel.h"
+#include "settings/forms/TDkimForm.h"
 #include "settings/forms/TImportAccountsForm.h"
 #include "shell/AppState.h"
 
@@ -265,6 +266,15 @@ void TOptionsForm::buildControls() {
     // is modal.
     m_connectionTest = new TFTryconnection(m_state, this);
     m_connectionTest->dialogValues = [this] { return currentValues(); };
+    // DKIM signing: a window of its own, saved on its own OK into the settings file in force.
+    QPushButton* dkim = button(QStringLiteral("DKIM-Signatur..."), "DkimButton", this);
+    m_dkim = new TDkimForm(this);
+    m_dkim->settingsFile = [this] {
+        return SettingsFiles::chooseSettingsFile(m_state.session.programFolder(),
+                                                 m_state.session.definitionName());
+    };
+    m_dkim->senderAddress = [this] { return m_email->text().trimmed(); };
+    connect(dkim, &QPushButton::clicked, m_dkim, &TDkimForm::runModal);
     QPushButton* help = button(QStringLiteral("Hilfe"), "HilfeBitBtn", this);
     help->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
     QPushButton* ok = button(QStringLiteral("OK"), "UebernehmenButton", this);
@@ -275,6 +285,7 @@ void TOptionsForm::buildControls() {
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_tryConnection);
+    buttons->addWidget(dkim);
     buttons->addWidget(help);
     buttons->addStretch();
     buttons->addWidget(ok);

@@ -14,6 +14,7 @@ class QLineEdit;
 class QPushButton;
 class QWidget;
 class SendLimitsPanel;
+class TDkimForm;
 class TFTryconnection;
 class TImportAccountsForm;
 
@@ -41,6 +42,8 @@ public:
     TFTryconnection* connectionTest() const { return m_connectionTest; }
     // "Konto auswählen" behind "Thunderbird" (created once).
     TImportAccountsForm* accountImport() const { return m_accountImport; }
+    // "DKIM-Signatur" (created once).
+    TDkimForm* dkimForm() const { return m_dkim; }
 
     // Puts an imported account into the fields, as if the user had typed it.
     void fillFromAccount(const ThunderbirdAccounts::OptionsFields& fields);
@@ -94,4 +97,5 @@ private:
     QPushButton* m_tryConnection = nullptr;
     TFTryconnection* m_connectionTest = nullptr;
     TImportAccountsForm* m_accountImport = nullptr;
+    TDkimForm* m_dkim = nullptr;
 };
