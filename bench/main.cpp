@@ -3,6 +3,7 @@
 //   quillon-bench NAME --records N
 // Each benchmark prints lines "figure-name value unit". Data sets are generated once
 // per size into the system temp folder and reused by later runs.
+#include "BounceBench.h"
 #include "ContactBench.h"
 #include "DataGenerator.h"
 #include "WebSyncBench.h"
@@ -30,6 +31,7 @@
 #include "records/Marking.h"
 #include "records/RecordEditing.h"
 #include "records/RecordSearch.h"
+#include "send/DkimSigner.h"
 #include "send/MimeMessage.h"
 #include "send/SendRun.h"
 #include "send/SmtpMail.h"
@@ -806,6 +808,44 @@ void benchSendRunCli(qint64 n) {
     removeScratch();
 }
 
+// The text run without and then with every message signed (RSA, 2048 bits), on the same
+// records and the same sink: the difference per message is what signing adds.
+void benchSendRunDkim(qint64 n) {
+    const qint64 records = std::min<qint64>(n, 10000);
+    SendBench bench(records);
+    Opened& o = bench.o;
+    const MailTemplate mail = benchTextMail();
+    const InProcessRun plain = runInProcess(o, mail, records);
+
+    o.table->updateRecords(o.table->tableIds(), {{"Selected", true}, {"Invalid", false}});
+    const QString folder = o.state.folders.programFolder;
+    const DkimSettings dkim{true, QStringLiteral("firma.de"), QStringLiteral("bench"),
+                            folder + "dkim.pem"};
+    QString error;
+    if (QProcess::execute(QStringLiteral("openssl"),
+                          {"genpkey", "-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:2048",
+                           "-out", dkim.keyFile}) != 0 ||
+        !dkim.write(folder + "Quillon.ini", &error)) {
+        std::fprintf(stderr, "DKIM-Schlüssel: %s\n", qPrintable(error));
+        std::exit(1);
+    }
+    const InProcessRun signedRun = runInProcess(o, mail, records);
+
+    const double off = 1000.0 * plain.seconds / double(std::max<qint64>(1, plain.sent));
+    const double on = 1000.0 * signedRun.seconds / double(std::max<qint64>(1, signedRun.sent));
+    figure("send_run_dkim_records", double(records), "records");
+    figure("send_run_dkim_sent_unsigned", double(plain.sent), "messages");
+    figure("send_run_dkim_sent_signed", double(signedRun.sent), "messages");
+    figure("send_run_dkim_unsigned_ms_per_message", off, "ms");
+    figure("send_run_dkim_signed_ms_per_message", on, "ms");
+    figure("send_run_dkim_added_ms_per_message", on - off, "ms");
+    figure("send_run_dkim_added_cpu_ms_per_message",
+           1000.0 * (signedRun.cpu / double(std::max<qint64>(1, signedRun.sent)) -
+                     plain.cpu / double(std::max<qint64>(1, plain.sent))),
+           "ms");
+    removeScratch();
+}
+
 // A program folder with the standard database, empty, opened the way the program does.
 void openEmptyDatabase(Opened& o, const QString& folder) {
     QDir(folder).removeRecursively();
@@ -1305,6 +1345,8 @@ const std::map<std::string, std::function<void(qint64)>>& benchmarks() {
         {"set_column", benchSetColumn},
         {"send_run", benchSendRun},
         {"send_run_cli", benchSendRunCli},
+        {"send_run_dkim", benchSendRunDkim},
+        {"bounces", benchBounces},
         {"import_csv", benchImportCsv},
         {"import_dbf", benchImportDbf},
         {"import_vcard", benchImportVcard},

@@ -5,6 +5,7 @@
 #include "hygiene/AddressCheck.h"
 #include "hygiene/BulkDeletion.h"
 #include "hygiene/Duplicates.h"
+#include "hygiene/forms/TBouncesForm.h"
 #include "hygiene/forms/TDeleteAdressesWizardForm.h"
 #include "hygiene/forms/TSelectiveDuplicateForm.h"
 #include "shell/AppState.h"
@@ -16,6 +17,7 @@ HygieneActions::HygieneActions(AppState& state, QWidget* parent) : QObject(paren
     setObjectName(QStringLiteral("HygieneActions"));
     m_wizard = new TDeleteAdressesWizardForm(state, parent);
     m_selective = new TSelectiveDuplicateForm(state, parent);
+    m_bounces = new TBouncesForm(state, parent);
     m_selective->setRun([this](const QString& fieldName) {
         return Duplicates::run(
                    m_state.folders, m_state.session, Duplicates::Tool::Selective, fieldName,
@@ -64,4 +66,8 @@ void HygieneActions::emptyDatabase() {
 
 void HygieneActions::deleteAllInvalid() {
     BulkDeletion::deleteAllInvalid(m_state.session, Messages::instance(), feedback());
+}
+
+void HygieneActions::evaluateBounces() {
+    m_bounces->runModal();
 }

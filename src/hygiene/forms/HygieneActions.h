@@ -6,6 +6,7 @@
 
 class AppState;
 class QWidget;
+class TBouncesForm;
 class TDeleteAdressesWizardForm;
 class TSelectiveDuplicateForm;
 
@@ -23,11 +24,13 @@ public:
     void deleteAllMarked();      // "Alle markierten Datensätze löschen", "markierte löschen"
     void emptyDatabase();        // "Datenbank komplett leeren"
     void deleteAllInvalid();     // "Alle invaliden Datensätze löschen"
+    void evaluateBounces();      // "Unzustellbare E-Mails (Rückläufer) auswerten"
 
     Progress status;
 
     TDeleteAdressesWizardForm* wizardForm() const { return m_wizard; }
     TSelectiveDuplicateForm* selectiveForm() const { return m_selective; }
+    TBouncesForm* bouncesForm() const { return m_bounces; }
 
 private:
     Progress feedback() const;
@@ -35,4 +38,5 @@ private:
     AppState& m_state;
     TDeleteAdressesWizardForm* m_wizard = nullptr;
     TSelectiveDuplicateForm* m_selective = nullptr;
+    TBouncesForm* m_bounces = nullptr;
 };

@@ -137,7 +137,8 @@ std::vector<MenuDef> mainMenu() {
          {{"Datenbankffnen2", "Datenbank öffnen", QKeySequence(Qt::Key_F12)},
           {"NeueDatenbankerzeugen1", "Neue frei definierbare Datenbank erzeugen", none},
           {"Datenbanklschen2", "Datenbank löschen", none},
-          {"Datentransfer1", "Datentransfer zwischen den Datenbanken", none}}},
+          {"Datentransfer1", "Datentransfer zwischen den Datenbanken", none},
+          {"Ruecklaeuferauswerten1", "Unzustellbare E-Mails (Rückläufer) auswerten", none}}},
         {"Mehrplatz",
          {{"BetriebsanleitungMehrplatzversion1", "Mehrplatzversion einrichten", none}}},
         {"Web u. Newsletter",
@@ -659,6 +660,8 @@ void TMainForm::connectActions() {
             &HygieneActions::emptyDatabase);
     connect(action("AlleinvalidenDatenstzelschen1"), &QAction::triggered, m_hygiene,
             &HygieneActions::deleteAllInvalid);
+    connect(action("Ruecklaeuferauswerten1"), &QAction::triggered, m_hygiene,
+            &HygieneActions::evaluateBounces);
     connect(m_markByTextForm, &TFilter2Form::textEdited, this, [this] {
         if (AddressTable* table = m_state.session.currentTable())
             table->first();
