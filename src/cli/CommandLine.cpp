@@ -39,7 +39,7 @@ namespace {
 
 // The options of one command: which take a value, which are switches, how many plain
 // arguments it wants.
-struct Spec {
+struct Syntax {
     QStringList valued;
     QStringList switches;
     int positional = 0;
@@ -53,8 +53,8 @@ struct Parsed {
     QString problem; // German; empty when the line was understood
 };
 
-const QMap<QString, Spec>& commands() {
-    static const QMap<QString, Spec> specs{
+const QMap<QString, Syntax>& commands() {
+    static const QMap<QString, Syntax> syntaxes{
         {QStringLiteral("senden"),
          {{QStringLiteral("--datenbank"), QStringLiteral("--vorlage"), QStringLiteral("--html"),
            QStringLiteral("--absender"), QStringLiteral("--prioritaet")},
@@ -68,7 +68,7 @@ const QMap<QString, Spec>& commands() {
         {QStringLiteral("pruefen"), {{QStringLiteral("--datenbank")}, {}, 0}},
         {QStringLiteral("sichern"), {{}, {}, 1}},
     };
-    return specs;
+    return syntaxes;
 }
 
 Parsed parse(const QStringList& args) {
@@ -80,7 +80,7 @@ Parsed parse(const QStringList& args) {
                     QStringLiteral("\". \"quillon --help\" zeigt die Befehle.");
         return p;
     }
-    const Spec& spec = *it;
+    const Syntax& syntax = *it;
     for (int i = 1; i < args.size(); ++i) {
         QString a = args[i];
         QString value;
@@ -90,7 +90,7 @@ Parsed parse(const QStringList& args) {
             a = a.left(a.indexOf(QChar('=')));
             inlineValue = true;
         }
-        if (spec.valued.contains(a)) {
+        if (syntax.valued.contains(a)) {
             if (!inlineValue) {
                 if (i + 1 >= args.size()) {
                     p.problem =
@@ -105,7 +105,7 @@ Parsed parse(const QStringList& args) {
                 return p;
             }
             p.values.insert(a, value);
-        } else if (spec.switches.contains(a) && !inlineValue) {
+        } else if (syntax.switches.contains(a) && !inlineValue) {
             p.switches.insert(a);
         } else if (a.startsWith(QChar('-')) && a.size() > 1) {
             p.problem = QStringLiteral("Unbekannte Option \"") + args[i] +
@@ -116,8 +116,8 @@ Parsed parse(const QStringList& args) {
             p.positional << a;
         }
     }
-    if (p.positional.size() != spec.positional) {
-        p.problem = spec.positional == 0
+    if (p.positional.size() != syntax.positional) {
+        p.problem = syntax.positional == 0
                         ? QStringLiteral("\"") + p.command +
                               QStringLiteral("\" nimmt keine weiteren Argumente: ") +
                               p.positional.join(QChar(' '))
@@ -125,7 +125,7 @@ Parsed parse(const QStringList& args) {
                               QStringLiteral("\" braucht genau einen Datei- oder Ordnernamen.");
         return p;
     }
-    if (spec.valued.contains(QStringLiteral("--datenbank")) &&
+    if (syntax.valued.contains(QStringLiteral("--datenbank")) &&
         p.values.value(QStringLiteral("--datenbank")).trimmed().isEmpty()) {
         p.problem = QStringLiteral("Geben Sie die Datenbank mit --datenbank NAME an.");
         return p;

@@ -1,5 +1,6 @@
 #pragma once
 #include <QDialog>
+#include <QList>
 
 class AppState;
 class QRadioButton;
@@ -18,11 +19,7 @@ public:
     Choice checkedChoice() const;
 
 private:
-    void onWeiter();
-
     AppState& m_state;
     Choice m_result = Choice::None;
-    QRadioButton* m_excel = nullptr;
-    QRadioButton* m_xlsx = nullptr;
-    QRadioButton* m_other = nullptr;
+    QList<QRadioButton*> m_choices; // Excel, Xlsx, Other
 };

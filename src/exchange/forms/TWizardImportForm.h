@@ -1,5 +1,6 @@
 #pragma once
 #include <QDialog>
+#include <QList>
 
 class AppState;
 class QLabel;
@@ -23,13 +24,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void onWeiter();
-    void updateAvailability();
-
     AppState& m_state;
     Choice m_result = Choice::None;
-    QRadioButton* m_oe = nullptr;
-    QRadioButton* m_outlook = nullptr;
-    QRadioButton* m_windowsMail = nullptr;
-    QRadioButton* m_other = nullptr;
+    QList<QRadioButton*> m_choices; // OutlookExpress, Outlook, WindowsMail, Other
 };
