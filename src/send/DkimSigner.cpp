@@ -8,25 +8,18 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+#include <algorithm>
+#include <ctime>
+#include <mutex>
 #include <openssl/bio.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
+#include <openssl/rsa.h>
 #include <openssl/x509.h>
-
-// The library's header is C and spells bool as _Bool.
-#define _Bool bool
-extern "C" {
-#include <opendkim/dkim.h>
-}
-#undef _Bool
 
 namespace {
 
 const QString kSection = QStringLiteral("DKIM");
-
-DKIM_LIB* lib(void* p) {
-    return static_cast<DKIM_LIB*>(p);
-}
 
 // A name of letters, digits and hyphens in dot-separated labels of 1 to 63 characters,
 // no label starting or ending with a hyphen (RFC 1035; underscores are allowed in
@@ -73,12 +66,6 @@ int noPassphrase(char*, int, int, void*) {
     return -1;
 }
 
-QByteArray bioBytes(BIO* bio) {
-    char* data = nullptr;
-    const long n = BIO_get_mem_data(bio, &data);
-    return QByteArray(data, int(n));
-}
-
 } // namespace
 
 DkimSettings DkimSettings::read(const QString& settingsFile) {
@@ -104,6 +91,20 @@ bool DkimSettings::write(const QString& settingsFile, QString* error) const {
     return ok;
 }
 
+struct DkimSigner::Crypto {
+    EVP_PKEY* key = nullptr;
+    EVP_MD* sha256 = nullptr;
+    // RSA: set up once for PKCS #1 v1.5 with SHA-256; a context serves one call at a time.
+    EVP_PKEY_CTX* rsa = nullptr;
+    std::mutex rsaLock;
+
+    ~Crypto() {
+        EVP_PKEY_CTX_free(rsa);
+        EVP_MD_free(sha256);
+        EVP_PKEY_free(key);
+    }
+};
+
 DkimSigner::DkimSigner() = default;
 
 DkimSigner::~DkimSigner() {
@@ -111,10 +112,7 @@ DkimSigner::~DkimSigner() {
 }
 
 void DkimSigner::release() {
-    if (m_lib)
-        dkim_close(lib(m_lib));
-    m_lib = nullptr;
-    m_key.clear();
+    m_crypto.reset();
     m_publicKey.clear();
 }
 
@@ -212,19 +210,24 @@ bool DkimSigner::load(const DkimSettings& settings, QString* error) {
         return refuse(QStringLiteral("Der Schlüssel in \"") + path +
                       QStringLiteral("\" ist weder ein RSA- noch ein Ed25519-Schlüssel."));
     }
-    // The library gets the key as unencrypted PKCS #8 PEM, whatever form the file had.
-    std::unique_ptr<BIO, BioFree> out(BIO_new(BIO_s_mem()));
-    if (PEM_write_bio_PrivateKey(out.get(), key.get(), nullptr, nullptr, 0, nullptr, nullptr) != 1)
-        return refuse(notAKey);
-    m_key = bioBytes(out.get());
     m_domain = asciiDomain(settings.domain).toLatin1();
     m_selector = settings.selector.trimmed().toLower().toLatin1();
-    m_lib = dkim_init(nullptr, nullptr);
-    if (!m_lib) {
+    auto crypto = std::make_unique<Crypto>();
+    crypto->sha256 = EVP_MD_fetch(nullptr, "SHA256", nullptr);
+    bool ready = crypto->sha256 != nullptr;
+    if (ready && m_kind == KeyKind::Rsa) {
+        crypto->rsa = EVP_PKEY_CTX_new_from_pkey(nullptr, key.get(), nullptr);
+        ready = crypto->rsa && EVP_PKEY_sign_init(crypto->rsa) == 1 &&
+                EVP_PKEY_CTX_set_rsa_padding(crypto->rsa, RSA_PKCS1_PADDING) == 1 &&
+                EVP_PKEY_CTX_set_signature_md(crypto->rsa, crypto->sha256) == 1;
+    }
+    if (!ready) {
         release();
         return refuse(QStringLiteral("Die DKIM-Bibliothek kann nicht gestartet werden."));
     }
-    // A trial signature proves that the library accepts the key.
+    crypto->key = key.release();
+    m_crypto = std::move(crypto);
+    // A trial signature proves that the key signs.
     QByteArray probe("From: a@example.org\r\nSubject: x\r\n\r\nx\r\n");
     QString probeError;
     if (!sign(&probe, &probeError)) {
@@ -256,34 +259,190 @@ DkimSigner::RecordMatch DkimSigner::compare(const QString& txt) const {
                                                               : RecordMatch::Differs;
 }
 
-bool DkimSigner::sign(QByteArray* message, QString* error) const {
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// Relaxed header canonicalisation: the name in lower case without blanks before the
+// colon, the value unfolded, every run of blanks one space and none at either end.
+void appendRelaxedField(QByteArray* out, const char* p, qsizetype n, bool withLineEnd) {
+    const qsizetype colon = std::find(p, p + n, ':') - p;
+    qsizetype nameEnd = colon;
+    while (nameEnd > 0 && isBlank(p[nameEnd - 1]))
+        --nameEnd;
+    for (qsizetype i = 0; i < nameEnd; ++i) {
+        const char c = p[i];
+        out->append(c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c);
+    }
+    out->append(':');
+    bool space = false; // a blank run waits for the next character that is none
+    bool text = false;
+    for (qsizetype i = colon + 1; i < n; ++i) {
+        const char c = p[i];
+        if (c == '\r' || c == '\n')
+            continue; // line breaks of a folded field
+        if (isBlank(c)) {
+            space = text;
+            continue;
+        }
+        if (space)
+            out->append(' ');
+        space = false;
+        text = true;
+        out->append(c);
+    }
+    if (withLineEnd)
+        out->append("\r\n");
+}
+
+// Relaxed body canonicalisation: blanks at line ends dropped, other runs one space, empty
+// lines at the end dropped, a last line without line end given one.
+QByteArray relaxedBody(const char* p, qsizetype n) {
+    QByteArray out;
+    out.reserve(n + 2);
+    qsizetype heldBack = 0; // empty lines, written only when a line with text follows
+    qsizetype i = 0;
+    while (i < n) {
+        const qsizetype found = QByteArrayView(p + i, n - i).indexOf("\r\n");
+        const qsizetype end = found < 0 ? n : i + found;
+        const qsizetype textAt = std::find_if_not(p + i, p + end, isBlank) - p;
+        if (textAt == end) {
+            ++heldBack;
+        } else {
+            for (; heldBack > 0; --heldBack)
+                out.append("\r\n");
+            bool space = false;
+            for (qsizetype k = i; k < end; ++k) {
+                if (isBlank(p[k])) {
+                    space = true;
+                    continue;
+                }
+                if (space)
+                    out.append(' ');
+                space = false;
+                out.append(p[k]);
+            }
+            out.append("\r\n");
+        }
+        i = end + 2;
+    }
+    return out;
+}
+
+constexpr qsizetype kMargin = 75; // columns the signature header is folded to
+
+// Joins the tags of the signature header ("v=1;", ..., "b=...") and folds them: between
+// tags, in h= after a colon, in bh= and b= anywhere. The layout is the one libopendkim
+// writes; relaxed canonicalisation keeps the folds inside h= and bh= as spaces, so the
+// header that is signed (b= empty) must be folded exactly like the one that is sent.
+QByteArray foldedTags(const QList<QByteArray>& tags, bool signatureOnOwnLine) {
+    QByteArray out;
+    out.reserve(512);
+    qsizetype column = qsizetype(sizeof "DKIM-Signature: ") - 1;
+    for (const QByteArray& tag : tags) {
+        const qsizetype eq = tag.indexOf('=');
+        const QByteArray name = tag.left(eq);
+        const bool ownLine = signatureOnOwnLine && name == "b";
+        if (out.isEmpty() || (!ownLine && column + tag.size() <= kMargin)) {
+            if (!out.isEmpty()) {
+                out.append(' ');
+                ++column;
+            }
+            out.append(tag);
+            column += tag.size();
+            continue;
+        }
+        out.append("\r\n\t");
+        column = 8;
+        if (name == "h") {
+            bool firstName = true;
+            for (const QByteArray& part : tag.split(':')) {
+                if (part.isEmpty())
+                    continue;
+                if (firstName) {
+                    out.append(part);
+                    column += part.size();
+                    firstName = false;
+                } else if (column + part.size() + 1 > kMargin) {
+                    out.append(":\r\n\t ").append(part);
+                    column = 9 + part.size();
+                } else {
+                    out.append(':').append(part);
+                    column += 1 + part.size();
+                }
+            }
+        } else if (name == "b" || name == "bh") {
+            out.append(tag.constData(), qMin(eq + 2, tag.size()));
+            column += eq + 2;
+            for (qsizetype at = eq + 2; at < tag.size();) {
+                if (column >= kMargin) {
+                    out.append("\r\n\t ");
+                    column = 9;
+                }
+                const qsizetype take = qMin(kMargin - column, tag.size() - at);
+                out.append(tag.constData() + at, take);
+                at += take;
+                column += take;
+            }
+        } else {
+            out.append(tag);
+            column += tag.size();
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+QByteArray DkimSigner::signatureOf(const QByteArray& headerData) const {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int digestLength = 0;
+    if (EVP_Digest(headerData.constData(), size_t(headerData.size()), digest, &digestLength,
+                   m_crypto->sha256, nullptr) != 1)
+        return {};
+    QByteArray signature;
+    size_t length = 0;
+    if (m_kind == KeyKind::Rsa) {
+        // PKCS #1 v1.5 over the SHA-256 digest of the header data.
+        const std::lock_guard<std::mutex> lock(m_crypto->rsaLock);
+        if (EVP_PKEY_sign(m_crypto->rsa, nullptr, &length, digest, digestLength) != 1)
+            return {};
+        signature.resize(qsizetype(length));
+        if (EVP_PKEY_sign(m_crypto->rsa, reinterpret_cast<unsigned char*>(signature.data()),
+                          &length, digest, digestLength) != 1)
+            return {};
+    } else {
+        // Ed25519 (RFC 8463): PureEdDSA over the SHA-256 digest, not over the data.
+        std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> ctx(EVP_MD_CTX_new(),
+                                                                    EVP_MD_CTX_free);
+        length = 64;
+        signature.resize(qsizetype(length));
+        if (!ctx ||
+            EVP_DigestSignInit_ex(ctx.get(), nullptr, nullptr, nullptr, nullptr, m_crypto->key,
+                                  nullptr) != 1 ||
+            EVP_DigestSign(ctx.get(), reinterpret_cast<unsigned char*>(signature.data()), &length,
+                           digest, digestLength) != 1)
+            return {};
+    }
+    signature.resize(qsizetype(length));
+    return signature.toBase64();
+}
+
+bool DkimSigner::sign(QByteArray* message, QString* error, qint64 signingTime) const {
     auto refuse = [error](const QString& text) {
         if (error)
             *error = QStringLiteral("Die Nachricht kann nicht mit DKIM signiert werden: ") + text;
         return false;
     };
-    if (!m_lib)
+    if (!m_crypto)
         return refuse(QStringLiteral("Es ist kein Schlüssel geladen."));
     const QByteArray& m = *message;
-    int headerEnd = m.indexOf("\r\n\r\n");
+    qsizetype headerEnd = m.indexOf("\r\n\r\n");
     if (headerEnd < 0)
         return refuse(QStringLiteral("Die Nachricht hat keinen Kopf."));
     headerEnd += 2; // the last header line keeps its CR LF
-
-    DKIM_STAT status = DKIM_STAT_OK;
-    DKIM* dkim = dkim_sign(lib(m_lib), reinterpret_cast<const u_char*>("quillon"), nullptr,
-                           reinterpret_cast<dkim_sigkey_t>(const_cast<char*>(m_key.constData())),
-                           reinterpret_cast<const u_char*>(m_selector.constData()),
-                           reinterpret_cast<const u_char*>(m_domain.constData()),
-                           DKIM_CANON_RELAXED, DKIM_CANON_RELAXED,
-                           m_kind == KeyKind::Rsa ? DKIM_SIGN_RSASHA256 : DKIM_SIGN_ED25519SHA256,
-                           -1, &status);
-    if (!dkim)
-        return refuse(QString::fromLatin1(dkim_getresultstr(status)));
-    struct Free {
-        DKIM* d;
-        ~Free() { dkim_free(d); }
-    } guard{dkim};
 
     // Only the headers that identify and describe the message are signed; the ones a
     // relay may add or rewrite stay outside the signature.
@@ -296,46 +455,86 @@ bool DkimSigner::sign(QByteArray* message, QString* error) const {
                                                   "content-type",
                                                   "list-unsubscribe",
                                                   "list-unsubscribe-post"};
-    int pos = 0;
+    struct Field {
+        qsizetype at, size;
+        QByteArray name; // lower case
+    };
+    QList<Field> fields;
+    QByteArray h = "h=";
+    qsizetype pos = 0;
     while (pos < headerEnd) {
-        int end = pos;
+        qsizetype end = pos;
         // A field runs on over lines that begin with a blank.
         for (;;) {
             end = m.indexOf("\r\n", end);
-            if (end < 0 || end + 2 >= headerEnd || (m[end + 2] != ' ' && m[end + 2] != '\t'))
+            if (end < 0 || end + 2 >= headerEnd || !isBlank(m[end + 2]))
                 break;
             end += 2;
         }
         if (end < 0)
             end = headerEnd - 2;
-        const QByteArray field = m.mid(pos, end - pos);
-        const int colon = field.indexOf(':');
-        if (colon > 0 && signedNames.contains(field.left(colon).trimmed().toLower())) {
-            status =
-                dkim_header(dkim, reinterpret_cast<u_char*>(const_cast<char*>(field.constData())),
-                            size_t(field.size()));
-            if (status != DKIM_STAT_OK)
-                return refuse(QString::fromLatin1(dkim_geterror(dkim)));
+        const qsizetype colon = m.indexOf(':', pos);
+        if (colon > pos && colon < end) {
+            const QByteArray name = m.mid(pos, colon - pos).trimmed();
+            const QByteArray lower = name.toLower();
+            if (signedNames.contains(lower)) {
+                if (!fields.isEmpty())
+                    h.append(':');
+                h.append(name);
+                fields.append({pos, end - pos, lower});
+            }
         }
         pos = end + 2;
     }
-    if ((status = dkim_eoh(dkim)) != DKIM_STAT_OK)
-        return refuse(QString::fromLatin1(dkim_getresultstr(status)));
-    const QByteArray body = m.mid(headerEnd + 2);
-    if (!body.isEmpty() &&
-        (status = dkim_body(dkim, reinterpret_cast<u_char*>(const_cast<char*>(body.constData())),
-                            size_t(body.size()))) != DKIM_STAT_OK)
-        return refuse(QString::fromLatin1(dkim_getresultstr(status)));
-    if ((status = dkim_eom(dkim, nullptr)) != DKIM_STAT_OK)
-        return refuse(QString::fromLatin1(dkim_getresultstr(status)));
-    u_char* header = nullptr;
-    size_t length = 0;
-    static const char prefix[] = "DKIM-Signature: ";
-    if ((status = dkim_getsighdr_d(dkim, sizeof prefix - 1, &header, &length)) != DKIM_STAT_OK)
-        return refuse(QString::fromLatin1(dkim_getresultstr(status)));
-    QByteArray value(reinterpret_cast<const char*>(header), int(length));
-    value.replace("\r\n", "\n");
-    value.replace("\n", "\r\n");
-    message->prepend(prefix + value + "\r\n");
+    h.append(';');
+    if (std::none_of(fields.cbegin(), fields.cend(),
+                     [](const Field& f) { return f.name == "from"; }))
+        return refuse(QStringLiteral("Die Nachricht hat keine Absenderzeile (From)."));
+
+    // h= names the fields top down; a name that occurs more than once takes its fields
+    // from the bottom up, as a verifier picks them.
+    QByteArray headerData;
+    headerData.reserve(headerEnd + 512);
+    QList<bool> used(fields.size(), false);
+    for (const Field& f : fields) {
+        for (qsizetype k = fields.size() - 1; k >= 0; --k) {
+            if (used[k] || fields[k].name != f.name)
+                continue;
+            used[k] = true;
+            appendRelaxedField(&headerData, m.constData() + fields[k].at, fields[k].size, true);
+            break;
+        }
+    }
+
+    unsigned char bodyHash[EVP_MAX_MD_SIZE];
+    unsigned int bodyHashLength = 0;
+    const QByteArray body = relaxedBody(m.constData() + headerEnd + 2, m.size() - headerEnd - 2);
+    if (EVP_Digest(body.constData(), size_t(body.size()), bodyHash, &bodyHashLength,
+                   m_crypto->sha256, nullptr) != 1)
+        return refuse(QStringLiteral("Der Hashwert des Textes kann nicht berechnet werden."));
+
+    const bool rsa = m_kind == KeyKind::Rsa;
+    const qint64 t = signingTime >= 0 ? signingTime : qint64(std::time(nullptr));
+    QList<QByteArray> tags = {
+        "v=1;",
+        rsa ? QByteArray("a=rsa-sha256;") : QByteArray("a=ed25519-sha256;"),
+        "c=relaxed/relaxed;",
+        "d=" + m_domain + ';',
+        "s=" + m_selector + ';',
+        "t=" + QByteArray::number(t) + ';',
+        "bh=" +
+            QByteArray(reinterpret_cast<const char*>(bodyHash), int(bodyHashLength)).toBase64() +
+            ';',
+        h,
+        "b="};
+    // The signature is written on lines of its own when it cannot fit the current one,
+    // which for RSA is always.
+    const QByteArray unsignedField = "DKIM-Signature: " + foldedTags(tags, rsa);
+    appendRelaxedField(&headerData, unsignedField.constData(), unsignedField.size(), false);
+    const QByteArray signature = signatureOf(headerData);
+    if (signature.isEmpty())
+        return refuse(QStringLiteral("Die Signatur kann nicht berechnet werden."));
+    tags.last().append(signature);
+    message->prepend("DKIM-Signature: " + foldedTags(tags, rsa) + "\r\n");
     return true;
 }

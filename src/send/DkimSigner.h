@@ -20,6 +20,9 @@ struct DkimSettings {
 // Signs messages with one private key (PEM, RSA of 2048 bits or more, or Ed25519),
 // relaxed/relaxed, over the headers From, To, Subject, Date, Message-ID, MIME-Version,
 // Content-Type, List-Unsubscribe and List-Unsubscribe-Post that the message has.
+// The key is parsed and the digest looked up once in load(); sign() only canonicalises,
+// hashes and signs, so a run pays the private-key operation per message and no more.
+// sign() may be called from any thread.
 class DkimSigner {
 public:
     enum class KeyKind { Rsa, Ed25519 };
@@ -32,7 +35,7 @@ public:
 
     // Checks domain and selector and loads the key; false with a German message.
     bool load(const DkimSettings& settings, QString* error);
-    bool isLoaded() const { return m_lib != nullptr; }
+    bool isLoaded() const { return m_crypto != nullptr; }
     KeyKind keyKind() const { return m_kind; }
 
     // Empty when the text may stand in DNS as a domain or selector, else the message.
@@ -48,14 +51,17 @@ public:
     RecordMatch compare(const QString& txt) const;
 
     // Puts the DKIM-Signature header in front of the message (CR LF lines); false with
-    // a German message, the message unchanged.
-    bool sign(QByteArray* message, QString* error) const;
+    // a German message, the message unchanged. The signature carries signingTime (seconds
+    // since 1970) as t=, the current time when it is negative.
+    bool sign(QByteArray* message, QString* error, qint64 signingTime = -1) const;
 
 private:
-    void release();
+    struct Crypto; // the parsed key and what signing with it needs
 
-    void* m_lib = nullptr;  // DKIM_LIB*
-    QByteArray m_key;       // the key as unencrypted PEM, for the library
+    void release();
+    QByteArray signatureOf(const QByteArray& headerData) const;
+
+    std::unique_ptr<Crypto> m_crypto;
     QByteArray m_publicKey; // base64, as it goes into p=
     KeyKind m_kind = KeyKind::Rsa;
     QByteArray m_domain;

@@ -8,6 +8,13 @@
 #include <QRegularExpression>
 #include <unistd.h>
 
+// libopendkim, the reference signer; its header is C and spells bool as _Bool.
+#define _Bool bool
+extern "C" {
+#include <opendkim/dkim.h>
+}
+#undef _Bool
+
 // DKIM: runs to a real SMTP server with signing on; every message that arrives is checked
 // by dkimpy, an independent verifier, against the key record we would publish.
 
@@ -223,4 +230,131 @@ TEST(DkimSigner, RecordComparisonAndSenderDomain) {
     EXPECT_FALSE(DkimSigner::senderProblem("news.firma.de", "info@firma.de").isEmpty());
     EXPECT_FALSE(DkimSigner::selectorProblem("-a").isEmpty());
     EXPECT_TRUE(DkimSigner::selectorProblem("mail.2026").isEmpty());
+}
+
+namespace {
+
+// The DKIM-Signature header line libopendkim puts in front of the message at time t, fed
+// the fields we sign the way a mail filter feeds them.
+QByteArray libopendkimHeader(const QByteArray& message, const QString& keyFile, bool rsa,
+                             const QByteArray& domain, const QByteArray& selector, uint64_t t) {
+    QFile file(keyFile);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray key = file.readAll();
+    DKIM_LIB* lib = dkim_init(nullptr, nullptr);
+    dkim_options(lib, DKIM_OP_SETOPT, DKIM_OPTS_FIXEDTIME, &t, sizeof t);
+    DKIM_STAT status = DKIM_STAT_OK;
+    DKIM* dkim = dkim_sign(lib, reinterpret_cast<const u_char*>("test"), nullptr,
+                           reinterpret_cast<dkim_sigkey_t>(const_cast<char*>(key.constData())),
+                           reinterpret_cast<const u_char*>(selector.constData()),
+                           reinterpret_cast<const u_char*>(domain.constData()), DKIM_CANON_RELAXED,
+                           DKIM_CANON_RELAXED, rsa ? DKIM_SIGN_RSASHA256 : DKIM_SIGN_ED25519SHA256,
+                           -1, &status);
+    EXPECT_NE(dkim, nullptr) << dkim_getresultstr(status);
+    static const QRegularExpression signedName(
+        QStringLiteral("^(from|to|subject|date|message-id|mime-version|content-type|"
+                       "list-unsubscribe|list-unsubscribe-post):"),
+        QRegularExpression::CaseInsensitiveOption);
+    const qsizetype headerEnd = message.indexOf("\r\n\r\n") + 2;
+    QByteArray field;
+    // The header's last CR LF makes a last, empty line that sends off the last field.
+    for (const QByteArray& line : message.left(headerEnd).split('\n')) {
+        if (!field.isEmpty() && (line.startsWith(' ') || line.startsWith('\t'))) {
+            field += '\n' + line;
+            continue;
+        }
+        if (signedName.match(QString::fromUtf8(field)).hasMatch()) {
+            EXPECT_EQ(dkim_header(dkim, reinterpret_cast<u_char*>(field.chopped(1).data()),
+                                  size_t(field.size() - 1)),
+                      DKIM_STAT_OK);
+        }
+        field = line;
+    }
+    EXPECT_EQ(dkim_eoh(dkim), DKIM_STAT_OK);
+    QByteArray body = message.mid(headerEnd + 2);
+    if (!body.isEmpty())
+        dkim_body(dkim, reinterpret_cast<u_char*>(body.data()), size_t(body.size()));
+    EXPECT_EQ(dkim_eom(dkim, nullptr), DKIM_STAT_OK) << dkim_geterror(dkim);
+    u_char* header = nullptr;
+    size_t length = 0;
+    EXPECT_EQ(dkim_getsighdr_d(dkim, 16, &header, &length), DKIM_STAT_OK);
+    const QByteArray result =
+        "DKIM-Signature: " + QByteArray(reinterpret_cast<const char*>(header), qsizetype(length)) +
+        "\r\n";
+    dkim_free(dkim);
+    dkim_close(lib);
+    return result;
+}
+
+} // namespace
+
+// Our signatures are byte for byte the ones libopendkim makes of the same message at the
+// same time (RSA PKCS #1 v1.5 and Ed25519 are deterministic), over awkward headers and
+// bodies and over names long enough to be folded.
+TEST(DkimSigner, SignsExactlyAsLibopendkim) {
+    TempProgramFolder folder;
+    const QString rsaKey = makeKey(folder.path(), "rsa.pem", kRsa2048);
+    const QString edKey = makeKey(folder.path(), "ed.pem", {"-algorithm", "ed25519"});
+    const QByteArray head =
+        "Received: from relay\r\n"
+        "From: \"Firma GmbH\" <news@firma.de>\r\n"
+        "To: anna@example.org\r\n"
+        "Subject: Angebot\r\n"
+        "Date: Mon, 7 Dec 2026 10:00:00 +0100\r\n"
+        "Message-ID: <1.quillon@firma.de>\r\n"
+        "MIME-Version: 1.0\r\n"
+        "Content-Type: text/plain; charset=utf-8\r\n"
+        "List-Unsubscribe: <https://firma.de/mailin.php?action=unsub&m=anna%40example.org&t="
+        "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef>\r\n"
+        "List-Unsubscribe-Post: List-Unsubscribe=One-Click\r\n";
+    const QList<QByteArray> messages = {
+        head + "\r\nHallo Anna,\r\n\r\nviele Grüße\r\n",
+        // Folded, tabs, blanks at the ends, names in other case, unsigned fields between.
+        "X-Mailer: Quillon\r\nFROM:   news@firma.de  \t\r\nto: anna@example.org,\r\n\t  "
+        "bert@example.org \r\nSubject: Angebot\r\n \t f\xC3\xBCr   Sie\t\r\nX-Note: a\r\n"
+        "content-type: multipart/alternative;\r\n boundary=\"=_b\"\r\n\r\nText\r\n",
+        head + "\r\n",                                               // empty body
+        head + "\r\nText  mit \t Leerraum  \r\n\r\n \t\r\n\r\n\r\n", // blank lines at the end
+        head + "\r\n  eingerückt\r\n\r\n\t \tText\r\n",
+        head + "\r\n" + QByteArray(5000, 'x') + "\r\n" + QByteArray(998, '\xE4') + "\r\n",
+        "From: a@firma.de\r\nSubject: " + QByteArray(900, 'S') + "\r\n\r\nx\r\n",
+    };
+    struct Signer {
+        QString key;
+        QString domain, selector;
+    };
+    const QList<Signer> signers = {
+        {rsaKey, "firma.de", "nl2026"},
+        {edKey, "firma.de", "nl2026"},
+        // d= and s= too long for one line each.
+        {rsaKey, "newsletter-versand.abteilung-marketing.sehr-lange-firmenbezeichnung.de",
+         "selektor-mit-einem-langen-namen-2026-12"},
+        {edKey, "newsletter-versand.abteilung-marketing.sehr-lange-firmenbezeichnung.de",
+         "selektor-mit-einem-langen-namen-2026-12"},
+    };
+    const qint64 t = 1796000000;
+    for (const Signer& s : signers) {
+        DkimSigner signer;
+        QString error;
+        ASSERT_TRUE(signer.load({true, s.domain, s.selector, s.key}, &error))
+            << error.toStdString();
+        const bool rsa = signer.keyKind() == DkimSigner::KeyKind::Rsa;
+        for (const QByteArray& message : messages) {
+            QByteArray ours = message;
+            ASSERT_TRUE(signer.sign(&ours, &error, t)) << error.toStdString();
+            ASSERT_TRUE(ours.endsWith(message));
+            EXPECT_EQ(ours.chopped(message.size()),
+                      libopendkimHeader(message, s.key, rsa, s.domain.toLatin1(),
+                                        s.selector.toLatin1(), uint64_t(t)))
+                << message.left(300).constData();
+        }
+        // Without From (which a signature must cover) or without a body nothing is signed.
+        for (QByteArray bad : {QByteArray("To: a@b.de\r\nSubject: x\r\n\r\nx\r\n"),
+                               QByteArray("From: a@firma.de\r\nSubject: x\r\n")}) {
+            const QByteArray before = bad;
+            EXPECT_FALSE(signer.sign(&bad, &error));
+            EXPECT_EQ(bad, before);
+            EXPECT_TRUE(error.startsWith("Die Nachricht kann nicht mit DKIM signiert werden"));
+        }
+    }
 }
