@@ -5,6 +5,7 @@
 //   mailin.php?send=ok&action=sign&double=on|off&cap=1|0&Mail=...&Anrede=...   an order
 //   mailin.php?send=ok&action=delete&Mail=...                                  a cancellation
 //   mailin.php?confirm=TOKEN           the link of the confirmation mail (double opt-in)
+//   mailin.php?action=unsub&m=...&t=...  one-click unsubscribe (RFC 8058), see q_unsub
 //   mailin.php (anything else)         the online list view, asks for the sync password
 //
 // Orders are appended to email_list_in.php, cancellations to email_list_out.php, after the
@@ -284,6 +285,77 @@ function q_cancel() {
     q_message("Newsletter", "Ihre Abbestellung wurde gespeichert. Sie erhalten den Newsletter in Kürze nicht mehr.");
 }
 
+// Appends a cancellation under an exclusive lock unless the list already holds one for
+// the address, so a link opened again and again does not grow the list.
+function q_append_cancellation($file, $address, $line) {
+    if (substr($file, -4) === ".php" && !is_file($file)) {
+        return false;
+    }
+    $h = @fopen($file, "a+b");
+    if (!$h) {
+        return false;
+    }
+    $ok = flock($h, LOCK_EX);
+    if ($ok) {
+        rewind($h);
+        $known = false;
+        while (!$known && ($stored = fgets($h)) !== false) {
+            $known = stripos($stored, $address . "|") === 0;
+        }
+        if (!$known) {
+            fseek($h, 0, SEEK_END);
+            $ok = fwrite($h, $line . "\r\n") === strlen($line) + 2;
+            fflush($h);
+        }
+        flock($h, LOCK_UN);
+    }
+    fclose($h);
+    return $ok;
+}
+
+// The token of an unsubscribe link: HMAC-SHA256 of the lower-cased address keyed with the
+// sync password, in lower-case hex. Without a sync password no token is valid.
+function q_unsub_token_ok($address, $token) {
+    global $my_pass;
+    if ($my_pass === "" || !preg_match('/^[0-9a-f]{64}$/', $token)) {
+        return false;
+    }
+    return hash_equals(hash_hmac("sha256", strtolower($address), $my_pass), $token);
+}
+
+// One-click unsubscribe, the link of every newsletter's List-Unsubscribe header
+// (mailin.php?action=unsub&m=ADDRESS&t=TOKEN). The mail program's POST with the body
+// List-Unsubscribe=One-Click stores the cancellation as the cancellation form does and
+// answers 200 without a redirect. A GET only shows a page whose button sends that POST,
+// so a link scanner that opens the link unsubscribes nobody. A wrong or missing token is
+// refused with 403 and stores nothing.
+function q_unsub() {
+    $address = trim(q_param("m"));
+    $token = strtolower(trim(q_param("t")));
+    if (!q_valid_address($address) || !q_unsub_token_ok($address, $token)) {
+        http_response_code(403);
+        q_message("Fehler", "Dieser Abmelde-Link ist ungültig.");
+        return;
+    }
+    $one_click = $_SERVER["REQUEST_METHOD"] === "POST" && isset($_POST["List-Unsubscribe"])
+        && $_POST["List-Unsubscribe"] === "One-Click";
+    if (!$one_click) {
+        $target = "mailin.php?action=unsub&m=" . rawurlencode($address) . "&t=" . $token;
+        q_page("Newsletter abbestellen", "<p>Möchten Sie den Newsletter für die Adresse <b>"
+               . q_html($address) . "</b> abbestellen?</p>\r\n"
+               . "<form method=\"post\" action=\"" . q_html($target) . "\">"
+               . "<input type=\"hidden\" name=\"List-Unsubscribe\" value=\"One-Click\">"
+               . "<input type=\"submit\" value=\"Newsletter abbestellen\"></form>\r\n");
+        return;
+    }
+    $now = q_now_fields();
+    if (!q_append_cancellation(q_list_file("out"), $address, $address . "|" . $now[0])) {
+        http_response_code(500);
+        q_store_failed();
+    }
+    q_message("Newsletter", "Ihre Abmeldung wurde gespeichert. Sie erhalten den Newsletter in Kürze nicht mehr.");
+}
+
 // The link of the confirmation mail: takes the waiting order out of hashes.csv (dropping
 // expired ones on the way) and appends it to the list of orders.
 function q_confirm($token) {
@@ -392,6 +464,8 @@ if (q_param("confirm") !== "") {
     q_order();
 } elseif ($action === "delete") {
     q_cancel();
+} elseif ($action === "unsub") {
+    q_unsub();
 } else {
     q_list_view();
 }

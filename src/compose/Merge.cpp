@@ -28,6 +28,7 @@ constexpr FieldInfo fields[FieldCount] = {
     {"$ORT", "Ort", false},         {"$TEL", "Tel", false},
     {"$FAX", "Fax", false},         {"$MAIL", "Mail", true},
     {"$DATUM", "", false},          {"$FIRMA", "Firma", false},
+    {"$ABMELDELINK", "", false},
 };
 
 bool isTrimmed(QChar c) {
@@ -49,23 +50,26 @@ bool isRequired(Field field) {
 }
 
 const std::vector<Field>& subjectOrder() {
+    // The link goes first, so a value holding its placeholder stays as it is.
     static const std::vector<Field> order = {
-        Anrede, Name, Vorname, Ansprechpartner, Land, Kategorie, Betreff, Strasse, Str, Plz, Ort,
-        Tel,    Fax,  Mail,    Datum,           Firma};
+        AbmeldeLink, Anrede,    Name,    Vorname, Ansprechpartner,
+        Land,        Kategorie, Betreff, Strasse, Str,
+        Plz,         Ort,       Tel,     Fax,     Mail,
+        Datum,       Firma};
     return order;
 }
 
 const std::vector<Field>& lineOrder() {
     static const std::vector<Field> order = {
-        Anrede, Name,  Kategorie, Betreff, Strasse,         Str, Plz, Ort, Tel, Fax,
-        Mail,   Datum, Firma,     Vorname, Ansprechpartner, Land};
+        AbmeldeLink, Anrede, Name,  Kategorie, Betreff, Strasse,         Str, Plz, Ort, Tel,
+        Fax,         Mail,   Datum, Firma,     Vorname, Ansprechpartner, Land};
     return order;
 }
 
 const std::vector<Field>& htmlOrder() {
     static const std::vector<Field> order = {
-        Anrede, Name,  Kategorie, Betreff, Strasse,         Str, Plz, Ort, Tel, Fax, Mail,
-        Datum,  Firma, Name,      Vorname, Ansprechpartner, Land};
+        AbmeldeLink, Anrede, Name,  Kategorie, Betreff, Strasse,         Str, Plz, Ort, Tel, Fax,
+        Mail,        Datum,  Firma, Name,      Vorname, Ansprechpartner, Land};
     return order;
 }
 
@@ -82,7 +86,7 @@ QString germanDate(const QDate& date) {
     return date.toString(QStringLiteral("dd.MM.yyyy"));
 }
 
-QStringList placeholderList(const TableDefinition& definition) {
+QStringList placeholderList(const TableDefinition& definition, bool unsubscribeLink) {
     QStringList list;
     for (const FieldDefinition& f : definition.targetFields()) {
         if (f.name.isEmpty())
@@ -92,15 +96,17 @@ QStringList placeholderList(const TableDefinition& definition) {
             entry += QStringLiteral(" für ") + f.rawCaption;
         list.append(entry);
     }
+    if (unsubscribeLink)
+        list.append(QStringLiteral("$ABMELDELINK für Abmelde-Link"));
     list.append(QStringLiteral("$DATUM"));
     return list;
 }
 
-QString placeholderMessage(const TableDefinition& definition) {
+QString placeholderMessage(const TableDefinition& definition, bool unsubscribeLink) {
     QString text = QStringLiteral("Folgende Platzhalter können Sie in Ihrer Vorlage benutzen!\r"
                                   "Diese werden dann von Quillon während des Versandes "
                                   "ersetzt!\r\r");
-    QStringList list = placeholderList(definition);
+    QStringList list = placeholderList(definition, unsubscribeLink);
     list.removeLast(); // "$DATUM" is listed with its explanation below
     for (const QString& entry : list)
         text += entry + QChar('\r');
@@ -125,7 +131,7 @@ MergeColumns MergeColumns::forNames(const QStringList& columnNames) {
         return -1;
     };
     for (int f = 0; f < FieldCount; ++f)
-        if (f != Datum)
+        if (!columnName(Field(f)).isEmpty())
             c.m_columns[f] = find(columnName(Field(f)));
     for (int n = 150; n >= 1; --n) {
         const int at = find(QStringLiteral("Spalte") + QString::number(n));

@@ -34,12 +34,14 @@ enum Field : int {
     Mail,
     Datum,
     Firma,
+    AbmeldeLink, // the one-click unsubscribe link; set by the sender, empty without a web kit
     FieldCount
 };
 
 QString placeholder(Field field); // "$ANREDE", ...
-QString columnName(Field field);  // "Anrede", ...; "Str" for $STRASSE and $STR; empty for $DATUM
-bool isRequired(Field field);     // Anrede, Name and Mail must exist in the table
+// "Anrede", ...; "Str" for $STRASSE and $STR; empty for $DATUM and $ABMELDELINK
+QString columnName(Field field);
+bool isRequired(Field field); // Anrede, Name and Mail must exist in the table
 
 // The orders in which the placeholders are replaced.
 const std::vector<Field>& subjectOrder();
@@ -54,10 +56,11 @@ QString germanDate(const QDate& date);
 
 // The placeholder list: "$" + column name in capitals, followed by " für " and the
 // caption when there is one, for the target fields (the columns from Mail on); then
-// "$DATUM".
-QStringList placeholderList(const TableDefinition& definition);
+// "$DATUM". With unsubscribeLink (the database has a web kit) "$ABMELDELINK" comes
+// before "$DATUM".
+QStringList placeholderList(const TableDefinition& definition, bool unsubscribeLink = false);
 // The text of "Platzhalter anzeigen".
-QString placeholderMessage(const TableDefinition& definition);
+QString placeholderMessage(const TableDefinition& definition, bool unsubscribeLink = false);
 
 } // namespace Merge
 
@@ -91,6 +94,12 @@ struct MergeRecord {
     std::array<QString, Merge::FieldCount> values; // $ANREDE already through the formula
     std::vector<QString> spalten;                  // aligned with MergeColumns::spalten()
     bool hasDollar = false; // a value holds "$" and may be replaced again by a later step
+
+    // A value that does not come from a column ($ABMELDELINK).
+    void set(Merge::Field field, const QString& value) {
+        values[field] = value;
+        hasDollar = hasDollar || value.contains(QLatin1Char('$'));
+    }
 };
 
 // Reads the merge values of records.

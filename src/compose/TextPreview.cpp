@@ -5,6 +5,7 @@
 #include "compose/Merge.h"
 #include "compose/SalutationFormula.h"
 #include "database/AddressTable.h"
+#include "database/DatabaseDefinition.h"
 #include "database/SqlFunctions.h"
 
 #include <QDir>
@@ -14,7 +15,7 @@ namespace TextPreview {
 
 bool build(const MailTemplate& mail, const AddressTable& table, const QVariantList& record,
            const QString& programFolder, const QString& systemTempFolder, Result* result,
-           QString* error) {
+           QString* error, const std::optional<UnsubscribeLink>& unsubscribe) {
     const QString tempPath = QDir(systemTempFolder).filePath(FileNames::runTemplate());
     const QString previewPath = QDir(systemTempFolder).filePath(FileNames::previewTemplate());
     // A file that cannot be deleted is simply written over below.
@@ -33,9 +34,13 @@ bool build(const MailTemplate& mail, const AddressTable& table, const QVariantLi
     SalutationFormula formula(QDir(programFolder).filePath(SalutationFormula::fileName()));
     MergeRecordReader reader(columns, &formula);
     const TextMailMerge merge(mail.subject, mail.bodyLines, columns);
-    const TextMailMerge::Result merged = merge.merge(reader.read([&](int column) {
+    auto text = [&](int column) {
         return SqlFunctions::displayText(record.value(column), table.fieldType(column));
-    }));
+    };
+    MergeRecord values = reader.read(text);
+    if (unsubscribe)
+        values.set(Merge::AbmeldeLink, unsubscribe->url(text(FindMailColumn(&table)).trimmed()));
+    const TextMailMerge::Result merged = merge.merge(values);
 
     MailTemplate previewMail = mail;
     previewMail.subject = merged.subject;

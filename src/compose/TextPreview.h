@@ -1,5 +1,6 @@
 #pragma once
 #include "compose/MailTemplate.h"
+#include "web/UnsubscribeLink.h"
 
 #include <QString>
 #include <QStringList>
@@ -22,9 +23,10 @@ struct Result {
 // the table (its values, one per field; the salutation formula of the program folder
 // applied to the Anrede) and writes the merged subject and body to "Preview.mail",
 // which is then read back. False with a German message in *error when a file cannot be
-// written or read, or the table lacks a column the merge needs.
+// written or read, or the table lacks a column the merge needs. With the database's
+// unsubscribe link $ABMELDELINK becomes the record's link, as in the run.
 bool build(const MailTemplate& mail, const AddressTable& table, const QVariantList& record,
            const QString& programFolder, const QString& systemTempFolder, Result* result,
-           QString* error);
+           QString* error, const std::optional<UnsubscribeLink>& unsubscribe = std::nullopt);
 
 } // namespace TextPreview

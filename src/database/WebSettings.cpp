@@ -147,6 +147,12 @@ bool WebSettings::setStatsPassword(const QString& v) {
 bool WebSettings::setStatsActive(bool on) {
     return write("StatsActive", on ? QStringLiteral("1") : QStringLiteral("0"));
 }
+bool WebSettings::listUnsubscribe() const {
+    return !exists() || m_ini.readBool(section, key("ListUnsubscribe"), true);
+}
+bool WebSettings::setListUnsubscribe(bool on) {
+    return write("ListUnsubscribe", on ? QStringLiteral("1") : QStringLiteral("0"));
+}
 
 TrackingState WebSettings::tracking() const {
     TrackingState t;

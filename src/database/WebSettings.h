@@ -56,6 +56,9 @@ public:
     QString statsUrl() const;
     QString statsPassword() const;
     bool statsActive() const;
+    // Whether every message of a run carries the one-click unsubscribe headers of the
+    // kit: ListUnsubscribe, an integer switch that is on when absent.
+    bool listUnsubscribe() const;
 
     // Each write goes to disk at once; false when the file cannot be written. The
     // file holds passwords and is created readable by its owner only.
@@ -73,6 +76,7 @@ public:
     bool setStatsUrl(const QString& v);
     bool setStatsPassword(const QString& v);
     bool setStatsActive(bool on);
+    bool setListUnsubscribe(bool on);
 
     // Statistics address, password and the on-by-default switch; empty and off
     // without a file.

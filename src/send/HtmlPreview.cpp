@@ -23,6 +23,7 @@ bool build(const Input& input, const AddressTable& table, qint64 id, const QVari
     s.nid = input.nid;
     s.workFolder = systemTempFolder;
     HtmlMessageFactory factory(table, input.mail, programFolder, s);
+    factory.setUnsubscribeLink(input.unsubscribe);
     QString failure = factory.problem();
     if (failure.isEmpty() && factory.load(&failure)) {
         const MessageFactory::Message m = factory.buildForPreview(id, record);

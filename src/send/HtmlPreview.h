@@ -1,5 +1,6 @@
 #pragma once
 #include "compose/MailTemplate.h"
+#include "web/UnsubscribeLink.h"
 
 #include <QString>
 #include <QVariantList>
@@ -17,7 +18,8 @@ struct Input {
     int priority = 3;
     bool tracking = false;
     QString statsAddress;
-    QString nid; // of the last run, or empty
+    QString nid;                                // of the last run, or empty
+    std::optional<UnsubscribeLink> unsubscribe; // the database's, for $ABMELDELINK
 };
 
 // False with a German message when the message cannot be built or written.

@@ -44,6 +44,22 @@ private:
     std::filesystem::file_time_type m_time;
 };
 
+QList<QPair<QString, QString>> MessageFactory::unsubscribeHeaders(const QString& url) {
+    if (url.isEmpty())
+        return {};
+    return {{UnsubscribeLink::headerName(), UnsubscribeLink::headerValue(url)},
+            {UnsubscribeLink::postHeaderName(), UnsubscribeLink::postHeaderValue()}};
+}
+
+void MessageFactory::addUnsubscribeLink(Message& m, MergeRecord& record) const {
+    if (!m_unsubscribe)
+        return;
+    const QString url = m_unsubscribe->url(m.address);
+    record.set(Merge::AbmeldeLink, url);
+    if (m_unsubscribe->headers())
+        m.listUnsubscribe = url;
+}
+
 TextMessageFactory::TextMessageFactory(const AddressTable& table, const MailTemplate& mail,
                                        const QString& runTemplatePath, const QString& programFolder,
                                        const Sender& sender)
@@ -96,7 +112,9 @@ MessageFactory::Message TextMessageFactory::build(qint64 id, const QVariantList&
               !(invalid.isValid() && !invalid.isNull() && invalid.toLongLong() != 0);
     m.invalidEntry = (m_idColumn >= 0 ? text(m_idColumn) : QString::number(id)) +
                      QStringLiteral(": ") + text(m_mailColumn);
-    const TextMailMerge::Result merged = currentMerge().merge(m_reader->read(text));
+    MergeRecord record = m_reader->read(text);
+    addUnsubscribeLink(m, record);
+    const TextMailMerge::Result merged = currentMerge().merge(record);
     m.subject = merged.subject;
     m.lines = merged.lines;
     m.sizeKb = SendRun::textMessageSizeKb(m.lines);
@@ -117,6 +135,7 @@ void TextMessageFactory::apply(const Message& message, SmtpMail& mail) {
     }
     mail.BodyText = body;
     mail.XMailer = QStringLiteral("XMailer");
+    mail.HeaderLines = unsubscribeHeaders(message.listUnsubscribe);
     mail.PrepareMail(); // built now; a failure is reported when it is begun
 }
 
@@ -229,7 +248,9 @@ MessageFactory::Message HtmlMessageFactory::compose(qint64 id, const QVariantLis
     m.sizeKb = 1;
     if ((!m.valid && !preview) || !m_merge)
         return m;
-    const HtmlMailMerge::Result merged = m_merge->merge(m_reader->read(text));
+    MergeRecord record = m_reader->read(text);
+    addUnsubscribeLink(m, record);
+    const HtmlMailMerge::Result merged = m_merge->merge(record);
     m.subject = merged.subject;
     m_message.setHtmlText(m_settings.tracking
                               ? trackedLinks(merged.html, m_settings.statsAddress, m_settings.nid)
@@ -243,6 +264,10 @@ MessageFactory::Message HtmlMessageFactory::compose(qint64 id, const QVariantLis
     if (!preview || MimeMessage::isUsableAddress(m.address))
         m_message.addToRecipient(QString(), m.address);
     m_message.setSendDate(QDateTime::currentDateTimeUtc());
+    m_message.removeHeaderLine(UnsubscribeLink::headerName());
+    m_message.removeHeaderLine(UnsubscribeLink::postHeaderName());
+    for (const auto& [name, value] : unsubscribeHeaders(m.listUnsubscribe))
+        m_message.addHeaderLine(name, value);
     QString error;
     if (!m_message.finishMessage(&error) ||
         !m_message.saveMessageFile(m_settings.workFolder + sendingFileName(), &error)) {

@@ -2,6 +2,7 @@
 #include "compose/MailTemplate.h"
 #include "compose/Merge.h"
 #include "send/MimeMessage.h"
+#include "web/UnsubscribeLink.h"
 
 #include <QString>
 #include <QStringList>
@@ -19,14 +20,15 @@ class MessageFactory {
 public:
     struct Message {
         qint64 id = 0;
-        QString address;      // the trimmed value of the mail column
-        bool valid = false;   // the address may be sent to
-        QString invalidEntry; // "ID: Mail" for the list of invalid addresses
-        QString subject;      // merged
-        QStringList lines;    // merged body lines
-        int sizeKb = 1;       // for the traffic chart
-        QByteArray content;   // HTML mails: the finished message, sent as it is
-        QString error;        // why the message could not be built; it is not sent then
+        QString address;         // the trimmed value of the mail column
+        bool valid = false;      // the address may be sent to
+        QString invalidEntry;    // "ID: Mail" for the list of invalid addresses
+        QString subject;         // merged
+        QStringList lines;       // merged body lines
+        int sizeKb = 1;          // for the traffic chart
+        QByteArray content;      // HTML mails: the finished message, sent as it is
+        QString error;           // why the message could not be built; it is not sent then
+        QString listUnsubscribe; // the link of the List-Unsubscribe headers; empty: none
     };
 
     virtual ~MessageFactory() = default;
@@ -36,6 +38,23 @@ public:
     virtual Message build(qint64 id, const QVariantList& values) = 0;
     // Sets the message's values on the component, ready to be begun.
     virtual void apply(const Message& message, SmtpMail& mail) = 0;
+
+    // One-click unsubscribe through the database's web kit: each recipient's link is
+    // the value of $ABMELDELINK and, while the database's switch is on, the target of
+    // the List-Unsubscribe headers. Without it $ABMELDELINK is empty.
+    void setUnsubscribeLink(std::optional<UnsubscribeLink> link) {
+        m_unsubscribe = std::move(link);
+    }
+
+    // The List-Unsubscribe and List-Unsubscribe-Post headers for a link; none for an
+    // empty one.
+    static QList<QPair<QString, QString>> unsubscribeHeaders(const QString& url);
+
+protected:
+    // The record's link into its merge values and the message.
+    void addUnsubscribeLink(Message& m, MergeRecord& record) const;
+
+    std::optional<UnsubscribeLink> m_unsubscribe;
 };
 
 // Text mails: the template as the run wrote it ("temp.mail"), read again whenever the

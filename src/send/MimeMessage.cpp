@@ -96,18 +96,41 @@ QByteArray encodedWords(const QByteArray& headerName, const QString& text,
     return " " + words.join("\n ") + "\n";
 }
 
+// The raw value of a plain header folded at its blanks into lines of at most 78
+// characters where the words allow; a longer word (a link in angle brackets) is kept
+// whole, and the first word stays beside the name, where readers expect the value.
+// GMime would write such a word as encoded words, which readers of List-Unsubscribe do
+// not decode. As GMime keeps raw values.
+QByteArray foldedPlain(const QByteArray& headerName, const QString& text) {
+    constexpr qsizetype kLine = 78;
+    QByteArray raw;
+    qsizetype length = headerName.size() + 1; // "Name:"
+    for (const QByteArray& word : text.toLatin1().split(' ')) {
+        // A second blank never starts a line, so no line holds blanks only.
+        if (!word.isEmpty() && !raw.trimmed().isEmpty() && length + 1 + word.size() > kLine) {
+            raw += '\n';
+            length = 0;
+        }
+        raw += ' ' + word;
+        length += 1 + word.size();
+    }
+    return raw + '\n';
+}
+
 // Sets an unstructured header; a value that is not plain text goes as encoded words.
 void setUnstructuredHeader(GMimeObject* object, const char* name, const QString& value,
                            const QByteArray& declaredCharset) {
     const QString safe = MimeMessage::headerSafe(value);
     const QByteArray charset = headerCharset(safe, declaredCharset);
     g_mime_object_set_header(object, name, safe.toUtf8().constData(), charset.constData());
-    if (isPlainHeaderText(safe))
-        return;
     GMimeHeader* header =
         g_mime_header_list_get_header(g_mime_object_get_header_list(object), name);
-    if (header)
+    if (!header)
+        return;
+    if (!isPlainHeaderText(safe))
         g_mime_header_set_raw_value(header, encodedWords(name, safe, charset).constData());
+    else if (qstrlen(name) + 2 + safe.size() > 78)
+        g_mime_header_set_raw_value(header, foldedPlain(name, safe).constData());
 }
 
 QByteArray domainOf(const QString& address) {

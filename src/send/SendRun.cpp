@@ -290,6 +290,7 @@ bool SendRun::prepareTextRun() {
     m_factory = std::make_unique<TextMessageFactory>(
         *c.table, mail, runTemplate, c.programFolder,
         TextMessageFactory::Sender{m_senderAddress, m_senderName, inputs.priority});
+    m_factory->setUnsubscribeLink(UnsubscribeLink::forDatabase(c.dataFolder, c.definitionName));
     if (const QString problem = m_factory->problem(); !problem.isEmpty()) {
         m_messages.error(problem);
         endEarly(false, false);
@@ -346,6 +347,7 @@ bool SendRun::prepareHtmlRun() {
     s.nid = m_nid;
     s.workFolder = c.systemTempFolder;
     auto factory = std::make_unique<HtmlMessageFactory>(*c.table, mail, c.programFolder, s);
+    factory->setUnsubscribeLink(UnsubscribeLink::forDatabase(c.dataFolder, c.definitionName));
     QString error = factory->problem();
     QDir().mkpath(c.systemTempFolder);
     if (error.isEmpty())

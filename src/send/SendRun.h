@@ -44,6 +44,7 @@ public:
     struct Context {
         AddressTable* table = nullptr; // the open table; nullptr when none is open
         QString definitionName;        // of the open database ("Database.ini" ...)
+        QString dataFolder;            // holds the database's web settings
         QString programFolder;         // each folder ends with "/"
         QString tempFolder;
         QString systemTempFolder;

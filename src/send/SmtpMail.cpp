@@ -412,6 +412,7 @@ void SmtpMail::Initialise() {
     BodyText.clear();
     Priority = 3;
     XMailer.clear();
+    HeaderLines.clear();
     BodyFormat = 0;
     HtmlRunOption = 0;
     CodeSet = 0;
@@ -448,6 +449,8 @@ bool SmtpMail::buildMessage(QByteArray* out, QString* error) const {
     message.setPriority(Priority);
     if (!XMailer.isEmpty())
         message.setMailerName(XMailer);
+    for (const auto& [name, value] : HeaderLines)
+        message.addHeaderLine(name, value);
     for (const QString& path : m_attachments)
         message.attachFile(path);
     return message.toBytes(out, error);

@@ -61,6 +61,8 @@ public:
     QString BodyText;
     int Priority = 3; // 1 high, 3 normal, 5 low
     QString XMailer;
+    // Further header lines of a message built from these values (name, value).
+    QList<QPair<QString, QString>> HeaderLines;
     int BodyFormat = 0; // 0 text, 1 HTML (or a finished message in raw_Content)
     int HtmlRunOption = 0;
     int CodeSet = 0; // 0 iso-8859-1, 1 windows-1252, 2 utf-7, 3 utf-8

@@ -6,6 +6,7 @@ SendRun::Context sendRunContext(const AppState& state) {
     SendRun::Context c;
     c.table = state.session.currentTable();
     c.definitionName = state.session.definitionName();
+    c.dataFolder = state.folders.dataFolder;
     c.programFolder = state.folders.programFolder;
     c.tempFolder = state.folders.tempFolder;
     c.systemTempFolder = state.folders.systemTempFolder;

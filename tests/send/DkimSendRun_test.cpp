@@ -1,7 +1,9 @@
+#include "DkimTestSupport.h"
 #include "PythonMail.h"
 #include "SendRunTestSupport.h"
 #include "SendTestSupport.h"
 
+#include "database/WebSettings.h"
 #include "send/DkimSigner.h"
 
 #include <QProcess>
@@ -19,46 +21,6 @@ extern "C" {
 // by dkimpy, an independent verifier, against the key record we would publish.
 
 namespace {
-
-// Makes a key with openssl; extra arguments after the algorithm's options.
-QString makeKey(const QString& folder, const QString& name, const QStringList& args) {
-    const QString path = folder + name;
-    QProcess p;
-    p.start(QStringLiteral("openssl"),
-            QStringList{QStringLiteral("genpkey")} + args + QStringList{"-out", path});
-    EXPECT_TRUE(p.waitForFinished(60000));
-    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
-    return path;
-}
-
-const QStringList kRsa2048{"-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:2048"};
-
-// dkim.verify on the message file with DNS answered by the record; also verifies a copy
-// whose body has one letter more.
-QJsonObject verifyByDkimpy(const QString& path, const QString& recordName, const QString& record) {
-    static const QString script = QStringLiteral(R"PY(
-import dkim, json, sys
-data = open(sys.argv[1], 'rb').read()
-asked = []
-def dns(name, timeout=5):
-    asked.append(name.decode() if isinstance(name, bytes) else name)
-    return sys.argv[3].encode() if asked[-1].rstrip('.') == sys.argv[2] else None
-head, body = data.split(b'\r\n\r\n', 1)
-altered = head + b'\r\n\r\nX' + body
-print(json.dumps({'ok': dkim.verify(data, dnsfunc=dns), 'altered': dkim.verify(altered, dnsfunc=dns),
-                  'asked': asked}))
-)PY");
-    return runPython(script, {path, recordName, record});
-}
-
-// The h= tag of the signature, lower case, as a list.
-QStringList signedHeaders(const QByteArray& message) {
-    static const QRegularExpression tag(QStringLiteral("[;\\s]h=([^;]*);"));
-    QString h =
-        tag.match(QString::fromLatin1(message.left(message.indexOf("\r\n\r\n")))).captured(1);
-    h.remove(QRegularExpression(QStringLiteral("\\s")));
-    return h.toLower().split(QLatin1Char(':'));
-}
 
 class DkimSendRunFixture : public SendRunFixture {
 protected:
@@ -136,6 +98,33 @@ TEST_F(DkimSendRunFixture, TextAndHtmlRunsAreSignedAndVerify) {
         edSigner.load(DkimSettings::read(state.folders.programFolder + "Quillon.ini"), &error));
     EXPECT_TRUE(edSigner.record().startsWith("v=DKIM1; k=ed25519; p="));
     expectVerified(server.received().mid(2), edSigner);
+}
+
+// With the database's web kit the one-click headers are signed too and still verify.
+TEST_F(DkimSendRunFixture, OneClickUnsubscribeHeadersAreSigned) {
+    SmtpTestServer server;
+    ASSERT_SERVER_RUNS(server);
+    writeSendRunSettings(state.folders.programFolder, sendRunAccount(server));
+    switchOn(makeKey(state.folders.programFolder, "rsa.pem", kRsa2048));
+    WebSettings web(state.folders.dataFolder, state.session.definitionName());
+    ASSERT_TRUE(web.setOnlinePath(QStringLiteral("http://www.firma.de/newsletter/")));
+    ASSERT_TRUE(web.setOnlinePassword(QStringLiteral("geheim42")));
+    appendSendRecords(table, {{"Anna.Katharina.Mustermann@beispiel-versand.example.org", "A"}});
+    {
+        ScriptedMessages messages;
+        SendRun run(context(), mail, messages);
+        prepare(run, textMail("Angebot", {"Abmelden: $ABMELDELINK"}), 1);
+        ASSERT_TRUE(runToEnd(run).reachedLoop) << messages.shown().join("\n").toStdString();
+    }
+    ASSERT_EQ(server.received().size(), 1);
+    DkimSigner signer;
+    QString error;
+    ASSERT_TRUE(
+        signer.load(DkimSettings::read(state.folders.programFolder + "Quillon.ini"), &error));
+    expectVerified(server.received(), signer);
+    const QStringList h = signedHeaders(server.received()[0].content);
+    EXPECT_TRUE(h.contains("list-unsubscribe") && h.contains("list-unsubscribe-post"))
+        << h.join(':').toStdString();
 }
 
 // A key that cannot sign, a selector DNS does not allow or a sender of another domain:

@@ -12,17 +12,21 @@
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 
 // An answer of the test site.
 struct HttpAnswer {
     long status = 0;
     QByteArray body;
     QString error;
+    QString redirect; // where a redirect would lead; empty for none
 };
 
-// A plain GET as a browser sends it. cookies: a curl cookie file kept between requests
+// A plain GET as a browser sends it, or with a form body a POST of that body
+// (application/x-www-form-urlencoded). cookies: a curl cookie file kept between requests
 // (a visitor's session), empty for none.
-inline HttpAnswer httpGet(const QString& url, const QString& cookies = {}) {
+inline HttpAnswer httpRequest(const QString& url, const QString& cookies,
+                              const std::optional<QByteArray>& formBody) {
     HttpAnswer answer;
     CURL* curl = curl_easy_init();
     const QByteArray address = url.toUtf8();
@@ -30,6 +34,10 @@ inline HttpAnswer httpGet(const QString& url, const QString& cookies = {}) {
     curl_easy_setopt(curl, CURLOPT_URL, address.constData());
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, 30L);
+    if (formBody) {
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, formBody->constData());
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, long(formBody->size()));
+    }
     if (!cookies.isEmpty()) {
         curl_easy_setopt(curl, CURLOPT_COOKIEFILE, jar.constData());
         curl_easy_setopt(curl, CURLOPT_COOKIEJAR, jar.constData());
@@ -44,8 +52,19 @@ inline HttpAnswer httpGet(const QString& url, const QString& cookies = {}) {
     if (rc != CURLE_OK)
         answer.error = QString::fromUtf8(curl_easy_strerror(rc));
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &answer.status);
+    char* redirect = nullptr;
+    if (curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &redirect) == CURLE_OK && redirect)
+        answer.redirect = QString::fromUtf8(redirect);
     curl_easy_cleanup(curl);
     return answer;
+}
+
+inline HttpAnswer httpGet(const QString& url, const QString& cookies = {}) {
+    return httpRequest(url, cookies, std::nullopt);
+}
+
+inline HttpAnswer httpPost(const QString& url, const QByteArray& formBody) {
+    return httpRequest(url, {}, formBody);
 }
 
 // A query value as a browser encodes it.

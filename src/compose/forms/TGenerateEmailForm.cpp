@@ -5,6 +5,7 @@
 #include "compose/WizardRules.h"
 #include "platform/DocumentOpener.h"
 #include "shell/AppState.h"
+#include "web/UnsubscribeLink.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -38,7 +39,10 @@ TGenerateEmailForm::TGenerateEmailForm(AppState& state, QWidget* parent)
     setMinimumWidth(460);
 
     connect(placeholders, &QPushButton::clicked, this, [this] {
-        Messages::instance().information(Merge::placeholderMessage(m_state.session.definition()));
+        Messages::instance().information(Merge::placeholderMessage(
+            m_state.session.definition(),
+            UnsubscribeLink::hasWebKit(m_state.folders.dataFolder,
+                                       m_state.session.definitionName())));
     });
     m_wait = new QTimer(this);
     m_wait->setSingleShot(true);

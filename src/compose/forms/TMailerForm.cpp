@@ -19,6 +19,7 @@
 #include "settings/SenderList.h"
 #include "shell/AppState.h"
 #include "shell/SendRunContext.h"
+#include "web/UnsubscribeLink.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -392,7 +393,9 @@ void TMailerForm::activationSetUp() {
     updateTrackingBox();
     loadSenderList();
     // Rebuilt only when the table's columns changed, so a selected entry stays selected.
-    const QStringList placeholders = Merge::placeholderList(m_state.session.definition());
+    const QStringList placeholders = Merge::placeholderList(
+        m_state.session.definition(),
+        UnsubscribeLink::hasWebKit(m_state.folders.dataFolder, m_state.session.definitionName()));
     QStringList shown;
     for (int i = 0; i < m_variables->count(); ++i)
         shown << m_variables->item(i)->text();
@@ -479,6 +482,8 @@ HtmlPreview::Input TMailerForm::htmlPreviewInput() const {
     in.tracking = m_tracking->isChecked();
     in.statsAddress = m_statsAddress;
     in.nid = m_lastNid;
+    in.unsubscribe =
+        UnsubscribeLink::forDatabase(m_state.folders.dataFolder, m_state.session.definitionName());
     return in;
 }
 

@@ -129,7 +129,9 @@ bool TPreviewForm::refresh() {
     TextPreview::Result result;
     QString error;
     if (!TextPreview::build(currentTemplate(), *table, record, m_state.folders.programFolder,
-                            m_state.folders.systemTempFolder, &result, &error)) {
+                            m_state.folders.systemTempFolder, &result, &error,
+                            UnsubscribeLink::forDatabase(m_state.folders.dataFolder,
+                                                         m_state.session.definitionName()))) {
         Messages::instance().error(error);
         return false;
     }

@@ -1,12 +1,14 @@
 #include "settings/forms/TOptionsForm.h"
 
 #include "common/Messages.h"
+#include "database/WebSettings.h"
 #include "platform/DocumentOpener.h"
 #include "send/forms/TFTryconnection.h"
 #include "settings/forms/SendLimitsPanel.h"
 #include "settings/forms/TDkimForm.h"
 #include "settings/forms/TImportAccountsForm.h"
 #include "shell/AppState.h"
+#include "web/UnsubscribeLink.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -85,6 +87,11 @@ void TOptionsForm::buildControls() {
     senderGrid->addWidget(m_email, 0, 1);
     senderGrid->addWidget(label(QStringLiteral("Ihr Absender-Name"), sender), 1, 0);
     senderGrid->addWidget(m_name, 1, 1);
+    // Per database, in its web settings; only a database with a web kit can offer it.
+    m_listUnsubscribe = new QCheckBox(
+        QStringLiteral("Abmelde-Link (List-Unsubscribe) in jede E-Mail setzen"), sender);
+    m_listUnsubscribe->setObjectName(QStringLiteral("ListUnsubscribeCheckBox"));
+    senderGrid->addWidget(m_listUnsubscribe, 2, 0, 1, 2);
 
     // Postausgang, with the authentication panel.
     QGroupBox* outgoing = group(QStringLiteral("Postausgang"), "PostausgangGroup", this);
@@ -380,7 +387,37 @@ void TOptionsForm::fill(const OptionsValues& v) {
     m_panel2->setVisible(v.account.authentication);
 }
 
+// The switch of the open database: on by default once it has a web kit with a sync
+// password, disabled (and off) without one, since then no message can carry the link.
+void TOptionsForm::fillListUnsubscribe() {
+    const auto link =
+        UnsubscribeLink::forDatabase(m_state.folders.dataFolder, m_state.session.definitionName());
+    m_listUnsubscribe->setEnabled(link.has_value());
+    m_listUnsubscribe->setChecked(link && link->headers());
+    m_listUnsubscribe->setToolTip(
+        link ? QStringLiteral("Jede E-Mail erhält die Kopfzeilen List-Unsubscribe und "
+                              "List-Unsubscribe-Post: Der Empfänger meldet sich mit einem Klick "
+                              "in seinem E-Mail-Programm über Ihr Bestellformular ab.")
+             : QStringLiteral("Richten Sie zuerst unter \"Web u. Newsletter - Automatisches "
+                              "Abholen von Bestellungen einrichten\" das Bestellformular mit "
+                              "einem Passwort für diese Datenbank ein."));
+}
+
+bool TOptionsForm::saveListUnsubscribe(Messages& messages) {
+    if (!m_listUnsubscribe->isEnabled())
+        return true;
+    WebSettings web(m_state.folders.dataFolder, m_state.session.definitionName());
+    if (web.listUnsubscribe() == m_listUnsubscribe->isChecked())
+        return true;
+    if (web.setListUnsubscribe(m_listUnsubscribe->isChecked()))
+        return true;
+    messages.error(QStringLiteral("Die Web-Einstellungen ") + web.path() +
+                   QStringLiteral(" können nicht geschrieben werden!"));
+    return false;
+}
+
 void TOptionsForm::prepare() {
+    fillListUnsubscribe();
     m_limits->load(settingsFileInForce());
     fill(AccountOptions::loadForDialog(m_state.session, Messages::instance(), m_email->text(),
                                        m_name->text()));
@@ -479,6 +516,7 @@ void TOptionsForm::okClicked() {
     QString error;
     if ((after != before || readFileBytes(after) != beforeBytes) && !m_limits->save(after, &error))
         messages.error(error);
+    saveListUnsubscribe(messages);
     accept();
 }
 

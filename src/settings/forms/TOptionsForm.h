@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class AppState;
+class Messages;
 class QCheckBox;
 class QComboBox;
 class QFrame;
@@ -61,11 +62,14 @@ private:
     void openHelp(const QString& page);
     void correctNumber(QLineEdit* edit, const QString& fallback);
     void correctProxyPort();
+    void fillListUnsubscribe();
+    bool saveListUnsubscribe(Messages& messages);
 
     AppState& m_state;
 
     QLineEdit* m_email = nullptr;
     QLineEdit* m_name = nullptr;
+    QCheckBox* m_listUnsubscribe = nullptr;
     QLineEdit* m_smtpHost = nullptr;
     QLineEdit* m_smtpPort = nullptr;
     QCheckBox* m_authentication = nullptr;

@@ -38,6 +38,7 @@
 #include "shell/forms/TFilter2Form.h"
 #include "shell/forms/TFilterForm.h"
 #include "shell/forms/TKRT_DB_SearchForm.h"
+#include "web/UnsubscribeLink.h"
 #include "web/forms/TEnterpriseOptionsForm.h"
 #include "web/forms/WebSyncActions.h"
 
@@ -634,8 +635,10 @@ void TMainForm::connectActions() {
             &TGrussformelForm::runModal);
     connect(action("Platzhalter"), &QAction::triggered, this, [this] {
         if (requireTable())
-            Messages::instance().information(
-                Merge::placeholderMessage(m_state.session.definition()));
+            Messages::instance().information(Merge::placeholderMessage(
+                m_state.session.definition(),
+                UnsubscribeLink::hasWebKit(m_state.folders.dataFolder,
+                                           m_state.session.definitionName())));
     });
 
     connect(action("DatenstzeImportieren1"), &QAction::triggered, m_import, &ImportActions::start);

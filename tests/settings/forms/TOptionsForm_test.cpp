@@ -1,6 +1,7 @@
 #include "settings/forms/TOptionsForm.h"
 
 #include "common/IniFile.h"
+#include "database/WebSettings.h"
 #include "platform/DocumentOpener.h"
 #include "settings/SenderList.h"
 #include "settings/SettingsTestSupport.h"
@@ -330,4 +331,41 @@ TEST_F(OptionsFormTest, SendLimitsAreTypedCheckedAndSavedWithTheAccount) {
     EXPECT_EQ(ini.readString("Versandlimits", "AutomatischFortsetzen"), "True");
     open();
     EXPECT_EQ(edit("LimitDayEdit")->text(), "2000");
+}
+
+// The one-click unsubscribe switch of the open database: only with a web kit, on by
+// default, clicked where it is drawn, saved by OK into the web settings, not by
+// "Abbrechen".
+TEST_F(OptionsFormTest, UnsubscribeSwitchFollowsTheWebKitAndIsSavedPerDatabase) {
+    TextFile::writeLines(data("AbsenderMails.ini"), {"anna@example.de <Anna>"});
+    open();
+    auto* box = child<QCheckBox>("ListUnsubscribeCheckBox");
+    EXPECT_EQ(box->text(), "Abmelde-Link (List-Unsubscribe) in jede E-Mail setzen");
+    EXPECT_FALSE(box->isEnabled()); // no web kit yet
+    EXPECT_FALSE(box->isChecked());
+    form->hide();
+
+    WebSettings web(state.folders.dataFolder, state.session.definitionName());
+    ASSERT_TRUE(web.setOnlinePath("http://www.firma.de/newsletter/"));
+    ASSERT_TRUE(web.setOnlinePassword("geheim42"));
+    open();
+    ASSERT_TRUE(box->isEnabled());
+    EXPECT_TRUE(box->isChecked());
+    const QPoint middle = box->mapTo(form.get(), box->rect().center());
+    EXPECT_EQ(form->childAt(middle), box);
+    QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
+    EXPECT_FALSE(box->isChecked());
+    click("AbbrechenButton");
+    EXPECT_TRUE(web.listUnsubscribe());
+
+    ScriptedMessages none;
+    open();
+    EXPECT_TRUE(box->isChecked());
+    QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
+    click("UebernehmenButton");
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(IniFile(web.path()).readString("SETTINGS", "ListUnsubscribe"), "0");
+    EXPECT_FALSE(web.listUnsubscribe());
+    open();
+    EXPECT_FALSE(box->isChecked());
 }
