@@ -151,6 +151,23 @@ TEST_F(MailerFormTest, TrackingBoxFollowsTheWebSettingsOnActivation) {
     EXPECT_FALSE(tracking->isEnabled());
 }
 
+// $ABMELDELINK is offered only while the database has a web kit that makes links.
+TEST_F(MailerFormTest, UnsubscribePlaceholderIsListedWithAWebKit) {
+    ScriptedMessages messages;
+    form->openForComposition(MailTemplate::Mode::Text, QString(), 0);
+    auto* list = child<QListWidget>("VariablesListBox");
+    const QString entry = u("$ABMELDELINK für Abmelde-Link");
+    EXPECT_TRUE(list->findItems(entry, Qt::MatchExactly).isEmpty());
+    WebSettings web(state.folders.dataFolder, state.session.definitionName());
+    ASSERT_TRUE(web.setOnlinePath("http://www.firma.de/newsletter/"));
+    form->activationSetUp();
+    EXPECT_TRUE(list->findItems(entry, Qt::MatchExactly).isEmpty()) << "no sync password yet";
+    ASSERT_TRUE(web.setOnlinePassword("geheim42"));
+    form->activationSetUp();
+    EXPECT_EQ(list->findItems(entry, Qt::MatchExactly).size(), 1);
+    EXPECT_EQ(list->item(list->count() - 1)->text(), "$DATUM");
+}
+
 TEST_F(MailerFormTest, PlaceholderGoesToTheCaretOfTheBody) {
     ScriptedMessages messages;
     form->openForComposition(MailTemplate::Mode::Text, QString(), 0);
