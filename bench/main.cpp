@@ -19,6 +19,7 @@
 #include "database/Backup.h"
 #include "database/Catalogue.h"
 #include "database/Transfer.h"
+#include "database/WebSettings.h"
 #include "exchange/CsvExport.h"
 #include "exchange/SpreadsheetExport.h"
 #include "exchange/TableImport.h"
@@ -846,6 +847,37 @@ void benchSendRunDkim(qint64 n) {
     removeScratch();
 }
 
+// The text run without and then with the one-click unsubscribe link of a web kit (the
+// two headers and $ABMELDELINK in the body), on the same records and the same sink.
+void benchSendRunUnsubscribe(qint64 n) {
+    const qint64 records = std::min<qint64>(n, 10000);
+    SendBench bench(records);
+    Opened& o = bench.o;
+    MailTemplate mail = benchTextMail();
+    mail.bodyLines << QStringLiteral("Abmelden: $ABMELDELINK");
+    const InProcessRun without = runInProcess(o, mail, records);
+
+    o.table->updateRecords(o.table->tableIds(), {{"Selected", true}, {"Invalid", false}});
+    WebSettings web(o.state.folders.dataFolder, o.state.session.definitionName());
+    if (!web.setOnlinePath(QStringLiteral("http://www.firma.de/newsletter/")) ||
+        !web.setOnlinePassword(QStringLiteral("geheim42"))) {
+        std::fprintf(stderr, "Web-Einstellungen: %s\n", qPrintable(web.path()));
+        std::exit(1);
+    }
+    const InProcessRun with = runInProcess(o, mail, records);
+    const auto msPer = [](double total, qint64 sent) {
+        return 1000.0 * total / double(std::max<qint64>(1, sent));
+    };
+    figure("send_run_unsub_records", double(records), "records");
+    figure("send_run_unsub_sent_without", double(without.sent), "messages");
+    figure("send_run_unsub_sent_with", double(with.sent), "messages");
+    figure("send_run_unsub_without_ms_per_message", msPer(without.seconds, without.sent), "ms");
+    figure("send_run_unsub_with_ms_per_message", msPer(with.seconds, with.sent), "ms");
+    figure("send_run_unsub_added_cpu_ms_per_message",
+           msPer(with.cpu, with.sent) - msPer(without.cpu, without.sent), "ms");
+    removeScratch();
+}
+
 // A program folder with the standard database, empty, opened the way the program does.
 void openEmptyDatabase(Opened& o, const QString& folder) {
     QDir(folder).removeRecursively();
@@ -1346,6 +1378,7 @@ const std::map<std::string, std::function<void(qint64)>>& benchmarks() {
         {"send_run", benchSendRun},
         {"send_run_cli", benchSendRunCli},
         {"send_run_dkim", benchSendRunDkim},
+        {"send_run_unsub", benchSendRunUnsubscribe},
         {"bounces", benchBounces},
         {"import_csv", benchImportCsv},
         {"import_dbf", benchImportDbf},

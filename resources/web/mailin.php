@@ -153,19 +153,29 @@ function q_list_file($kind) {
 }
 
 // Appends one line under an exclusive lock. A guarded list must exist (its header is the
-// program's); the old .txt lists are created when missing.
-function q_append($file, $line) {
+// program's); the old .txt lists are created when missing. With $once_for the line is
+// left out when the file already holds a line beginning with that text (any case), so a
+// link opened again and again does not grow the list.
+function q_append($file, $line, $once_for = "") {
     if (substr($file, -4) === ".php" && !is_file($file)) {
         return false;
     }
-    $h = @fopen($file, "ab");
+    $h = @fopen($file, "a+b");
     if (!$h) {
         return false;
     }
     $ok = flock($h, LOCK_EX);
     if ($ok) {
-        $ok = fwrite($h, $line . "\r\n") === strlen($line) + 2;
-        fflush($h);
+        $known = false;
+        rewind($h);
+        while ($once_for !== "" && !$known && ($stored = fgets($h)) !== false) {
+            $known = stripos($stored, $once_for) === 0;
+        }
+        if (!$known) {
+            fseek($h, 0, SEEK_END);
+            $ok = fwrite($h, $line . "\r\n") === strlen($line) + 2;
+            fflush($h);
+        }
         flock($h, LOCK_UN);
     }
     fclose($h);
@@ -285,34 +295,6 @@ function q_cancel() {
     q_message("Newsletter", "Ihre Abbestellung wurde gespeichert. Sie erhalten den Newsletter in Kürze nicht mehr.");
 }
 
-// Appends a cancellation under an exclusive lock unless the list already holds one for
-// the address, so a link opened again and again does not grow the list.
-function q_append_cancellation($file, $address, $line) {
-    if (substr($file, -4) === ".php" && !is_file($file)) {
-        return false;
-    }
-    $h = @fopen($file, "a+b");
-    if (!$h) {
-        return false;
-    }
-    $ok = flock($h, LOCK_EX);
-    if ($ok) {
-        rewind($h);
-        $known = false;
-        while (!$known && ($stored = fgets($h)) !== false) {
-            $known = stripos($stored, $address . "|") === 0;
-        }
-        if (!$known) {
-            fseek($h, 0, SEEK_END);
-            $ok = fwrite($h, $line . "\r\n") === strlen($line) + 2;
-            fflush($h);
-        }
-        flock($h, LOCK_UN);
-    }
-    fclose($h);
-    return $ok;
-}
-
 // The token of an unsubscribe link: HMAC-SHA256 of the lower-cased address keyed with the
 // sync password, in lower-case hex. Without a sync password no token is valid.
 function q_unsub_token_ok($address, $token) {
@@ -349,7 +331,7 @@ function q_unsub() {
         return;
     }
     $now = q_now_fields();
-    if (!q_append_cancellation(q_list_file("out"), $address, $address . "|" . $now[0])) {
+    if (!q_append(q_list_file("out"), $address . "|" . $now[0], $address . "|")) {
         http_response_code(500);
         q_store_failed();
     }
