@@ -5,6 +5,7 @@
 #include "database/AddressTable.h"
 #include "database/Catalogue.h"
 #include "database/DatabaseTestSupport.h"
+#include "database/WebSettings.h"
 #include "platform/SingleInstance.h"
 #include "send/SendLimits.h"
 #include "settings/AccountSettings.h"
@@ -12,6 +13,7 @@
 #include "support/ScriptedMessages.h"
 #include "support/SmtpTestServer.h"
 #include "support/TempProgramFolder.h"
+#include "web/UnsubscribeLink.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -199,6 +201,30 @@ TEST_F(CommandLineTest, MinuteLimitWaitsAndEveryRecordGoesOnce) {
     EXPECT_EQ(recipients(server), QStringList({"a@example.org", "b@example.org", "c@example.org",
                                                "d@example.org", "e@example.org"}));
     EXPECT_EQ(stillMarked(), 0);
+}
+
+// The command line sends with the same engine: a database with a web kit puts the
+// one-click unsubscribe headers into every message.
+TEST_F(CommandLineTest, RunOfADatabaseWithAWebKitCarriesTheUnsubscribeHeaders) {
+    SmtpTestServer server;
+    ASSERT_TRUE(server.error().isEmpty()) << server.error().toStdString();
+    account(server);
+    const QString mail = prepare(2);
+    WebSettings web(state.folders.dataFolder, QStringLiteral("Database.ini"));
+    ASSERT_TRUE(web.setOnlinePath("http://www.firma.de/newsletter/"));
+    ASSERT_TRUE(web.setOnlinePassword("geheim42"));
+    const Outcome o = quillon({"senden", "--datenbank", "Database", "--vorlage", mail});
+    EXPECT_EQ(o.status, 0) << o.err.toStdString();
+    ASSERT_EQ(server.received().size(), 2);
+    const UnsubscribeLink link("http://www.firma.de/newsletter/", "geheim42", true);
+    for (const auto& m : server.received()) {
+        ASSERT_EQ(m.recipients.size(), 1);
+        EXPECT_TRUE(m.content.contains("\r\nList-Unsubscribe: <" +
+                                       link.url(m.recipients[0]).toLatin1() + ">\r\n"))
+            << m.content.left(800).constData();
+        EXPECT_TRUE(
+            m.content.contains("\r\nList-Unsubscribe-Post: List-Unsubscribe=One-Click\r\n"));
+    }
 }
 
 // A timer's service stopped (SIGTERM) while the run waits: "Abbrechen" at once.
