@@ -45,6 +45,13 @@ qint64 AddressTable::appendRecords(const std::function<bool(QVariantList&)>& nex
     return m_ownStore->appendRecords(nextRow, progress, error, deferIndexes);
 }
 
+qint64 AddressTable::appendBatches(const std::function<bool(RowBatch&)>& nextBatch,
+                                   const ProgressFn& progress, QString* error, bool deferIndexes) {
+    if (!postBeforeMove())
+        return -1;
+    return m_ownStore->appendBatches(nextBatch, progress, error, deferIndexes);
+}
+
 bool AddressTable::updateRecord(qint64 id, const QList<QPair<QString, QVariant>>& values,
                                 QString* error) {
     if (!isOpen())

@@ -54,6 +54,9 @@ public:
     qint64 appendRecords(const std::function<bool(QVariantList&)>& nextRow,
                          const ProgressFn& progress = {}, QString* error = nullptr,
                          bool deferIndexes = false);
+    qint64 appendBatches(const std::function<bool(RowBatch&)>& nextBatch,
+                         const ProgressFn& progress = {}, QString* error = nullptr,
+                         bool deferIndexes = false);
 
     RecordCondition conditionAnyFieldContains(const QString& text,
                                               TextMatch match = TextMatch::Contains) const {

@@ -2,6 +2,7 @@
 // batch, one notification at the end.
 #include "database/TableStore.h"
 
+#include "database/RowBatch.h"
 #include "database/SqlSupport.h"
 
 #include <QStringList>
@@ -256,6 +257,29 @@ qint64 TableStore::deleteManyRecords(const std::vector<qint64>& ids, const Progr
 
 qint64 TableStore::appendRecords(const std::function<bool(QVariantList&)>& nextRow,
                                  const ProgressFn& progress, QString* error, bool deferIndexes) {
+    const int width = fieldCount();
+    QVariantList row;
+    bool ended = false;
+    return appendBatches(
+        [&](RowBatch& batch) {
+            batch.reset(width);
+            while (!ended && batch.rows() < appendBatchRows) {
+                if (!nextRow(row)) {
+                    ended = true;
+                    break;
+                }
+                batch.addRow();
+                for (int i = 0; i < width; ++i)
+                    if (i != m_rowidColumn)
+                        batch.setValue(i, i < row.size() ? row[i] : QVariant());
+            }
+            return !batch.isEmpty();
+        },
+        progress, error, deferIndexes);
+}
+
+qint64 TableStore::appendBatches(const std::function<bool(RowBatch&)>& nextBatch,
+                                 const ProgressFn& progress, QString* error, bool deferIndexes) {
     if (!m_db)
         return -1;
     QStringList names;
@@ -294,33 +318,42 @@ qint64 TableStore::appendRecords(const std::function<bool(QVariantList&)>& nextR
                             names.join(QChar(',')) + QStringLiteral(") VALUES (") +
                             placeholders(int(names.size())) + QChar(')'));
     bool ok = ins.ok();
+    sqlite3_stmt* s = ins.get();
     std::vector<qint64> added;
-    QVariantList row;
-    bool more = ok;
-    const int batch = 20000;
-    while (ok && more) {
+    RowBatch batch;
+    // One batch is one transaction; its texts are bound where they lie, valid until the
+    // row is stepped.
+    while (ok && nextBatch(batch)) {
         exec(m_db, QStringLiteral("BEGIN"));
+        const int rows = batch.width() == fieldCount() ? batch.rows() : 0;
         int inBatch = 0;
-        while (inBatch < batch && (more = nextRow(row))) {
+        for (; inBatch < rows; ++inBatch) {
             for (int k = 0; k < fields.size(); ++k) {
-                const int i = fields[k];
-                QVariant v = i < row.size() ? row[i] : QVariant();
-                if (v.typeId() == QMetaType::Bool)
-                    v = qint64(v.toBool() ? 1 : 0);
-                else if (v.typeId() == QMetaType::QDate)
-                    v = v.toDate().toString(QStringLiteral("yyyy-MM-dd"));
-                else if (v.typeId() == QMetaType::QString && v.toString().isEmpty())
-                    v = QVariant();
-                bindValue(ins.get(), k + 1, v);
+                const RowBatch::Cell& c = batch.cell(inBatch, fields[k]);
+                switch (c.kind) {
+                case RowBatch::Kind::Null:
+                    sqlite3_bind_null(s, k + 1);
+                    break;
+                case RowBatch::Kind::Integer:
+                    sqlite3_bind_int64(s, k + 1, c.integer);
+                    break;
+                case RowBatch::Kind::Real:
+                    sqlite3_bind_double(s, k + 1, c.real);
+                    break;
+                case RowBatch::Kind::Text:
+                    sqlite3_bind_text(s, k + 1, batch.text(c), c.size, SQLITE_STATIC);
+                    break;
+                }
             }
-            if (sqlite3_step(ins.get()) != SQLITE_DONE) {
+            if (sqlite3_step(s) != SQLITE_DONE) {
                 ok = false;
                 break;
             }
-            sqlite3_reset(ins.get());
+            sqlite3_reset(s);
             added.push_back(sqlite3_last_insert_rowid(m_db));
-            ++inBatch;
         }
+        sqlite3_reset(s);
+        sqlite3_clear_bindings(s);
         if (!ok) {
             if (error)
                 *error = QStringLiteral("Die Datensätze können nicht gespeichert werden: ") +

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+class RowBatch;
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -109,6 +110,14 @@ public:
     qint64 appendRecords(const std::function<bool(QVariantList&)>& nextRow,
                          const ProgressFn& progress = {}, QString* error = nullptr,
                          bool deferIndexes = false);
+    // The same with the rows in batches of stored values, one committed transaction per
+    // batch: nextBatch fills the batch (reset to fieldCount() cells a row) and returns
+    // false when there are no more rows.
+    qint64 appendBatches(const std::function<bool(RowBatch&)>& nextBatch,
+                         const ProgressFn& progress = {}, QString* error = nullptr,
+                         bool deferIndexes = false);
+    // Rows per committed transaction of an append.
+    static constexpr int appendBatchRows = 20000;
 
     // Conditions, values bound as parameters. Some field, in the text a user sees,
     // contains text (or, for Fuzzy, has a word within 25% edit distance of it).

@@ -20,7 +20,9 @@ public:
 
     // Gives the next record's texts, one per target field (empty where nothing goes),
     // and returns true; or returns false when the source has ended. On a failure of the
-    // source it sets *failure (German) and returns false.
+    // source it sets *failure (German) and returns false. The source, progressText and
+    // position are called on a reading thread of their own, one batch ahead of the
+    // storing: they must not touch the table or a window.
     using Source = std::function<bool(QStringList& texts, QString* failure)>;
 
     // Runs the import. progressText gives the status text shown after each batch,

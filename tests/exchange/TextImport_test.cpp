@@ -5,6 +5,7 @@
 #include "exchange/ExchangeTestSupport.h"
 
 #include <QFile>
+#include <sqlite3.h>
 
 using namespace TextImport;
 
@@ -200,6 +201,18 @@ TEST_F(TextImportTest, BadFilesSayWhatIsWrongAndKeepWhatWasImported) {
     EXPECT_TRUE(
         m.shown()[0].endsWith(QString::number(imported) + u8" Datensätze wurden importiert."))
         << m.shown()[0].toStdString();
+    // The import built its indexes once at the end: the cut-off one has them all again.
+    sqlite3_stmt* s = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(table->handle(),
+                                 "SELECT (SELECT COUNT(*) FROM sqlite_master WHERE type='index' "
+                                 "AND sql IS NOT NULL), (SELECT COUNT(*) FROM "
+                                 "quillon_pending_indexes)",
+                                 -1, &s, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(s, 0), 8);
+    EXPECT_EQ(sqlite3_column_int(s, 1), 0);
+    sqlite3_finalize(s);
 }
 
 TEST_F(TextImportTest, PreviewShowsOnlyWhatItReads) {

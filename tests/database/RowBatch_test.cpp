@@ -1,0 +1,54 @@
+#include "database/DatabaseTestSupport.h"
+
+#include <sqlite3.h>
+
+// Appended texts are stored in exactly the bytes Qt's UTF-8 encoding gives, whichever way
+// the batch encodes them; empty texts become no value, numbers and booleans stay numbers.
+TEST(RowBatch, AppendedValuesAreStoredAsQtEncodesThem) {
+    TempProgramFolder folder;
+    AppState state;
+    layOutStandardDatabase(state, folder.path());
+    ScriptedMessages none;
+    ASSERT_TRUE(CreateTableFromDefinition(state.folders.dataFolder, "Database", none));
+    AddressTable table;
+    ASSERT_TRUE(table.open(state.folders.dataFolder + "Database.DB"));
+    const QStringList texts = {"Anna",
+                               u8"Müller-Lüdenscheidt ß",
+                               u8"Ωmega Ж",
+                               u8"Preis 5 € ≈ ok",
+                               u8"Note \U0001D11E und 😀",
+                               QString("a") + QChar(0xD800) + "b", // a broken surrogate
+                               QString(QChar(0x7FF)) + QChar(0x800),
+                               ""};
+    int n = 0;
+    const int name = table.fieldIndex("Name");
+    const int selected = table.fieldIndex("Selected");
+    ASSERT_EQ(table.appendRecords([&](QVariantList& row) {
+        if (n >= texts.size())
+            return false;
+        row = QVariantList(table.fieldCount());
+        row[name] = texts[n];
+        row[selected] = n % 2 == 0;
+        ++n;
+        return true;
+    }),
+              texts.size());
+    sqlite3_stmt* s = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(table.handle(),
+                                 "SELECT Name, typeof(Name), Selected, typeof(Selected) FROM "
+                                 "records ORDER BY ID",
+                                 -1, &s, nullptr),
+              SQLITE_OK);
+    for (int i = 0; i < texts.size(); ++i) {
+        ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+        const QByteArray stored(reinterpret_cast<const char*>(sqlite3_column_blob(s, 0)),
+                                sqlite3_column_bytes(s, 0));
+        EXPECT_EQ(stored, texts[i].toUtf8()) << i;
+        EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(s, 1)),
+                     texts[i].isEmpty() ? "null" : "text");
+        EXPECT_EQ(sqlite3_column_int(s, 2), i % 2 == 0 ? 1 : 0);
+        EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(s, 3)), "integer");
+    }
+    EXPECT_EQ(sqlite3_step(s), SQLITE_DONE);
+    sqlite3_finalize(s);
+}
