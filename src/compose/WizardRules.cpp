@@ -41,12 +41,12 @@ bool provideSampleMails(const QString& templatesFolder, const QString& userTempl
     return true;
 }
 
-QString newHtmlMailLink(const TableDefinition& definition) {
+QString newHtmlMailLink(const TableDefinition& definition, bool unsubscribeLink) {
     QString text = QStringLiteral(
         "mailto:Vorlage1?Subject=Geben Sie hier Ihren Betreff ein&Body=1. Bauen Sie hier Ihre "
         "Email wie gewünscht zusammen!%0A2. Speichern Sie diese Email mit \"Datei, Speichern "
         "unter\" an einer beliebigen Stelle! %0A%0AGültige Platzhalter sind: ");
-    QStringList entries = Merge::placeholderList(definition);
+    QStringList entries = Merge::placeholderList(definition, unsubscribeLink);
     entries.removeLast(); // "$DATUM"
     for (const QString& entry : entries)
         text += QStringLiteral("%0A") + entry;

@@ -17,7 +17,7 @@ bool provideSampleMails(const QString& templatesFolder, const QString& userTempl
 
 // The "mailto:" text that starts a new mail in the user's mail program, its body
 // listing the placeholders of the open table.
-QString newHtmlMailLink(const TableDefinition& definition);
+QString newHtmlMailLink(const TableDefinition& definition, bool unsubscribeLink = false);
 
 // The open page's instruction after each way of reaching it.
 QString openExistingInstruction();

@@ -39,10 +39,8 @@ TGenerateEmailForm::TGenerateEmailForm(AppState& state, QWidget* parent)
     setMinimumWidth(460);
 
     connect(placeholders, &QPushButton::clicked, this, [this] {
-        Messages::instance().information(Merge::placeholderMessage(
-            m_state.session.definition(),
-            UnsubscribeLink::hasWebKit(m_state.folders.dataFolder,
-                                       m_state.session.definitionName())));
+        Messages::instance().information(
+            Merge::placeholderMessage(m_state.session.definition(), hasWebKit()));
     });
     m_wait = new QTimer(this);
     m_wait->setSingleShot(true);
@@ -52,6 +50,11 @@ TGenerateEmailForm::TGenerateEmailForm(AppState& state, QWidget* parent)
     });
 }
 
+// The placeholder list offers $ABMELDELINK only while the database has a web kit.
+bool TGenerateEmailForm::hasWebKit() const {
+    return UnsubscribeLink::hasWebKit(m_state.folders.dataFolder, m_state.session.definitionName());
+}
+
 bool TGenerateEmailForm::isWaiting() const {
     return m_wait->isActive();
 }
@@ -59,7 +62,7 @@ bool TGenerateEmailForm::isWaiting() const {
 void TGenerateEmailForm::next() {
     if (isWaiting())
         return;
-    const QUrl link(WizardRules::newHtmlMailLink(m_state.session.definition()));
+    const QUrl link(WizardRules::newHtmlMailLink(m_state.session.definition(), hasWebKit()));
     Documents::openOrReport(link, Messages::instance());
     // The window takes no input while the mail program starts, but keeps painting.
     setEnabled(false);

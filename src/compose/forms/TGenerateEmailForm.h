@@ -24,6 +24,7 @@ protected:
     void next() override;
 
 private:
+    bool hasWebKit() const;
     QTimer* m_wait = nullptr;
     int m_waitMs = 5000;
 };

@@ -303,6 +303,12 @@ TEST_F(WizardTest, HtmlPathsOpenEmailFilesNewMailsAndTheSamples) {
         << query.toStdString();
     EXPECT_TRUE(query.contains(u("Gültige Platzhalter sind: \n$MAIL"))) << query.toStdString();
     EXPECT_FALSE(query.contains("$DATUM"));
+    // With a web kit the link's list names the unsubscribe placeholder, still without $DATUM.
+    const QString withKit =
+        QUrl(WizardRules::newHtmlMailLink(form->state().session.definition(), true))
+            .query(QUrl::FullyDecoded);
+    EXPECT_TRUE(withKit.contains(u("\n$ABMELDELINK für Abmelde-Link"))) << withKit.toStdString();
+    EXPECT_FALSE(withKit.contains("$DATUM"));
     QTest::qWait(300);
     EXPECT_TRUE(generate->isEnabled());
     ASSERT_TRUE(open->isVisible());
