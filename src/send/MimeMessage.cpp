@@ -100,7 +100,7 @@ QByteArray encodedWords(const QByteArray& headerName, const QString& text,
 // characters where the words allow; a longer word (a link in angle brackets) is kept
 // whole, and the first word stays beside the name, where readers expect the value.
 // GMime would write such a word as encoded words, which readers of List-Unsubscribe do
-// not decode. As GMime keeps raw values.
+// not decode; a raw value it sends as it stands.
 QByteArray foldedPlain(const QByteArray& headerName, const QString& text) {
     constexpr qsizetype kLine = 78;
     QByteArray raw;
