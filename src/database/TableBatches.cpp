@@ -6,6 +6,8 @@
 #include "database/SqlSupport.h"
 
 #include <QStringList>
+#include <QThread>
+#include <algorithm>
 #include <sqlite3.h>
 
 using namespace SqlSupport;
@@ -38,6 +40,32 @@ void secondaryIndexes(sqlite3* db, QStringList* names, QStringList* creates) {
     }
 }
 
+// Building an index reads every row and sorts every key. SQLite's sorter is fastest
+// with small sorted runs that helper threads sort and merge while the table is still
+// being read (one large in-memory run is sorted on one thread and misses the CPU cache
+// all the time); the connection's own settings come back afterwards.
+class IndexBuildSettings {
+public:
+    explicit IndexBuildSettings(sqlite3* db)
+        : m_db(db), m_cacheSize(singleValue(db, QStringLiteral("PRAGMA cache_size"))),
+          m_threads(singleValue(db, QStringLiteral("PRAGMA threads"))) {
+        const int helpers = std::clamp(QThread::idealThreadCount(), 1, 4);
+        exec(m_db, QStringLiteral("PRAGMA cache_size=-4096"));
+        exec(m_db, QStringLiteral("PRAGMA threads=") + QString::number(helpers));
+    }
+    ~IndexBuildSettings() {
+        exec(m_db, QStringLiteral("PRAGMA cache_size=") + QString::number(m_cacheSize));
+        exec(m_db, QStringLiteral("PRAGMA threads=") + QString::number(m_threads));
+    }
+    IndexBuildSettings(const IndexBuildSettings&) = delete;
+    IndexBuildSettings& operator=(const IndexBuildSettings&) = delete;
+
+private:
+    sqlite3* m_db;
+    qint64 m_cacheSize;
+    qint64 m_threads;
+};
+
 } // namespace
 
 bool TableStore::restorePendingIndexes(QString* error) {
@@ -52,11 +80,7 @@ bool TableStore::restorePendingIndexes(QString* error) {
     }
     if (creates.isEmpty())
         return true;
-    // Building an index sorts every key: more memory and a helper thread meanwhile.
-    const qint64 cacheSize = singleValue(m_db, QStringLiteral("PRAGMA cache_size"));
-    const qint64 threads = singleValue(m_db, QStringLiteral("PRAGMA threads"));
-    exec(m_db, QStringLiteral("PRAGMA cache_size=-65536"));
-    exec(m_db, QStringLiteral("PRAGMA threads=1"));
+    const IndexBuildSettings sorting(m_db);
     QString failure;
     bool ok = exec(m_db, QStringLiteral("BEGIN IMMEDIATE"), &failure);
     QStringList present;
@@ -80,8 +104,6 @@ bool TableStore::restorePendingIndexes(QString* error) {
             *error =
                 QStringLiteral("Die Indizes der Tabelle können nicht aufgebaut werden: ") + failure;
     }
-    exec(m_db, QStringLiteral("PRAGMA cache_size=") + QString::number(cacheSize));
-    exec(m_db, QStringLiteral("PRAGMA threads=") + QString::number(threads));
     return ok;
 }
 
@@ -207,12 +229,6 @@ qint64 TableStore::deleteManyRecords(const std::vector<qint64>& ids, const Progr
                       kMinimumSharePercent)
         return deleteRecords(ids, {}, progress, error);
 
-    // Building the indexes sorts every remaining key: give the sorter more memory and a
-    // helper thread for the duration, then restore the connection's settings.
-    const qint64 cacheSize = singleValue(m_db, QStringLiteral("PRAGMA cache_size"));
-    const qint64 threads = singleValue(m_db, QStringLiteral("PRAGMA threads"));
-    exec(m_db, QStringLiteral("PRAGMA cache_size=-16384"));
-    exec(m_db, QStringLiteral("PRAGMA threads=1"));
     QString failure;
     qint64 deleted = 0;
     bool ok = exec(m_db, QStringLiteral("BEGIN IMMEDIATE"), &failure);
@@ -234,6 +250,7 @@ qint64 TableStore::deleteManyRecords(const std::vector<qint64>& ids, const Progr
             if (progress && (++done % batchSize == 0 || done == n))
                 progress(done, n);
         }
+        const IndexBuildSettings sorting(m_db);
         for (const QString& create : creates)
             ok = ok && exec(m_db, create);
         if (!ok)
@@ -244,8 +261,6 @@ qint64 TableStore::deleteManyRecords(const std::vector<qint64>& ids, const Progr
     } else {
         failure = germanError(m_db);
     }
-    exec(m_db, QStringLiteral("PRAGMA cache_size=") + QString::number(cacheSize));
-    exec(m_db, QStringLiteral("PRAGMA threads=") + QString::number(threads));
     if (!ok) {
         if (error)
             *error = failure;
