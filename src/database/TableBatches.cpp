@@ -329,46 +329,74 @@ qint64 TableStore::appendBatches(const std::function<bool(RowBatch&)>& nextBatch
             indexSql.clear();
         }
     }
-    Statement ins(m_db, QStringLiteral("INSERT INTO ") + table() + QStringLiteral(" (") +
-                            names.join(QChar(',')) + QStringLiteral(") VALUES (") +
-                            placeholders(int(names.size())) + QChar(')'));
-    bool ok = ins.ok();
-    sqlite3_stmt* s = ins.get();
+    // Rows go in several per statement: a statement's set-up and the table's
+    // AUTOINCREMENT counter are then paid once for all of them. The rows of one
+    // statement get consecutive ids, the last of them reported by SQLite.
+    const auto insertSql = [&](int rows) {
+        const QString row = QChar('(') + placeholders(int(names.size())) + QChar(')');
+        QStringList values;
+        for (int r = 0; r < rows; ++r)
+            values << row;
+        return QStringLiteral("INSERT INTO ") + table() + QStringLiteral(" (") +
+               names.join(QChar(',')) + QStringLiteral(") VALUES ") + values.join(QChar(','));
+    };
+    Statement ins(m_db, insertSql(1));
+    Statement many(m_db, insertSql(rowsPerInsert));
+    bool ok = ins.ok() && many.ok();
     std::vector<qint64> added;
     RowBatch batch;
+    const auto bindRow = [&](sqlite3_stmt* s, int firstParam, int row) {
+        for (int k = 0; k < fields.size(); ++k) {
+            const RowBatch::Cell& c = batch.cell(row, fields[k]);
+            const int param = firstParam + k;
+            switch (c.kind) {
+            case RowBatch::Kind::Null:
+                sqlite3_bind_null(s, param);
+                break;
+            case RowBatch::Kind::Integer:
+                sqlite3_bind_int64(s, param, c.integer);
+                break;
+            case RowBatch::Kind::Real:
+                sqlite3_bind_double(s, param, c.real);
+                break;
+            case RowBatch::Kind::Text:
+                sqlite3_bind_text(s, param, batch.text(c), c.size, SQLITE_STATIC);
+                break;
+            }
+        }
+    };
     // One batch is one transaction; its texts are bound where they lie, valid until the
-    // row is stepped.
+    // rows are stepped.
     while (ok && nextBatch(batch)) {
-        exec(m_db, QStringLiteral("BEGIN"));
+        if (!exec(m_db, QStringLiteral("BEGIN"))) {
+            ok = false;
+            if (error)
+                *error = QStringLiteral("Die Datensätze können nicht gespeichert werden: ") +
+                         germanError(m_db);
+            break;
+        }
         const int rows = batch.width() == fieldCount() ? batch.rows() : 0;
         int inBatch = 0;
-        for (; inBatch < rows; ++inBatch) {
-            for (int k = 0; k < fields.size(); ++k) {
-                const RowBatch::Cell& c = batch.cell(inBatch, fields[k]);
-                switch (c.kind) {
-                case RowBatch::Kind::Null:
-                    sqlite3_bind_null(s, k + 1);
-                    break;
-                case RowBatch::Kind::Integer:
-                    sqlite3_bind_int64(s, k + 1, c.integer);
-                    break;
-                case RowBatch::Kind::Real:
-                    sqlite3_bind_double(s, k + 1, c.real);
-                    break;
-                case RowBatch::Kind::Text:
-                    sqlite3_bind_text(s, k + 1, batch.text(c), c.size, SQLITE_STATIC);
-                    break;
-                }
-            }
-            if (sqlite3_step(s) != SQLITE_DONE) {
+        while (inBatch < rows) {
+            const int count = rows - inBatch >= rowsPerInsert ? rowsPerInsert : 1;
+            sqlite3_stmt* s = count == 1 ? ins.get() : many.get();
+            for (int r = 0; r < count; ++r)
+                bindRow(s, 1 + r * int(fields.size()), inBatch + r);
+            const bool stepped = sqlite3_step(s) == SQLITE_DONE;
+            sqlite3_reset(s);
+            if (!stepped) {
                 ok = false;
                 break;
             }
-            sqlite3_reset(s);
-            added.push_back(sqlite3_last_insert_rowid(m_db));
+            const qint64 last = sqlite3_last_insert_rowid(m_db);
+            for (int r = count - 1; r >= 0; --r)
+                added.push_back(last - r);
+            inBatch += count;
         }
-        sqlite3_reset(s);
-        sqlite3_clear_bindings(s);
+        for (sqlite3_stmt* s : {ins.get(), many.get()})
+            sqlite3_clear_bindings(s);
+        // A batch the disk refuses at its commit (full, gone) is not counted as stored.
+        ok = ok && exec(m_db, QStringLiteral("COMMIT"));
         if (!ok) {
             if (error)
                 *error = QStringLiteral("Die Datensätze können nicht gespeichert werden: ") +
@@ -377,7 +405,6 @@ qint64 TableStore::appendBatches(const std::function<bool(RowBatch&)>& nextBatch
             added.resize(added.size() - size_t(inBatch));
             break;
         }
-        exec(m_db, QStringLiteral("COMMIT"));
         if (progress && inBatch > 0)
             progress(qint64(added.size()), qint64(added.size()));
     }
