@@ -1,6 +1,12 @@
 #include "database/DatabaseTestSupport.h"
 #include "database/SqlFunctions.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+#include <csignal>
 #include <sqlite3.h>
 
 namespace {
@@ -15,6 +21,8 @@ int count(sqlite3* db, const char* sql) {
 }
 
 const char* kIndexes = "SELECT COUNT(*) FROM sqlite_master WHERE type='index' AND sql IS NOT NULL";
+const char* kTableVariable = "QUILLON_INDEX_CHILD_TABLE";
+constexpr int kChildRows = 150000;
 
 } // namespace
 
@@ -105,4 +113,79 @@ TEST(DeferredIndexes, CollationOrdersExactlyAsQtCompares) {
     }
     sqlite3_finalize(s);
     sqlite3_close(db);
+}
+
+// Started by the test below in a child process, never on its own.
+TEST(DeferredIndexes, DISABLED_ChildAppend) {
+    const QString path = qEnvironmentVariable(kTableVariable);
+    ASSERT_FALSE(path.isEmpty()) << "only the kill test starts this";
+    AddressTable table;
+    ASSERT_TRUE(table.open(path));
+    int n = 0;
+    table.appendRecords(
+        [&](QVariantList& row) {
+            row = QVariantList(table.fieldCount());
+            row[table.fieldIndex("Name")] = QString("Name %1").arg(n % 977);
+            row[table.fieldIndex("Mail")] = QString("m%1@example.org").arg(n);
+            return ++n <= kChildRows;
+        },
+        {}, nullptr, true);
+}
+
+// The indexes are built under a rollback journal: a process killed while it builds them
+// leaves a hot journal, the next opening rolls the build back and makes it again.
+TEST(DeferredIndexes, BuildKilledHalfwayIsRolledBackAndMadeAgain) {
+    TempProgramFolder folder;
+    AppState state;
+    layOutStandardDatabase(state, folder.path());
+    ScriptedMessages none;
+    ASSERT_TRUE(CreateTableFromDefinition(state.folders.dataFolder, "Database", none));
+    const QString path = state.folders.dataFolder + "Database.DB";
+    int indexes = 0;
+    {
+        AddressTable table;
+        ASSERT_TRUE(table.open(path));
+        indexes = count(table.handle(), kIndexes);
+    }
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QString::fromLatin1(kTableVariable), path);
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(
+        QCoreApplication::applicationFilePath(),
+        {"--gtest_also_run_disabled_tests", "--gtest_filter=DeferredIndexes.DISABLED_ChildAppend"});
+    ASSERT_TRUE(child.waitForStarted());
+    const QString journal = path + "-journal";
+    const QDeadlineTimer deadline(120000);
+    while (!(QFileInfo::exists(journal) && QFileInfo(journal).size() > 0) &&
+           child.state() == QProcess::Running && !deadline.hasExpired())
+        QThread::msleep(1);
+    ASSERT_EQ(child.state(), QProcess::Running)
+        << "the append ended before the kill: " << child.readAll().toStdString();
+    ::kill(pid_t(child.processId()), SIGKILL);
+    ASSERT_TRUE(child.waitForFinished());
+
+    // Plain SQLite rolls the journal back: the records are there, the indexes not yet.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+    EXPECT_EQ(count(db, "SELECT COUNT(*) FROM records"), kChildRows);
+    EXPECT_EQ(count(db, "SELECT COUNT(*) FROM quillon_pending_indexes"), indexes);
+    sqlite3_close(db);
+
+    QString report;
+    EXPECT_TRUE(AddressTable::maintain(path, &report)) << report.toStdString();
+    AddressTable table;
+    ASSERT_TRUE(table.open(path));
+    EXPECT_EQ(count(table.handle(), kIndexes), indexes);
+    EXPECT_EQ(count(table.handle(), "SELECT COUNT(*) FROM quillon_pending_indexes"), 0);
+    sqlite3_stmt* mode = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(table.handle(), "PRAGMA journal_mode", -1, &mode, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(mode), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(mode, 0)), "wal");
+    sqlite3_finalize(mode);
+    EXPECT_EQ(table.recordCount(), kChildRows);
+    table.close();
+    EXPECT_TRUE(AddressTable::maintain(path, &report)) << report.toStdString();
 }
