@@ -31,6 +31,16 @@ inline void layOutStandardDatabase(AppState& state, const QString& programFolder
     state.session.reloadCatalogue();
 }
 
+// Lays out the standard database and creates its empty table file; returns the file's
+// path, or an empty text when it cannot be created.
+inline QString createStandardTable(AppState& state, const QString& programFolder) {
+    layOutStandardDatabase(state, programFolder);
+    ScriptedMessages none;
+    return CreateTableFromDefinition(state.folders.dataFolder, "Database", none)
+               ? state.folders.dataFolder + "Database.DB"
+               : QString();
+}
+
 // The file names in a folder, sorted.
 inline QStringList filesIn(const QString& folder) {
     QStringList names = QDir(folder).entryList(QDir::Files, QDir::Name);

@@ -31,10 +31,7 @@ constexpr int kChildRows = 150000;
 TEST(DeferredIndexes, AppendCutOffGetsItsIndexesBackOnOpening) {
     TempProgramFolder folder;
     AppState state;
-    layOutStandardDatabase(state, folder.path());
-    ScriptedMessages none;
-    ASSERT_TRUE(CreateTableFromDefinition(state.folders.dataFolder, "Database", none));
-    const QString path = state.folders.dataFolder + "Database.DB";
+    const QString path = createStandardTable(state, folder.path());
     int indexes = 0;
     {
         AddressTable table;
@@ -137,10 +134,7 @@ TEST(DeferredIndexes, DISABLED_ChildAppend) {
 TEST(DeferredIndexes, BuildKilledHalfwayIsRolledBackAndMadeAgain) {
     TempProgramFolder folder;
     AppState state;
-    layOutStandardDatabase(state, folder.path());
-    ScriptedMessages none;
-    ASSERT_TRUE(CreateTableFromDefinition(state.folders.dataFolder, "Database", none));
-    const QString path = state.folders.dataFolder + "Database.DB";
+    const QString path = createStandardTable(state, folder.path());
     int indexes = 0;
     {
         AddressTable table;

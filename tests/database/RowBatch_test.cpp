@@ -7,11 +7,9 @@
 TEST(RowBatch, AppendedValuesAreStoredAsQtEncodesThem) {
     TempProgramFolder folder;
     AppState state;
-    layOutStandardDatabase(state, folder.path());
-    ScriptedMessages none;
-    ASSERT_TRUE(CreateTableFromDefinition(state.folders.dataFolder, "Database", none));
+    const QString path = createStandardTable(state, folder.path());
     AddressTable table;
-    ASSERT_TRUE(table.open(state.folders.dataFolder + "Database.DB"));
+    ASSERT_TRUE(table.open(path));
     const QStringList texts = {"Anna",
                                u8"Müller-Lüdenscheidt ß",
                                u8"Ωmega Ж",
