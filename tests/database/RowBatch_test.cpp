@@ -50,3 +50,37 @@ TEST(RowBatch, AppendedValuesAreStoredAsQtEncodesThem) {
     EXPECT_EQ(sqlite3_step(s), SQLITE_DONE);
     sqlite3_finalize(s);
 }
+
+// Rows go in many per statement and batch by batch: the ids the views are told are the
+// stored ones, and a batch whose commit is refused is neither kept nor counted.
+TEST(RowBatch, ARefusedCommitEndsTheAppendAndKeepsTheBatchesBefore) {
+    TempProgramFolder folder;
+    AppState state;
+    const QString path = createStandardTable(state, folder.path());
+    AddressTable table;
+    ASSERT_TRUE(table.open(path));
+    std::vector<qint64> told;
+    QObject::connect(table.store(), &TableStore::recordsAdded,
+                     [&](const std::vector<qint64>& ids) { told = ids; });
+    int commits = 0;
+    sqlite3_commit_hook(
+        table.handle(), [](void* count) { return ++*static_cast<int*>(count) == 3 ? 1 : 0; },
+        &commits);
+    const int rows = 2 * TableStore::appendBatchRows + 7; // the third batch is refused
+    int n = 0;
+    QString error;
+    EXPECT_EQ(table.appendRecords(
+                  [&](QVariantList& row) {
+                      row = QVariantList(table.fieldCount());
+                      row[table.fieldIndex("Name")] = QString("N%1").arg(n);
+                      return ++n <= rows;
+                  },
+                  {}, &error),
+              -1);
+    sqlite3_commit_hook(table.handle(), nullptr, nullptr);
+    EXPECT_TRUE(error.startsWith("Die Datensätze können nicht gespeichert werden"))
+        << error.toStdString();
+    const std::vector<qint64> stored = table.tableIds();
+    EXPECT_EQ(stored.size(), size_t(2 * TableStore::appendBatchRows));
+    EXPECT_EQ(told, stored);
+}
