@@ -140,9 +140,8 @@ bool copyFile(const QString& from, const QString& to, CopyFailure* failure, qint
 }
 
 qint64 pragmaValue(sqlite3* db, const QString& sql) {
-    Statement stmt(db, sql);
-    return stmt.ok() && sqlite3_step(stmt.get()) == SQLITE_ROW ? sqlite3_column_int64(stmt.get(), 0)
-                                                               : -1;
+    const QVariant v = firstValue(db, sql);
+    return v.isValid() ? v.toLongLong() : -1;
 }
 
 // Copies the open table consistently. Its journal is first taken into the table file

@@ -99,6 +99,12 @@ void bindAll(sqlite3_stmt* stmt, const QVariantList& values, int first) {
         bindValue(stmt, first + i, values[i]);
 }
 
+QVariant firstValue(sqlite3* db, const QString& sql) {
+    Statement stmt(db, sql);
+    return stmt.ok() && sqlite3_step(stmt.get()) == SQLITE_ROW ? columnValue(stmt.get(), 0)
+                                                               : QVariant();
+}
+
 QVariant columnValue(sqlite3_stmt* stmt, int col) {
     switch (sqlite3_column_type(stmt, col)) {
     case SQLITE_INTEGER:

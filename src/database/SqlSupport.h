@@ -24,6 +24,9 @@ void bindValue(sqlite3_stmt* stmt, int index, const QVariant& v);
 void bindAll(sqlite3_stmt* stmt, const QVariantList& values, int first = 1);
 // The stored value of a result column: qint64, double, QString or null.
 QVariant columnValue(sqlite3_stmt* stmt, int col);
+// The first column of the first row a statement gives (a pragma's answer, a count);
+// null when it gives none or cannot run.
+QVariant firstValue(sqlite3* db, const QString& sql);
 bool isTextType(FieldType t);
 
 // A prepared statement that finalizes itself.

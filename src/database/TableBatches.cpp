@@ -23,10 +23,15 @@ QString table() {
 constexpr qint64 kMinimumForRebuild = 20000;
 constexpr qint64 kMinimumSharePercent = 10;
 
+// Rows per INSERT statement of an append.
+constexpr int kRowsPerInsert = 32;
+
 qint64 singleValue(sqlite3* db, const QString& sql) {
-    Statement stmt(db, sql);
-    return stmt.ok() && sqlite3_step(stmt.get()) == SQLITE_ROW ? sqlite3_column_int64(stmt.get(), 0)
-                                                               : 0;
+    return firstValue(db, sql).toLongLong();
+}
+
+QString pragmaText(sqlite3* db, const QString& sql) {
+    return firstValue(db, sql).toString().toLower();
 }
 
 // The secondary indexes of the records table: names and their CREATE statements.
@@ -93,13 +98,6 @@ public:
     DirectWrites& operator=(const DirectWrites&) = delete;
 
 private:
-    static QString pragmaText(sqlite3* db, const QString& sql) {
-        Statement stmt(db, sql);
-        return stmt.ok() && sqlite3_step(stmt.get()) == SQLITE_ROW
-                   ? columnValue(stmt.get(), 0).toString().toLower()
-                   : QString();
-    }
-
     sqlite3* m_db;
     qint64 m_synchronous = 1;
     bool m_switched = false;
@@ -381,7 +379,7 @@ qint64 TableStore::appendBatches(const std::function<bool(RowBatch&)>& nextBatch
                names.join(QChar(',')) + QStringLiteral(") VALUES ") + values.join(QChar(','));
     };
     Statement ins(m_db, insertSql(1));
-    Statement many(m_db, insertSql(rowsPerInsert));
+    Statement many(m_db, insertSql(kRowsPerInsert));
     bool ok = ins.ok() && many.ok();
     std::vector<qint64> added;
     RowBatch batch;
@@ -418,7 +416,7 @@ qint64 TableStore::appendBatches(const std::function<bool(RowBatch&)>& nextBatch
         const int rows = batch.width() == fieldCount() ? batch.rows() : 0;
         int inBatch = 0;
         while (inBatch < rows) {
-            const int count = rows - inBatch >= rowsPerInsert ? rowsPerInsert : 1;
+            const int count = rows - inBatch >= kRowsPerInsert ? kRowsPerInsert : 1;
             sqlite3_stmt* s = count == 1 ? ins.get() : many.get();
             for (int r = 0; r < count; ++r)
                 bindRow(s, 1 + r * int(fields.size()), inBatch + r);

@@ -118,7 +118,6 @@ public:
                          bool deferIndexes = false);
     // Rows per committed transaction of an append.
     static constexpr int appendBatchRows = 20000;
-    static constexpr int rowsPerInsert = 32;
 
     // Conditions, values bound as parameters. Some field, in the text a user sees,
     // contains text (or, for Fuzzy, has a word within 25% edit distance of it).
