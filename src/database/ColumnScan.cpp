@@ -87,7 +87,9 @@ RecordCondition equalsAnyIgnoringCase(const TableStore& table, int column,
     return cond;
 }
 
-GroupFinder::GroupFinder(const TableStore& table, int column) : m_table(table), m_column(column) {}
+GroupFinder::GroupFinder(const TableStore& table, int column) : m_table(table), m_column(column) {
+    m_table.ensureIndexesOn(column); // each group is looked up through the column's index
+}
 
 GroupFinder::~GroupFinder() {
     for (auto& [count, stmt] : m_statements)

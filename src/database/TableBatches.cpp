@@ -4,6 +4,7 @@
 
 #include "database/RowBatch.h"
 #include "database/SqlSupport.h"
+#include "database/SystemColumns.h"
 
 #include <QStringList>
 #include <QThread>
@@ -105,18 +106,87 @@ private:
 
 } // namespace
 
-bool TableStore::restorePendingIndexes(QString* error) {
-    QStringList creates;
-    {
-        Statement probe(m_db,
-                        QStringLiteral("SELECT sql FROM ") + QLatin1String(pendingIndexTable));
-        if (!probe.ok())
-            return true; // no append was ever cut off
-        while (sqlite3_step(probe.get()) == SQLITE_ROW)
-            creates << columnValue(probe.get(), 0).toString();
-    }
-    if (creates.isEmpty())
+void TableStore::loadPendingIndexes() {
+    m_pendingIndexes.clear();
+    Statement probe(m_db, QStringLiteral("SELECT sql FROM ") + QLatin1String(pendingIndexTable));
+    if (!probe.ok())
+        return; // no large append ever happened
+    while (sqlite3_step(probe.get()) == SQLITE_ROW)
+        m_pendingIndexes << columnValue(probe.get(), 0).toString();
+}
+
+const IndexDef* TableStore::indexOfCreate(const QString& create) const {
+    for (const IndexDef& ix : m_indexes)
+        if (create.contains(quoteIdent(QStringLiteral("ix_") + ix.name)))
+            return &ix;
+    return nullptr;
+}
+
+int TableStore::firstColumnOf(const IndexDef* ix) const {
+    return ix && !ix->fields.isEmpty() ? fieldIndex(ix->fields.first().trimmed()) : -1;
+}
+
+// A unique index must hold from the first new record on, and the program's own
+// lookups go by address (web sync, bounces, duplicates, unsubscribing). The other
+// indexes only order and narrow the views; each is made when a view first needs it.
+bool TableStore::buildUrgentIndexes(QString* error) const {
+    const int mail = fieldIndex(SystemColumns::Mail);
+    return buildPendingIndexes(
+        [&](const QString& create) {
+            const IndexDef* ix = indexOfCreate(create);
+            return !ix || ix->primary || create.startsWith(QStringLiteral("CREATE UNIQUE")) ||
+                   firstColumnOf(ix) == mail;
+        },
+        error);
+}
+
+void TableStore::ensureIndexesFor(const QString& indexName, const RecordCondition& where) const {
+    if (m_pendingIndexes.isEmpty())
+        return;
+    // A build that fails (a full disk) leaves the index pending; the query gives the
+    // same records without it, only more slowly, and the next one tries again.
+    buildPendingIndexes(
+        [&](const QString& create) {
+            const IndexDef* ix = indexOfCreate(create);
+            if (!ix)
+                return false;
+            if (!indexName.isEmpty() && ix->name.compare(indexName, Qt::CaseInsensitive) == 0)
+                return true;
+            const int column = firstColumnOf(ix);
+            return column >= 0 && !where.isEmpty() &&
+                   where.sql.contains(quoteIdent(m_columns[column].name));
+        },
+        nullptr);
+}
+
+void TableStore::ensureIndexesOn(int column) const {
+    if (m_pendingIndexes.isEmpty() || column < 0)
+        return;
+    buildPendingIndexes(
+        [&](const QString& create) { return firstColumnOf(indexOfCreate(create)) == column; },
+        nullptr);
+}
+
+bool TableStore::makePendingIndexes(QString* error) const {
+    return buildPendingIndexes([](const QString&) { return true; }, error);
+}
+
+bool TableStore::buildPendingIndexes(const std::function<bool(const QString&)>& wanted,
+                                     QString* error) const {
+    QStringList chosen;
+    for (const QString& create : m_pendingIndexes)
+        if (wanted(create))
+            chosen << create;
+    if (chosen.isEmpty())
         return true;
+    // Within a caller's open transaction the build's own would fail and its rollback
+    // would undo the caller's work: the index then waits for a later query.
+    if (!sqlite3_get_autocommit(m_db)) {
+        if (error)
+            *error = QStringLiteral("Die Indizes der Tabelle können nicht aufgebaut werden, "
+                                    "solange eine Änderung läuft.");
+        return false;
+    }
     const DirectWrites direct(m_db);
     const IndexBuildSettings sorting(m_db);
     QString failure;
@@ -124,25 +194,36 @@ bool TableStore::restorePendingIndexes(QString* error) {
     QStringList present;
     QStringList ignored;
     secondaryIndexes(m_db, &present, &ignored);
-    for (const QString& create : creates) {
-        // An index made again before the note was cleared is not made twice.
+    Statement done(m_db, QStringLiteral("DELETE FROM ") + QLatin1String(pendingIndexTable) +
+                             QStringLiteral(" WHERE sql = ?"));
+    ok = ok && done.ok();
+    for (const QString& create : chosen) {
+        // An index made again before its note was cleared is not made twice.
         bool exists = false;
         for (const QString& name : present)
             if (create.contains(quoteIdent(name)))
                 exists = true;
         if (ok && !exists)
             ok = exec(m_db, create, &failure);
+        if (ok) {
+            bindAll(done.get(), {create});
+            ok = sqlite3_step(done.get()) == SQLITE_DONE;
+            sqlite3_reset(done.get());
+            if (!ok)
+                failure = germanError(m_db);
+        }
     }
-    ok = ok &&
-         exec(m_db, QStringLiteral("DELETE FROM ") + QLatin1String(pendingIndexTable), &failure) &&
-         exec(m_db, QStringLiteral("COMMIT"), &failure);
+    ok = ok && exec(m_db, QStringLiteral("COMMIT"), &failure);
     if (!ok) {
         exec(m_db, QStringLiteral("ROLLBACK"));
         if (error)
             *error =
                 QStringLiteral("Die Indizes der Tabelle können nicht aufgebaut werden: ") + failure;
+        return false;
     }
-    return ok;
+    for (const QString& create : chosen)
+        m_pendingIndexes.removeAll(create);
+    return true;
 }
 
 bool TableStore::runBatches(const QString& head, const QVariantList& headParams,
@@ -366,6 +447,7 @@ qint64 TableStore::appendBatches(const std::function<bool(RowBatch&)>& nextBatch
             indexNames.clear();
             indexSql.clear();
         }
+        m_pendingIndexes << indexSql;
     }
     // Rows go in several per statement: a statement's set-up and the table's
     // AUTOINCREMENT counter are then paid once for all of them. The rows of one
@@ -446,7 +528,7 @@ qint64 TableStore::appendBatches(const std::function<bool(RowBatch&)>& nextBatch
         if (progress && inBatch > 0)
             progress(qint64(added.size()), qint64(added.size()));
     }
-    if (!indexSql.isEmpty() && !restorePendingIndexes(error))
+    if (!indexSql.isEmpty() && !buildUrgentIndexes(error))
         ok = false;
     if (!added.empty())
         Q_EMIT recordsAdded(added);

@@ -95,7 +95,8 @@ bool TableStore::open(const QString& path, QString* error) {
         !exec(m_db, QStringLiteral("PRAGMA synchronous=NORMAL"), &sqlError) ||
         !exec(m_db, QStringLiteral("PRAGMA cache_size=-32768"), &sqlError))
         return fail(QStringLiteral("Die Datei ist beschädigt oder schreibgeschützt."));
-    if (!restorePendingIndexes(&sqlError))
+    loadPendingIndexes();
+    if (!buildUrgentIndexes(&sqlError))
         return fail(sqlError);
     d->selectById = std::make_unique<Statement>(m_db, QStringLiteral("SELECT * FROM ") + table() +
                                                           QStringLiteral(" WHERE rowid = ?"));
@@ -127,6 +128,7 @@ void TableStore::release() {
     m_path.clear();
     m_columns.clear();
     m_indexes.clear();
+    m_pendingIndexes.clear();
     m_rowidColumn = -1;
 }
 
@@ -189,6 +191,7 @@ bool TableStore::selectIds(const RecordCondition& where, const QString& indexNam
     ids->clear();
     if (!m_db)
         return false;
+    ensureIndexesFor(indexName, where);
     QString sql = QStringLiteral("SELECT rowid FROM ") + table();
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where.sql;

@@ -72,6 +72,12 @@ public:
     // Those of ids (in their order) whose records satisfy where.
     std::vector<qint64> matching(const std::vector<qint64>& ids,
                                  const RecordCondition& where) const;
+    // Makes the indexes still pending from a large append that ordering by indexName or
+    // narrowing by the condition's columns would use (see buildPendingIndexes).
+    void ensureIndexesFor(const QString& indexName, const RecordCondition& where = {}) const;
+    void ensureIndexesOn(int column) const;
+    // Makes every pending index; false with a German message when one cannot be made.
+    bool makePendingIndexes(QString* error = nullptr) const;
     // Whether SQLite takes the condition; false with a German message.
     bool checkCondition(const RecordCondition& where, QString* error) const;
 
@@ -164,9 +170,19 @@ Q_SIGNALS:
 private:
     void release();
     bool loadSchema(QString* error);
-    // Builds the indexes an interrupted deferred append dropped (noted in
-    // pendingIndexTable); true when there were none or all were built.
-    bool restorePendingIndexes(QString* error);
+    // The indexes a large append left to be made are noted in pendingIndexTable (in the
+    // append's first transaction, so a cut-off append leaves the note too) and kept in
+    // m_pendingIndexes. Building one changes no record, so the reading side may do it.
+    void loadPendingIndexes();
+    const IndexDef* indexOfCreate(const QString& create) const;
+    int firstColumnOf(const IndexDef* ix) const; // -1 for none
+    // Builds the pending indexes `wanted` chooses, in one transaction; true when all of
+    // them were built.
+    bool buildPendingIndexes(const std::function<bool(const QString& create)>& wanted,
+                             QString* error) const;
+    // The pending indexes needed at once: unique ones and those on the address.
+    bool buildUrgentIndexes(QString* error) const;
+    mutable QStringList m_pendingIndexes;
     static constexpr const char* pendingIndexTable = "quillon_pending_indexes";
     // Runs "<head> WHERE rowid IN (?,...) [AND (<where>)]" per batch of ids.
     bool runBatches(const QString& head, const QVariantList& headParams,

@@ -117,21 +117,31 @@ QString prepareLine(const QString& line, const QString& delimiter) {
         if (plain)
             return start == 0 && end == line.size() ? line : line.mid(start, end - start);
     }
+    // The characters are copied in runs: only a dropped "*" or an inserted blank ends
+    // one, and most of a line is such a run.
     QString out;
     out.reserve(end - start + 8);
+    const QStringView text(line);
+    qsizetype run = start; // the first character not yet copied
     bool previousDelimiter = false;
     for (qsizetype i = start; i < end; ++i) {
-        const QChar c = line.at(i);
-        if (dropStar && c == QChar('*'))
+        const QChar c = text[i];
+        if (dropStar && c == QChar('*')) {
+            out.append(text.mid(run, i - run));
+            run = i + 1;
             continue;
+        }
         const bool isDelimiter = isDelimiterChar(c);
         // An empty field between two delimiters, or before the first one, gets a blank
         // so that the word rule still counts it.
-        if (isDelimiter && !blankSeparates && (previousDelimiter || out.isEmpty()))
+        if (isDelimiter && !blankSeparates && (previousDelimiter || (out.isEmpty() && run == i))) {
+            out.append(text.mid(run, i - run));
             out.append(QChar(' '));
-        out.append(c);
+            run = i;
+        }
         previousDelimiter = isDelimiter;
     }
+    out.append(text.mid(run, end - run));
     if (blankSeparates)
         return trimBlanks(out).isEmpty() ? QString() : out;
     return out;
@@ -150,7 +160,7 @@ void extractFields(const QString& prepared, const QList<int>& columns, const QSt
     SplitWords(prepared, delimiter, &words);
     for (const int n : columns)
         fields->append(n >= 1 && n <= words.size() ? unquotedField(words[n - 1], quote)
-                                                  : QString());
+                                                   : QString());
 }
 
 bool loadBlacklist(const QString& path, QStringList* entries, QString* error) {
