@@ -20,6 +20,7 @@ bool MarkedRecords::take(const AddressTable& table, QString* error) {
             *error = problem;
         return false;
     }
+    m_marked = marked;
     m_ids = table.tableIds(marked);
     return true;
 }
@@ -28,30 +29,45 @@ QVariantList MarkedRecords::valuesOf(qint64 id) const {
     return m_table ? m_table->recordValues(id) : QVariantList();
 }
 
-bool MarkedRecords::stillMarked(qint64 id, QVariantList* values) const {
-    *values = valuesOf(id);
-    const QVariant selected = values->value(m_selectedColumn);
-    return !values->isEmpty() && !selected.isNull() && selected.toLongLong() != 0;
+bool MarkedRecords::stillMarked(qint64 id) const {
+    return m_table && m_table->store()->recordMatches(id, m_marked);
+}
+
+size_t MarkedRecords::nextMarked() const {
+    size_t i = m_position;
+    while (i < m_ids.size() && !stillMarked(m_ids[i]))
+        ++i;
+    return i;
+}
+
+bool MarkedRecords::next(qint64* id) {
+    m_position = nextMarked();
+    if (m_position >= m_ids.size())
+        return false;
+    *id = m_ids[m_position++];
+    return true;
 }
 
 bool MarkedRecords::next(qint64* id, QVariantList* values) {
-    while (m_position < m_ids.size()) {
-        const qint64 candidate = m_ids[m_position++];
-        if (stillMarked(candidate, values)) {
-            *id = candidate;
-            return true;
-        }
-    }
-    return false;
+    if (!next(id))
+        return false;
+    *values = valuesOf(*id);
+    return true;
+}
+
+bool MarkedRecords::peek(qint64* id) const {
+    const size_t i = nextMarked();
+    if (i >= m_ids.size())
+        return false;
+    *id = m_ids[i];
+    return true;
 }
 
 bool MarkedRecords::peek(qint64* id, QVariantList* values) const {
-    for (size_t i = m_position; i < m_ids.size(); ++i)
-        if (stillMarked(m_ids[i], values)) {
-            *id = m_ids[i];
-            return true;
-        }
-    return false;
+    if (!peek(id))
+        return false;
+    *values = valuesOf(*id);
+    return true;
 }
 
 void MarkedRecords::consume(qint64 id) {

@@ -1,4 +1,6 @@
 #pragma once
+#include "database/TableTypes.h"
+
 #include <QString>
 #include <QVariantList>
 #include <vector>
@@ -18,8 +20,10 @@ public:
 
     // The next record that is still marked, consumed; false at the end.
     bool next(qint64* id, QVariantList* values);
+    bool next(qint64* id);
     // The same without consuming it: the record after the one just taken.
     bool peek(qint64* id, QVariantList* values) const;
+    bool peek(qint64* id) const;
     // Consumes the record peeked last, whatever became of it since.
     void consume(qint64 id);
 
@@ -27,10 +31,14 @@ public:
     QVariantList valuesOf(qint64 id) const;
 
 private:
-    bool stillMarked(qint64 id, QVariantList* values) const;
+    // Asks the table by id without reading the record: a run asks several times per
+    // message whether the next record is still marked.
+    bool stillMarked(qint64 id) const;
+    size_t nextMarked() const; // position of the next still-marked id, or the end
 
     const AddressTable* m_table = nullptr;
     std::vector<qint64> m_ids;
     size_t m_position = 0;
     int m_selectedColumn = -1;
+    RecordCondition m_marked;
 };

@@ -451,8 +451,7 @@ void SendRun::nextRecord() {
         return;
     }
     qint64 id = 0;
-    QVariantList values;
-    const bool more = m_records.peek(&id, &values);
+    const bool more = m_records.peek(&id);
     // A message begun ahead for a record that is no longer next (unmarked meanwhile) is
     // given up, and its transfer ends before the next one begins.
     if (m_next.begun && (!more || id != m_next.message.id)) {
@@ -469,18 +468,18 @@ void SendRun::nextRecord() {
     if (m_limits && !m_next.begun) {
         if (!m_next.loaded || m_next.message.id != id) {
             m_next = Pending();
-            m_next.message = m_factory->build(id, values);
+            m_next.message = m_factory->build(id, m_records.valuesOf(id));
             m_next.loaded = true;
         }
         if (m_next.message.valid && holdBack())
             return;
     }
-    m_records.next(&id, &values);
+    m_records.next(&id);
     if (m_next.loaded && m_next.message.id == id) {
-        m_current = std::move(m_next);
+        m_current = std::move(m_next); // built ahead: the record is not read again
     } else {
         m_current = Pending();
-        m_current.message = m_factory->build(id, values);
+        m_current.message = m_factory->build(id, m_records.valuesOf(id));
         m_current.loaded = true;
     }
     m_next = Pending();
@@ -623,8 +622,7 @@ void SendRun::releaseAhead() {
     if (!m_next.begun || !m_sending)
         return;
     qint64 id = 0;
-    QVariantList values;
-    if (!m_records.peek(&id, &values) || id != m_next.message.id)
+    if (!m_records.peek(&id) || id != m_next.message.id)
         return;
     m_session->release(true);
     m_next.released = true;
@@ -640,8 +638,7 @@ void SendRun::afterBooking() {
         return;
     }
     qint64 id = 0;
-    QVariantList values;
-    if (!m_records.peek(&id, &values)) {
+    if (!m_records.peek(&id)) {
         scheduleNext(); // finds nothing and ends the run
         return;
     }
