@@ -1187,13 +1187,18 @@ void TMainForm::onTitleClicked(int section) {
         return;
     QString error;
     bool ok;
-    if (m_model->isTitleMarked(section)) {
-        m_model->resetTitles();
-        ok = table->setIndexName(QString(), &error);
-    } else {
-        m_model->resetTitles();
-        m_model->setMarkedTitle(section);
-        ok = table->setIndexName(indexName, &error);
+    {
+        // Ordering a large table takes a moment, the first time by a column after a
+        // large import longer: its index is made then.
+        const BusyCursor busy;
+        if (m_model->isTitleMarked(section)) {
+            m_model->resetTitles();
+            ok = table->setIndexName(QString(), &error);
+        } else {
+            m_model->resetTitles();
+            m_model->setMarkedTitle(section);
+            ok = table->setIndexName(indexName, &error);
+        }
     }
     if (!ok) {
         m_model->resetTitles();
