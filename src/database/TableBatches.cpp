@@ -141,8 +141,6 @@ bool TableStore::buildUrgentIndexes(QString* error) const {
 }
 
 void TableStore::ensureIndexesFor(const QString& indexName, const RecordCondition& where) const {
-    if (m_pendingIndexes.isEmpty())
-        return;
     // A build that fails (a full disk) leaves the index pending; the query gives the
     // same records without it, only more slowly, and the next one tries again.
     buildPendingIndexes(
@@ -160,7 +158,7 @@ void TableStore::ensureIndexesFor(const QString& indexName, const RecordConditio
 }
 
 void TableStore::ensureIndexesOn(int column) const {
-    if (m_pendingIndexes.isEmpty() || column < 0)
+    if (column < 0)
         return;
     buildPendingIndexes(
         [&](const QString& create) { return firstColumnOf(indexOfCreate(create)) == column; },

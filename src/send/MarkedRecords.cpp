@@ -7,21 +7,19 @@ bool MarkedRecords::take(const AddressTable& table, QString* error) {
     m_table = &table;
     m_position = 0;
     m_ids.clear();
-    m_selectedColumn = table.fieldIndex(SystemColumns::Selected);
-    if (m_selectedColumn < 0) {
+    if (table.fieldIndex(SystemColumns::Selected) < 0) {
         if (error)
             *error = QStringLiteral("Die Tabelle hat keine Spalte \"Selected\".");
         return false;
     }
     QString problem;
-    const RecordCondition marked = table.conditionFromFilter(SystemColumns::markedFilter, &problem);
+    m_marked = table.conditionFromFilter(SystemColumns::markedFilter, &problem);
     if (!problem.isEmpty()) {
         if (error)
             *error = problem;
         return false;
     }
-    m_marked = marked;
-    m_ids = table.tableIds(marked);
+    m_ids = table.tableIds(m_marked);
     return true;
 }
 
@@ -48,25 +46,11 @@ bool MarkedRecords::next(qint64* id) {
     return true;
 }
 
-bool MarkedRecords::next(qint64* id, QVariantList* values) {
-    if (!next(id))
-        return false;
-    *values = valuesOf(*id);
-    return true;
-}
-
 bool MarkedRecords::peek(qint64* id) const {
     const size_t i = nextMarked();
     if (i >= m_ids.size())
         return false;
     *id = m_ids[i];
-    return true;
-}
-
-bool MarkedRecords::peek(qint64* id, QVariantList* values) const {
-    if (!peek(id))
-        return false;
-    *values = valuesOf(*id);
     return true;
 }
 

@@ -19,10 +19,8 @@ public:
     const std::vector<qint64>& ids() const { return m_ids; }
 
     // The next record that is still marked, consumed; false at the end.
-    bool next(qint64* id, QVariantList* values);
     bool next(qint64* id);
     // The same without consuming it: the record after the one just taken.
-    bool peek(qint64* id, QVariantList* values) const;
     bool peek(qint64* id) const;
     // Consumes the record peeked last, whatever became of it since.
     void consume(qint64 id);
@@ -39,6 +37,5 @@ private:
     const AddressTable* m_table = nullptr;
     std::vector<qint64> m_ids;
     size_t m_position = 0;
-    int m_selectedColumn = -1;
     RecordCondition m_marked;
 };

@@ -522,10 +522,9 @@ void SendRun::prepareAhead() {
     if (m_delayMs != 0)
         return;
     qint64 id = 0;
-    QVariantList values;
-    if (!m_records.peek(&id, &values))
+    if (!m_records.peek(&id))
         return;
-    m_next.message = m_factory->build(id, values);
+    m_next.message = m_factory->build(id, m_records.valuesOf(id));
     m_next.loaded = true;
     if (m_next.message.valid)
         m_factory->apply(m_next.message, m_mail);

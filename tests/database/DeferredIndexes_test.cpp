@@ -24,10 +24,6 @@ const char* kIndexes = "SELECT COUNT(*) FROM sqlite_master WHERE type='index' AN
 const char* kTableVariable = "QUILLON_INDEX_CHILD_TABLE";
 constexpr int kChildRows = 150000;
 
-} // namespace
-
-namespace {
-
 int indexNamed(sqlite3* db, const QString& name) {
     const QByteArray sql =
         "SELECT COUNT(*) FROM sqlite_master WHERE type='index' AND name='" + name.toUtf8() + "'";
@@ -35,6 +31,14 @@ int indexNamed(sqlite3* db, const QString& name) {
 }
 
 const char* kPending = "SELECT COUNT(*) FROM quillon_pending_indexes";
+
+// A fresh standard table in the folder: its path, and how many secondary indexes it has.
+int freshStandardTable(const TempProgramFolder& folder, QString* path) {
+    AppState state;
+    *path = createStandardTable(state, folder.path());
+    AddressTable table;
+    return table.open(*path) ? count(table.handle(), kIndexes) : -1;
+}
 
 } // namespace
 
@@ -44,15 +48,13 @@ const char* kPending = "SELECT COUNT(*) FROM quillon_pending_indexes";
 // and the next opening makes the address index.
 TEST(DeferredIndexes, AddressIndexAtOnceTheOthersWhenAViewNeedsThem) {
     TempProgramFolder folder;
-    AppState state;
-    const QString path = createStandardTable(state, folder.path());
-    int indexes = 0;
+    QString path;
+    const int indexes = freshStandardTable(folder, &path);
+    ASSERT_GT(indexes, 3);
     {
         AddressTable table;
         ASSERT_TRUE(table.open(path));
         sqlite3* db = table.handle();
-        indexes = count(db, kIndexes);
-        ASSERT_GT(indexes, 3);
         int n = 0;
         ASSERT_EQ(table.appendRecords(
                       [&](QVariantList& row) {
@@ -172,14 +174,9 @@ TEST(DeferredIndexes, DISABLED_ChildAppend) {
 // leaves a hot journal, the next opening rolls the build back and makes them again.
 TEST(DeferredIndexes, BuildKilledHalfwayIsRolledBackAndMadeAgain) {
     TempProgramFolder folder;
-    AppState state;
-    const QString path = createStandardTable(state, folder.path());
-    int indexes = 0;
-    {
-        AddressTable table;
-        ASSERT_TRUE(table.open(path));
-        indexes = count(table.handle(), kIndexes);
-    }
+    QString path;
+    const int indexes = freshStandardTable(folder, &path);
+    ASSERT_GT(indexes, 0);
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QString::fromLatin1(kTableVariable), path);
