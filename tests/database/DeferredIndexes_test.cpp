@@ -1,5 +1,6 @@
 #include "database/DatabaseTestSupport.h"
 #include "database/SqlFunctions.h"
+#include "support/ChildTest.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -178,13 +179,8 @@ TEST(DeferredIndexes, BuildKilledHalfwayIsRolledBackAndMadeAgain) {
     const int indexes = freshStandardTable(folder, &path);
     ASSERT_GT(indexes, 0);
     QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QString::fromLatin1(kTableVariable), path);
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(
-        QCoreApplication::applicationFilePath(),
-        {"--gtest_also_run_disabled_tests", "--gtest_filter=DeferredIndexes.DISABLED_ChildAppend"});
+    startChildTest(child, "DeferredIndexes.DISABLED_ChildAppend",
+                   {{QString::fromLatin1(kTableVariable), path}});
     ASSERT_TRUE(child.waitForStarted());
     const QString journal = path + "-journal";
     const QDeadlineTimer deadline(120000);

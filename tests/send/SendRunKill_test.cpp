@@ -3,6 +3,7 @@
 #include "SendTestSupport.h"
 
 #include "send/MimeMessage.h"
+#include "support/ChildTest.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -112,14 +113,9 @@ static void killAndResume(bool html) {
     }
 
     QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QString::fromLatin1(kFolderVariable), folder.path());
-    env.insert(QString::fromLatin1(kHtmlVariable), html ? "1" : "0");
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(
-        QCoreApplication::applicationFilePath(),
-        {"--gtest_also_run_disabled_tests", "--gtest_filter=SendRunKill.DISABLED_ChildRun"});
+    startChildTest(child, "SendRunKill.DISABLED_ChildRun",
+                   {{QString::fromLatin1(kFolderVariable), folder.path()},
+                    {QString::fromLatin1(kHtmlVariable), html ? "1" : "0"}});
     ASSERT_TRUE(child.waitForStarted());
     // Wait for part of the run to have gone out, then kill the process in the middle.
     const QDeadlineTimer deadline(120000);
