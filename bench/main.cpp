@@ -29,6 +29,7 @@
 #include "hygiene/BulkDeletion.h"
 #include "hygiene/Duplicates.h"
 #include "hygiene/EmailAddress.h"
+#include "platform/LocalTime.h"
 #include "records/Marking.h"
 #include "records/RecordEditing.h"
 #include "records/RecordSearch.h"
@@ -1405,6 +1406,7 @@ const std::map<std::string, std::function<void(qint64)>>& benchmarks() {
 } // namespace
 
 int main(int argc, char** argv) {
+    SettleLocalTimeZone(); // as the program does at its start
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
                                                                     : qgetenv("QT_QPA_PLATFORM"));
     // The browser views need their graphics context shared, and the engine's sandbox

@@ -2,6 +2,7 @@
 #include "common/FilePicker.h"
 #include "common/Messages.h"
 #include "platform/DocumentOpener.h"
+#include "platform/LocalTime.h"
 #include "platform/QtTranslations.h"
 #include "platform/SingleInstance.h"
 #include "settings/forms/DesktopDocumentOpener.h"
@@ -17,6 +18,7 @@
 
 // Without arguments the window; with arguments the command line, which needs no display.
 int main(int argc, char** argv) {
+    SettleLocalTimeZone();
     if (argc > 1)
         return CommandLine::main(argc, argv);
     // The browser views share their graphics context with the windows.

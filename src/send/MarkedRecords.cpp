@@ -54,6 +54,18 @@ bool MarkedRecords::peek(qint64* id) const {
     return true;
 }
 
+bool MarkedRecords::peekAfter(qint64 id, qint64* after) const {
+    size_t i = m_position;
+    while (i < m_ids.size() && m_ids[i] != id)
+        ++i;
+    for (++i; i < m_ids.size(); ++i)
+        if (stillMarked(m_ids[i])) {
+            *after = m_ids[i];
+            return true;
+        }
+    return false;
+}
+
 void MarkedRecords::consume(qint64 id) {
     for (size_t i = m_position; i < m_ids.size(); ++i)
         if (m_ids[i] == id) {

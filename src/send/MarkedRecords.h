@@ -22,6 +22,8 @@ public:
     bool next(qint64* id);
     // The same without consuming it: the record after the one just taken.
     bool peek(qint64* id) const;
+    // The still-marked record after the given one (which need not be marked any more).
+    bool peekAfter(qint64 id, qint64* after) const;
     // Consumes the record peeked last, whatever became of it since.
     void consume(qint64 id);
 

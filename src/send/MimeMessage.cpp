@@ -4,11 +4,13 @@
 #include "common/TextFile.h"
 #include "compose/MailCharset.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QMimeDatabase>
+#include <QRandomGenerator>
 #include <QSaveFile>
 #include <QSet>
 #include <QUrl>
@@ -137,6 +139,19 @@ QByteArray domainOf(const QString& address) {
     const auto at = address.lastIndexOf(QChar('@'));
     const QString domain = at >= 0 ? address.mid(at + 1).trimmed() : QString();
     return domain.isEmpty() ? QByteArray("localhost") : domain.toUtf8();
+}
+
+// A fresh message id ("time.random@domain", without the brackets): the time in
+// milliseconds and 64 random bits make it unique; the sender's domain, in its ASCII
+// form, says whose it is. Drawn from the process's generator, so a run of many messages
+// does not open the system's random source for each one.
+QByteArray messageId(const QString& senderAddress) {
+    QByteArray domain = QUrl::toAce(QString::fromUtf8(domainOf(senderAddress)));
+    if (domain.isEmpty())
+        domain = "localhost";
+    return QByteArray::number(QDateTime::currentMSecsSinceEpoch(), 36).toUpper() + '.' +
+           QByteArray::number(QRandomGenerator::global()->generate64(), 36).toUpper() + '@' +
+           domain;
 }
 
 GMimePart* textPart(const QString& text, const char* subtype, const QByteArray& charset) {
@@ -744,9 +759,7 @@ bool MimeMessage::toBytes(QByteArray* out, QString* error) const {
     g_date_time_unref(date);
     g_time_zone_unref(zone);
 
-    char* id = g_mime_utils_generate_message_id(domainOf(m_sender.address).constData());
-    g_mime_message_set_message_id(message.p, id);
-    g_free(id);
+    g_mime_message_set_message_id(message.p, messageId(m_sender.address).constData());
 
     for (const auto& [name, value] : m_headers)
         setUnstructuredHeader(GMIME_OBJECT(message.p), utf8(name).constData(), value, m_charset);

@@ -1,9 +1,11 @@
 #include "send/SendLog.h"
 
 #include "common/TextFile.h"
+#include "platform/AppendFile.h"
 
 #include <QFile>
-#include <QFileInfo>
+#include <algorithm>
+#include <optional>
 
 void SendLog::setPath(const QString& path) {
     m_path = path;
@@ -16,13 +18,14 @@ void SendLog::remove() {
 }
 
 bool SendLog::append(const QString& line, QString* error) {
-    QFile file(m_path);
-    const qint64 size = file.exists() ? file.size() : 0;
+    std::optional<AppendFile> file(std::in_place, m_path);
+    const qint64 size = std::max<qint64>(0, file->size());
     // A file this log did not start (or that someone changed) is extended the long
     // way once; from then on its encoding is known.
     if (size == 0)
         m_known = Known::Unknown;
     if (size > 0 && m_known == Known::Unknown) {
+        file.reset();
         if (!TextFile::appendLine(m_path, line, error))
             return false;
         QFile check(m_path);
@@ -42,15 +45,16 @@ bool SendLog::append(const QString& line, QString* error) {
         bytes = TextFile::toWindows1252(line + QStringLiteral("\r\n"));
     } else {
         // The line needs UTF-8: the whole file changes its encoding.
+        file.reset();
         if (!TextFile::appendLine(m_path, line, error))
             return false;
         m_known = Known::Utf8Bom;
         return true;
     }
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append) || file.write(bytes) != bytes.size()) {
+    if (!file->write(bytes)) {
         if (error)
             *error = QStringLiteral("Die Datei \"%1\" kann nicht geschrieben werden: %2")
-                         .arg(m_path, file.errorString());
+                         .arg(m_path, file->errorString());
         return false;
     }
     return true;

@@ -153,6 +153,7 @@ bool SendRun::start() {
     m_result = Result();
     m_current = Pending();
     m_next = Pending();
+    m_later = Pending();
     m_factory.reset();
     m_htmlFactory = nullptr;
     m_logs.setPaths(c.programFolder + FileNames::transactionLog(),
@@ -442,7 +443,8 @@ void SendRun::nextRecord() {
         // Already let go to the server: it is booked like any other, also after a stop.
         m_records.consume(m_next.message.id);
         m_current = std::move(m_next);
-        m_next = Pending();
+        m_next = std::move(m_later);
+        m_later = Pending();
         startCurrent();
         return;
     }
@@ -482,7 +484,8 @@ void SendRun::nextRecord() {
         m_current.message = m_factory->build(id, m_records.valuesOf(id));
         m_current.loaded = true;
     }
-    m_next = Pending();
+    m_next = std::move(m_later); // prepareAhead checks that it is still the next one
+    m_later = Pending();
     if (m_current.begun)
         m_session->release(true);
     startCurrent();
@@ -517,17 +520,41 @@ void SendRun::startCurrent() {
 }
 
 // While a message travels (and no pause follows), the next record is read and its
-// message built.
+// message built. Without limits the next two are chained to the one travelling: the
+// transfer's own thread begins each as soon as the one before is accepted, so the server
+// never waits for this thread; each still ends only when released after the booking of
+// the one before it.
 void SendRun::prepareAhead() {
     if (m_delayMs != 0)
         return;
     qint64 id = 0;
     if (!m_records.peek(&id))
         return;
-    m_next.message = m_factory->build(id, m_records.valuesOf(id));
-    m_next.loaded = true;
-    if (m_next.message.valid)
+    if (!m_next.loaded || m_next.message.id != id) {
+        if (m_next.chained)
+            return; // no longer next: it is given up once begun (nextRecord)
+        m_next = Pending();
+        m_later = Pending();
+        m_next.message = m_factory->build(id, m_records.valuesOf(id));
+        m_next.loaded = true;
+        if (!m_next.message.valid)
+            return;
         m_factory->apply(m_next.message, m_mail);
+        m_next.chained = chainAhead(m_next.message);
+    }
+    qint64 after = 0;
+    if (!m_next.chained || m_later.loaded || !m_records.peekAfter(id, &after))
+        return;
+    m_later.message = m_factory->build(after, m_records.valuesOf(after));
+    m_later.loaded = true;
+    if (m_later.message.valid) {
+        m_factory->apply(m_later.message, m_mail);
+        m_later.chained = chainAhead(m_later.message);
+    }
+}
+
+bool SendRun::chainAhead(const MessageFactory::Message& message) {
+    return message.valid && !m_limits && m_sending && m_session->chain();
 }
 
 void SendRun::transferEnded() {
@@ -564,9 +591,17 @@ void SendRun::transferEnded() {
             m_messages.error(error);
         }
     }
-    // The next message is begun at once only when no limit holds it back.
-    if (outcome.sent && m_sending && m_next.loaded && m_next.message.valid &&
-        (!m_limits || m_limits->check(QDateTime::currentMSecsSinceEpoch()).ms == 0)) {
+    if (m_next.chained) {
+        // The transfer's thread began it if this one was accepted; otherwise the component
+        // dropped it and what was chained after it, and they are built again when due.
+        m_next.begun = outcome.sent && m_mail.transferChained();
+        if (!m_next.begun) {
+            m_next = Pending();
+            m_later = Pending();
+        }
+    } else if (outcome.sent && m_sending && m_next.loaded && m_next.message.valid &&
+               (!m_limits || m_limits->check(QDateTime::currentMSecsSinceEpoch()).ms == 0)) {
+        // The next message is begun at once only when no limit holds it back.
         m_session->begin(true);
         m_next.begun = true;
     }
@@ -692,8 +727,9 @@ void SendRun::abort() {
 // A message begun ahead whose record is not booked after all never ends on the server.
 void SendRun::giveUpAhead() {
     if (m_next.begun)
-        m_session->giveUp();
+        m_session->giveUp(); // what was chained after it is dropped with it
     m_next = Pending();
+    m_later = Pending();
 }
 
 void SendRun::drainThen(bool finishAfterwards) {

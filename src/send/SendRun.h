@@ -168,6 +168,9 @@ private:
         bool loaded = false;
         bool begun = false;    // its transfer started, held before its end
         bool released = false; // let go: it is the next record whatever happens now
+        // Chained to the transfer before it: the component's thread begins it as soon as
+        // that one is accepted, without waiting for this thread.
+        bool chained = false;
         MessageFactory::Message message;
     };
 
@@ -185,6 +188,7 @@ private:
     void nextRecord();
     void startCurrent();
     void prepareAhead();
+    bool chainAhead(const MessageFactory::Message& message);
     void transferEnded();
     void book();
     void afterBooking();
@@ -219,6 +223,7 @@ private:
     QString m_senderName;
     Pending m_current;
     Pending m_next;
+    Pending m_later; // the one after m_next, chained behind it
     bool m_success = true;
     bool m_accepted = false;
     int m_delayMs = 0;

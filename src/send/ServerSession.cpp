@@ -183,6 +183,12 @@ void ServerSession::begin(bool held) {
     m_beginResult = m_mail.BeginMail(held);
 }
 
+bool ServerSession::chain() {
+    if (m_settings.sslActive && m_mail.SslInit() != 0)
+        return false; // a begin of its own reports it
+    return m_mail.ChainMail();
+}
+
 void ServerSession::release(bool deliver) {
     m_mail.ReleaseMail(deliver);
 }

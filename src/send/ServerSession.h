@@ -65,6 +65,8 @@ public:
     // not; release lets a held message end or gives it up; finish waits for it and
     // answers a failure as send does.
     void begin(bool held);
+    // Chains the prepared message to the one under way (SmtpMail::ChainMail).
+    bool chain();
     void release(bool deliver);
     Outcome finish(RunKind kind);
     // Gives up a begun message without waiting: a held message is let go undelivered;

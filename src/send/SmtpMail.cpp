@@ -1,15 +1,18 @@
 #include "send/SmtpMail.h"
 
+#include "platform/AppendFile.h"
 #include "send/BlockingCall.h"
 #include "send/DkimSigner.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QSysInfo>
 #include <QTemporaryFile>
 #include <QUrl>
 #include <curl/curl.h>
+#include <deque>
 
 namespace {
 
@@ -129,20 +132,30 @@ bool isAuthenticationReply(long code, const QByteArray& reply) {
 
 } // namespace
 
+// The messages of one call to the worker: the one it runs and those chained after it.
+struct SmtpMail::Chain {
+    std::mutex mutex;
+    std::deque<std::unique_ptr<Transfer>> queue; // chained, not begun yet
+    std::unique_ptr<Transfer> running; // begun by the worker, not yet taken over by EndMail
+    bool over = false;                 // the worker begins nothing more
+    quint64 lastRun = 0;               // number of the transfer it ran last
+};
+
 // The state of one perform, shared by the worker thread and its callbacks.
 struct SmtpMail::Transfer {
     SmtpMail* mail = nullptr;
     QByteArray data;
     qsizetype position = 0;
     qsizetype lastReported = 0;
-    QFile* protocol = nullptr;
-    QFile protocolFile;
+    std::unique_ptr<AppendFile> protocol; // the protocol file, when it could be opened
+    QByteArray protocolText;              // its lines, written when the transfer is over
     curl_slist* recipients = nullptr;
     QByteArray from;
     char errorBuffer[CURL_ERROR_SIZE] = {};
     CURLcode result = CURLE_OK;
     bool wasConnected = false; // the kept connection was open when the transfer began
     bool mayHold = false;      // its end waits for ReleaseMail
+    quint64 number = 0;        // of the transfers of this component
     bool inAuth = false;
     bool connected = false;   // a new connection was made during this transfer
     QByteArray command;       // the command the next reply answers (EHLO, MAIL, RCPT ...)
@@ -150,11 +163,15 @@ struct SmtpMail::Transfer {
     QByteArray lastReply;     // the last complete server reply
     QByteArray pendingReply;  // lines of a multi-line reply so far
 
-    ~Transfer() { curl_slist_free_all(recipients); }
+    ~Transfer() {
+        curl_slist_free_all(recipients);
+        if (protocol && !protocolText.isEmpty())
+            protocol->write(protocolText);
+    }
 
     void protocolLine(const QByteArray& line) {
         if (protocol)
-            protocol->write(line + "\r\n");
+            protocolText += line + "\r\n";
     }
 
     void serverLines(const QByteArray& text) {
@@ -498,16 +515,17 @@ int SmtpMail::PrepareMail() {
     for (const auto& r : m_recipients)
         transfer->recipients =
             curl_slist_append(transfer->recipients, ('<' + r.address.toUtf8() + '>').constData());
-    // Opened now so that beginning the transfer costs as little as possible; lines are
-    // written only while the transfer runs, and transfers never overlap.
+    // Opened now so that beginning the transfer costs as little as possible. Its lines
+    // reach the file when the transfer is over; transfers end in the order they ran, so
+    // the file keeps that order.
     if (!LogFileName.isEmpty()) {
-        transfer->protocolFile.setFileName(LogFileName);
-        if (transfer->protocolFile.open(QIODevice::WriteOnly | QIODevice::Append))
-            transfer->protocol = &transfer->protocolFile;
+        auto file = std::make_unique<AppendFile>(LogFileName);
+        if (file->isOpen())
+            transfer->protocol = std::move(file);
         else
             Q_EMIT OnError(MessageError, QStringLiteral("Die Protokolldatei ") + LogFileName +
                                              QStringLiteral(" kann nicht geschrieben werden: ") +
-                                             transfer->protocolFile.errorString());
+                                             file->errorString());
     }
     m_prepared = std::move(transfer);
     return Ok;
@@ -534,6 +552,48 @@ void SmtpMail::Abort() {
     m_releaseWake.notify_all();
 }
 
+QString SmtpMail::connectionKey() const {
+    return QStringList{ServerAddr.trimmed(),
+                       QString::number(ServerPort),
+                       UserName,
+                       Password,
+                       m_ssl ? QStringLiteral("tls") : QString(),
+                       m_caBundle,
+                       greetingName()}
+        .join(QChar(0));
+}
+
+namespace {
+
+// Points the connection's callbacks and envelope at a transfer.
+void aimAt(CURL* c, SmtpMail::Transfer* t) {
+    curl_easy_setopt(c, CURLOPT_MAIL_FROM, t->from.constData());
+    curl_easy_setopt(c, CURLOPT_MAIL_RCPT, t->recipients);
+    curl_easy_setopt(c, CURLOPT_READDATA, t);
+    curl_easy_setopt(c, CURLOPT_DEBUGDATA, t);
+    curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, curl_off_t(t->data.size()));
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, t->errorBuffer);
+}
+
+void perform(CURL* c, SmtpMail::Transfer* t, const std::atomic<bool>& abortRequested) {
+    t->result = curl_easy_perform(c);
+    // A kept connection that the server dropped while idle is tried once more on a
+    // fresh one, but only when nothing of the message went out, so nothing arrives
+    // twice.
+    if (t->result != CURLE_OK && t->result != CURLE_ABORTED_BY_CALLBACK && t->wasConnected &&
+        !t->connected && t->position == 0 && !abortRequested.load()) {
+        t->protocolLine("* Verbindung neu aufbauen");
+        t->lastReply.clear();
+        t->failedCommand.clear();
+        curl_easy_setopt(c, CURLOPT_FRESH_CONNECT, 1L);
+        t->errorBuffer[0] = 0;
+        t->result = curl_easy_perform(c);
+        curl_easy_setopt(c, CURLOPT_FRESH_CONNECT, 0L);
+    }
+}
+
+} // namespace
+
 int SmtpMail::BeginMail(bool held) {
     if (m_busy) {
         fail(Busy, QStringLiteral("Es wird bereits eine Nachricht gesendet."));
@@ -551,15 +611,7 @@ int SmtpMail::BeginMail(bool held) {
     // A changed server, login or TLS choice needs a connection of its own.
     const QString host = ServerAddr.trimmed();
     const bool implicitTls = m_ssl && ServerPort == ImplicitTlsPort;
-    const QString greeting = greetingName();
-    const QString key = QStringList{host,
-                                    QString::number(ServerPort),
-                                    UserName,
-                                    Password,
-                                    m_ssl ? QStringLiteral("tls") : QString(),
-                                    m_caBundle,
-                                    greeting}
-                            .join(QChar(0));
+    const QString key = connectionKey();
     if (m_curl && key != m_connectionKey)
         closeConnection();
     if (!m_curl) {
@@ -576,7 +628,7 @@ int SmtpMail::BeginMail(bool held) {
         // libcurl greets with the URL's path.
         const QByteArray url = (implicitTls ? QByteArray("smtps://") : QByteArray("smtp://")) +
                                hostForUrl(host).toUtf8() + ':' + QByteArray::number(ServerPort) +
-                               '/' + QUrl::toPercentEncoding(greeting);
+                               '/' + QUrl::toPercentEncoding(greetingName());
         curl_easy_setopt(c, CURLOPT_URL, url.constData());
         curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, 30L);
@@ -604,12 +656,7 @@ int SmtpMail::BeginMail(bool held) {
         }
     }
     CURL* c = handle(m_curl);
-    curl_easy_setopt(c, CURLOPT_MAIL_FROM, transfer->from.constData());
-    curl_easy_setopt(c, CURLOPT_MAIL_RCPT, transfer->recipients);
-    curl_easy_setopt(c, CURLOPT_READDATA, transfer.get());
-    curl_easy_setopt(c, CURLOPT_DEBUGDATA, transfer.get());
-    curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, curl_off_t(transfer->data.size()));
-    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, transfer->errorBuffer);
+    aimAt(c, transfer.get());
 
     // Without an application the transfer runs in place and nobody could release it.
     held = held && QCoreApplication::instance();
@@ -620,26 +667,49 @@ int SmtpMail::BeginMail(bool held) {
     m_busy = true;
     transfer->wasConnected = m_connected;
     transfer->mayHold = held;
+    transfer->number = ++m_transferCount;
     m_transfer = std::move(transfer);
-    Transfer* t = m_transfer.get();
-    const std::atomic<bool>* abortRequested = &m_abortRequested;
-    m_call = std::make_unique<BlockingCall::Call>([c, t, abortRequested] {
-        t->result = curl_easy_perform(c);
-        // A kept connection that the server dropped while idle is tried once more on a
-        // fresh one, but only when nothing of the message went out, so nothing arrives
-        // twice.
-        if (t->result != CURLE_OK && t->result != CURLE_ABORTED_BY_CALLBACK && t->wasConnected &&
-            !t->connected && t->position == 0 && !abortRequested->load()) {
-            t->protocolLine("* Verbindung neu aufbauen");
-            t->lastReply.clear();
-            t->failedCommand.clear();
-            curl_easy_setopt(c, CURLOPT_FRESH_CONNECT, 1L);
-            t->errorBuffer[0] = 0;
-            t->result = curl_easy_perform(c);
-            curl_easy_setopt(c, CURLOPT_FRESH_CONNECT, 0L);
+    auto chain = std::make_shared<Chain>();
+    m_chain = chain;
+    Transfer* first = m_transfer.get();
+    m_call = std::make_unique<BlockingCall::Call>([this, c, first, chain] {
+        for (Transfer* t = first;;) {
+            perform(c, t, m_abortRequested);
+            Transfer* next = nullptr;
+            {
+                std::lock_guard lock(chain->mutex);
+                chain->lastRun = t->number;
+                if (t->result == CURLE_OK && !chain->queue.empty() && !m_abortRequested.load()) {
+                    chain->running = std::move(chain->queue.front());
+                    chain->queue.pop_front();
+                    next = chain->running.get();
+                } else {
+                    chain->over = true;
+                    chain->queue.clear(); // never begun, never sent
+                }
+            }
+            if (!next)
+                return; // the call's end tells of the last one
+            {
+                std::lock_guard lock(m_releaseMutex);
+                m_hold = Hold::Held;
+            }
+            next->wasConnected = true;
+            next->mayHold = true;
+            aimAt(c, next);
+            const quint64 ended = t->number;
+            QMetaObject::invokeMethod(
+                this,
+                [this, ended] {
+                    m_endedThrough = std::max(m_endedThrough, ended);
+                    Q_EMIT transferEnded();
+                },
+                Qt::QueuedConnection);
+            t = next;
         }
     });
-    m_call->start([this] {
+    m_call->start([this, chain] {
+        m_endedThrough = std::max(m_endedThrough, chain->lastRun);
         // A separate turn of the loop: the call may be destroyed by the receivers.
         QMetaObject::invokeMethod(
             this, [this] { Q_EMIT transferEnded(); }, Qt::QueuedConnection);
@@ -647,8 +717,19 @@ int SmtpMail::BeginMail(bool held) {
     return Ok;
 }
 
+bool SmtpMail::ChainMail() {
+    if (!m_transfer || !m_prepared || !m_chain || connectionKey() != m_connectionKey)
+        return false;
+    std::lock_guard lock(m_chain->mutex);
+    if (m_chain->over)
+        return false;
+    m_prepared->number = ++m_transferCount;
+    m_chain->queue.push_back(std::move(m_prepared));
+    return true;
+}
+
 bool SmtpMail::transferDone() const {
-    return m_transfer && m_call && m_call->isDone();
+    return m_transfer && m_endedThrough >= m_transfer->number;
 }
 
 int SmtpMail::EndMail() {
@@ -657,25 +738,61 @@ int SmtpMail::EndMail() {
         m_beginCode = Ok;
         return code == Ok ? int(MessageError) : code;
     }
-    m_call->wait();
-    m_call.reset();
+    std::unique_ptr<Transfer> followUp;
+    {
+        std::unique_lock lock(m_chain->mutex);
+        if (!transferDone()) {
+            // Called before the end: nothing more is begun after this transfer.
+            m_chain->queue.clear();
+            const bool followed = m_chain->running != nullptr;
+            lock.unlock();
+            if (followed) {
+                // The worker went on with the next message already: this transfer's end
+                // is on its way to this thread.
+                QEventLoop loop;
+                const auto connection = connect(this, &SmtpMail::transferEnded, &loop, [&] {
+                    if (transferDone())
+                        loop.quit();
+                });
+                if (!transferDone())
+                    loop.exec();
+                disconnect(connection);
+            } else {
+                m_call->wait(); // keeps the caller's loop turning until the call is over
+                m_endedThrough = std::max(m_endedThrough, m_transfer->number);
+            }
+            lock.lock();
+        }
+        followUp = std::move(m_chain->running);
+    }
     std::unique_ptr<Transfer> transfer = std::move(m_transfer);
-    m_busy = false;
     const CURLcode result = transfer->result;
     CURL* c = handle(m_curl);
-    // The closing QUIT may come much later; its callbacks must not see this transfer.
-    curl_easy_setopt(c, CURLOPT_DEBUGDATA, m_idle.get());
-    curl_easy_setopt(c, CURLOPT_READDATA, m_idle.get());
-    curl_easy_setopt(c, CURLOPT_MAIL_RCPT, nullptr);
-    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, nullptr);
-
-    curl_socket_t socket = CURL_SOCKET_BAD;
-    curl_easy_getinfo(c, CURLINFO_ACTIVESOCKET, &socket);
     if (transfer->connected)
         m_connected = true;
-    if (socket == CURL_SOCKET_BAD && m_connected) {
-        m_connected = false;
-        Q_EMIT OnClosed();
+    if (followUp) {
+        // The worker goes on with the next message on this connection; the handle is
+        // its own until that call is over.
+        m_transfer = std::move(followUp);
+        m_chainBegun = true;
+    } else {
+        m_call->wait(); // over: returns at once
+        m_call.reset();
+        m_chain.reset();
+        m_chainBegun = false;
+        m_busy = false;
+        // The closing QUIT may come much later; its callbacks must not see this transfer.
+        curl_easy_setopt(c, CURLOPT_DEBUGDATA, m_idle.get());
+        curl_easy_setopt(c, CURLOPT_READDATA, m_idle.get());
+        curl_easy_setopt(c, CURLOPT_MAIL_RCPT, nullptr);
+        curl_easy_setopt(c, CURLOPT_ERRORBUFFER, nullptr);
+
+        curl_socket_t socket = CURL_SOCKET_BAD;
+        curl_easy_getinfo(c, CURLINFO_ACTIVESOCKET, &socket);
+        if (socket == CURL_SOCKET_BAD && m_connected) {
+            m_connected = false;
+            Q_EMIT OnClosed();
+        }
     }
 
     if (result == CURLE_OK) {

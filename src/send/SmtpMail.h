@@ -106,6 +106,16 @@ public:
     // caller's event loop turning until the transfer is over).
     int PrepareMail();
     int BeginMail(bool held);
+    // Chains the prepared message to the transfer in progress (after the messages chained
+    // already): the worker thread begins it, held, on the same connection as soon as the
+    // server has accepted the one before it, without a turn of this thread's loop in
+    // between. False when no transfer is in progress, it has ended already or the
+    // connection would change; the prepared message then stays for BeginMail. When a
+    // transfer fails or Abort comes, the messages chained after it are dropped unsent.
+    // After EndMail, transferChained() tells whether the worker went on with the next one:
+    // it is then the transfer in progress (transferDone, ReleaseMail and EndMail apply).
+    bool ChainMail();
+    bool transferChained() const { return m_chainBegun; }
     void ReleaseMail(bool deliver);
     int EndMail();
     bool isTransferring() const { return m_transfer != nullptr; }
@@ -159,6 +169,7 @@ public:
 
 private:
     void closeConnection();
+    QString connectionKey() const;
     void fail(int code, const QString& text);
     void writeProtocol(const QByteArray& lines);
 
@@ -181,8 +192,14 @@ private:
     std::unique_ptr<Transfer> m_prepared;
     int m_preparedCode = Ok;              // why the last PrepareMail failed
     std::unique_ptr<Transfer> m_transfer; // the transfer begun and not yet ended
+    // The worker's call runs m_transfer and the messages chained to it, one after another.
+    struct Chain;
+    std::shared_ptr<Chain> m_chain;
     std::unique_ptr<BlockingCall::Call> m_call;
-    int m_beginCode = Ok; // why the last BeginMail started nothing
+    quint64 m_transferCount = 0; // numbers the transfers
+    quint64 m_endedThrough = 0;  // the transfers up to this number are over (and told)
+    bool m_chainBegun = false;   // m_transfer was begun by the worker after the one before
+    int m_beginCode = Ok;        // why the last BeginMail started nothing
     enum class Hold { Held, Go, Drop };
     std::mutex m_releaseMutex;
     std::condition_variable m_releaseWake;

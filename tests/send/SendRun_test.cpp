@@ -262,6 +262,29 @@ TEST_F(SendRunFixture, NextMessageCompletesOnlyAfterTheBookingBeforeIt) {
                            "e@example.org"}));
 }
 
+// Without a pause the next two messages are begun ahead. One whose record is unmarked
+// while its message waits in that chain never completes, and the run goes on with the
+// records still marked.
+TEST_F(SendRunFixture, RecordUnmarkedWhileItsMessageWaitsAheadIsPassedOver) {
+    SmtpTestServer server;
+    ASSERT_SERVER_RUNS(server);
+    writeSendRunSettings(state.folders.programFolder, sendRunAccount(server));
+    appendLetterRecords(5);
+    const auto ids = table->tableIds();
+    ScriptedMessages messages;
+    SendRun run(context(), mail, messages);
+    prepare(run, textMail("Hallo $NAME", {"x"}), 5);
+    QObject::connect(&run, &SendRun::recordSent, [&](const QString& entry) {
+        if (entry == QLatin1String("TO: a@example.org"))
+            table->updateRecords({ids[2]}, {{QStringLiteral("Selected"), false}});
+    });
+    ASSERT_TRUE(runToEnd(run).reachedLoop);
+    EXPECT_EQ(recipientsOf(server.received()),
+              QStringList({"a@example.org", "b@example.org", "d@example.org", "e@example.org"}));
+    EXPECT_FALSE(bookedOf(table, ids[2]).lastMail.isValid());
+    EXPECT_EQ(run.sentList().size(), 4);
+}
+
 // "Abbrechen" that comes after the server accepted the current message, while its answer
 // was on the way: the message arrived, so its record is booked as sent (sending again
 // would reach the address twice), and the run stops after it.

@@ -9,6 +9,7 @@
 
 #include <QEventLoop>
 #include <QFile>
+#include <QSet>
 #include <QTimer>
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -458,6 +459,60 @@ TEST(SmtpMail, HeldMessageEndsOnlyWhenReleased) {
         EXPECT_TRUE(r.body().contains("viele Gr")) << r.content.toStdString();
         EXPECT_FALSE(r.content.contains("gehalten@")) << "nothing of the given-up message";
     }
+}
+
+// Messages chained to the one under way are begun by the transfer's own thread once the
+// one before is accepted, each held until it is released; a message given up takes what
+// was chained after it along, unsent.
+TEST(SmtpMail, ChainedMessagesBeginWhenTheOneBeforeIsAccepted) {
+    SmtpTestServer server;
+    ASSERT_SERVER_RUNS(server);
+    SmtpMail mail;
+    pointAt(mail, server);
+    auto endOfTransfer = [&] {
+        for (int waited = 0; !mail.transferDone() && waited < 10000; waited += 10)
+            settle(10);
+        return mail.EndMail();
+    };
+    auto chain = [&](const QString& to) {
+        setMessage(mail, to);
+        return mail.PrepareMail() == 0 && mail.ChainMail();
+    };
+
+    setMessage(mail, QStringLiteral("erste@example.org"));
+    ASSERT_EQ(mail.BeginMail(true), 0);
+    ASSERT_TRUE(chain(QStringLiteral("zweite@example.org")));
+    ASSERT_TRUE(chain(QStringLiteral("dritte@example.org")));
+    settle(300);
+    EXPECT_TRUE(server.received().isEmpty()) << "the first is held; nothing passes it";
+    mail.ReleaseMail(true);
+    EXPECT_EQ(endOfTransfer(), 0) << mail.LastErrorDescription().toStdString();
+    ASSERT_TRUE(mail.transferChained()) << "the second is under way already";
+    settle(300);
+    EXPECT_EQ(recipientsOf(server.received()), QStringList{"erste@example.org"})
+        << "the second waits for its release";
+    mail.ReleaseMail(true);
+    EXPECT_EQ(endOfTransfer(), 0);
+    ASSERT_TRUE(mail.transferChained());
+
+    ASSERT_TRUE(chain(QStringLiteral("vierte@example.org")));
+    mail.ReleaseMail(false); // the third is given up
+    EXPECT_EQ(endOfTransfer(), SmtpMail::Aborted);
+    EXPECT_FALSE(mail.transferChained());
+    EXPECT_FALSE(mail.isTransferring()) << "the fourth was dropped with it";
+    EXPECT_FALSE(mail.ChainMail()) << "nothing is under way to chain to";
+
+    sendTo(mail, QStringLiteral("fuenfte@example.org"));
+    const auto got = server.received();
+    EXPECT_EQ(recipientsOf(got),
+              QStringList({"erste@example.org", "fuenfte@example.org", "zweite@example.org"}));
+    QSet<QByteArray> ids;
+    for (const auto& r : got) {
+        EXPECT_TRUE(r.header("To").contains(r.recipients.value(0).toUtf8()))
+            << "each chained message keeps its own build";
+        ids.insert(r.header("Message-Id"));
+    }
+    EXPECT_EQ(ids.size(), got.size()) << "every message has an id of its own";
 }
 
 TEST(SmtpMail, AddressesTheToHeaderWouldReadDifferentlyAreRefused) {
