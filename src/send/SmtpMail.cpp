@@ -287,7 +287,9 @@ SmtpMail::SmtpMail(QObject* parent) : QObject(parent), m_idle(std::make_unique<T
 }
 
 SmtpMail::~SmtpMail() {
-    if (m_transfer) { // a message still under way (or held) is given up
+    // A message still under way (or held) is given up, and one chained after it that
+    // had begun already.
+    while (m_transfer) {
         Abort();
         EndMail();
     }
@@ -386,7 +388,9 @@ bool SmtpMail::isConnected() const {
 }
 
 void SmtpMail::Release() {
-    if (m_transfer) { // a message still under way (or held) is given up first
+    // A message still under way (or held) is given up first, and one chained after it
+    // that had begun already.
+    while (m_transfer) {
         Abort();
         EndMail();
     }

@@ -10,6 +10,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QSet>
+#include <QThread>
 #include <QTimer>
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -502,10 +503,21 @@ TEST(SmtpMail, ChainedMessagesBeginWhenTheOneBeforeIsAccepted) {
     EXPECT_FALSE(mail.isTransferring()) << "the fourth was dropped with it";
     EXPECT_FALSE(mail.ChainMail()) << "nothing is under way to chain to";
 
-    sendTo(mail, QStringLiteral("fuenfte@example.org"));
+    // Closing the connection while a chained message is under way gives it up as well.
+    setMessage(mail, QStringLiteral("fuenfte@example.org"));
+    ASSERT_EQ(mail.BeginMail(false), 0);
+    ASSERT_TRUE(chain(QStringLiteral("sechste@example.org")));
+    // The fifth arrives and the sixth begins before this thread hears of it.
+    for (int waited = 0; server.received().size() < 3 && waited < 10000; waited += 10)
+        QThread::msleep(10);
+    QThread::msleep(100);
+    mail.Release();
+    EXPECT_FALSE(mail.isTransferring());
+
+    sendTo(mail, QStringLiteral("siebte@example.org"));
     const auto got = server.received();
-    EXPECT_EQ(recipientsOf(got),
-              QStringList({"erste@example.org", "fuenfte@example.org", "zweite@example.org"}));
+    EXPECT_EQ(recipientsOf(got), QStringList({"erste@example.org", "fuenfte@example.org",
+                                              "siebte@example.org", "zweite@example.org"}));
     QSet<QByteArray> ids;
     for (const auto& r : got) {
         EXPECT_TRUE(r.header("To").contains(r.recipients.value(0).toUtf8()))
