@@ -185,10 +185,6 @@ void Call::start(std::function<void()> whenDone) {
     });
 }
 
-bool Call::isDone() const {
-    return m_state->started && m_state->delivered;
-}
-
 void Call::wait() {
     State& s = *m_state;
     if (!s.started)

@@ -23,7 +23,7 @@ void run(const std::function<void()>& work);
 // A caller that must not wait at all (a state machine driven by its event loop) gives
 // start() a function that is called on the caller's thread once the work has finished
 // and its notifications have been delivered; wait() then returns without a loop of its
-// own, and isDone() tells whether that point has been reached.
+// own.
 class Call {
 public:
     explicit Call(std::function<void()> work);
@@ -33,7 +33,6 @@ public:
 
     void start(std::function<void()> whenDone = {});
     void wait();
-    bool isDone() const;
 
     struct State; // shared with the worker thread
 

@@ -135,18 +135,13 @@ void setUnstructuredHeader(GMimeObject* object, const char* name, const QString&
         g_mime_header_set_raw_value(header, foldedPlain(name, safe).constData());
 }
 
-QByteArray domainOf(const QString& address) {
-    const auto at = address.lastIndexOf(QChar('@'));
-    const QString domain = at >= 0 ? address.mid(at + 1).trimmed() : QString();
-    return domain.isEmpty() ? QByteArray("localhost") : domain.toUtf8();
-}
-
 // A fresh message id ("time.random@domain", without the brackets): the time in
 // milliseconds and 64 random bits make it unique; the sender's domain, in its ASCII
 // form, says whose it is. Drawn from the process's generator, so a run of many messages
 // does not open the system's random source for each one.
 QByteArray messageId(const QString& senderAddress) {
-    QByteArray domain = QUrl::toAce(QString::fromUtf8(domainOf(senderAddress)));
+    const auto at = senderAddress.lastIndexOf(QChar('@'));
+    QByteArray domain = at >= 0 ? QUrl::toAce(senderAddress.mid(at + 1).trimmed()) : QByteArray();
     if (domain.isEmpty())
         domain = "localhost";
     return QByteArray::number(QDateTime::currentMSecsSinceEpoch(), 36).toUpper() + '.' +

@@ -540,7 +540,7 @@ void SendRun::prepareAhead() {
         if (!m_next.message.valid)
             return;
         m_factory->apply(m_next.message, m_mail);
-        m_next.chained = chainAhead(m_next.message);
+        m_next.chained = chainAhead();
     }
     qint64 after = 0;
     if (!m_next.chained || m_later.loaded || !m_records.peekAfter(id, &after))
@@ -549,12 +549,14 @@ void SendRun::prepareAhead() {
     m_later.loaded = true;
     if (m_later.message.valid) {
         m_factory->apply(m_later.message, m_mail);
-        m_later.chained = chainAhead(m_later.message);
+        m_later.chained = chainAhead();
     }
 }
 
-bool SendRun::chainAhead(const MessageFactory::Message& message) {
-    return message.valid && !m_limits && m_sending && m_session->chain();
+// The message just applied is chained to the one under way, unless limits decide when
+// each message may go or the run is stopping.
+bool SendRun::chainAhead() {
+    return !m_limits && m_sending && m_session->chain();
 }
 
 void SendRun::transferEnded() {

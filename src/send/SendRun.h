@@ -188,7 +188,7 @@ private:
     void nextRecord();
     void startCurrent();
     void prepareAhead();
-    bool chainAhead(const MessageFactory::Message& message);
+    bool chainAhead();
     void transferEnded();
     void book();
     void afterBooking();
